@@ -1,0 +1,121 @@
+#include "config/configStore.h"
+
+#include <exception>
+
+namespace ups {
+
+namespace {
+
+constexpr std::string_view kConfigKeyChain[] = {kKeySoftware, kKeyUps, kKeyConfig};
+
+void showError(MessageBoxes& boxes, std::string_view text) {
+    boxes.messageBox(text, kTitleError, MbIcon::Error);
+}
+
+enum class ValueRead { Applied, Missing, Failed };
+
+// Stored data may be shorter than the record (older versions wrote less) and then only replaces
+// the leading bytes; longer data or a text/number type means the value is not ours to read.
+template <typename Record>
+ValueRead readRecordValue(Record& record, RegistryStore& store, std::string_view name) {
+    const RegValue value = store.readValue(kKeyConfig, name);
+    if (value.status == RegReadStatus::Missing) return ValueRead::Missing;
+    if (value.status != RegReadStatus::Ok || value.type != RegValueType::Binary ||
+        value.data.size() > sizeof(Record)) {
+        return ValueRead::Failed;
+    }
+    overlayRecord(record, value.data);
+    return ValueRead::Applied;
+}
+
+// The three keys are tested parents first; a key that cannot be opened with full access counts
+// as missing, so a user without write rights ends in the creation failure.
+enum class KeyChain { Existed, Created, Refused };
+
+KeyChain ensureConfigKeys(RegistryStore& store) {
+    bool created = false;
+    for (std::string_view key : kConfigKeyChain) {
+        if (store.openKeyFullAccess(key)) continue;
+        if (!store.createKey(key)) return KeyChain::Refused;
+        created = true;
+    }
+    return created ? KeyChain::Created : KeyChain::Existed;
+}
+
+// Returns false after reporting, so callers stop at the first failure.
+bool readBoth(CfgUps& ups, CfgSnmp& snmp, RegistryStore& store, MessageBoxes& boxes) {
+    switch (readRecordValue(ups, store, kValueCfgUps)) {
+        case ValueRead::Failed: showError(boxes, kMsgAllocating); return false;
+        case ValueRead::Missing: setDefaultConfig(ups, snmp); break;
+        case ValueRead::Applied: break;
+    }
+    switch (readRecordValue(snmp, store, kValueCfgSnmp)) {
+        case ValueRead::Failed: showError(boxes, kMsgAllocating); return false;
+        case ValueRead::Missing: snmp.enhTrap = 0; break;
+        case ValueRead::Applied: break;
+    }
+    snmp.enterprise = kEnterprise;
+    return true;
+}
+
+}  // namespace
+
+void setDefaultConfig(CfgUps& ups, CfgSnmp& snmp) {
+    ups.pswUnset = 1;
+    ups.pswEnabled = 0;
+    ups.comPort = -1;
+    ups.tmpFail = 5;
+    ups.tmpBat = 30;
+    ups.tmpLowB = 30;
+    ups.testMode = tmDias;
+    ups.testInterval = 7;
+    ups.askStart = 1;
+    ups.enhShutdwn = 0;
+    snmp.enhTrap = 0;
+    snmp.snmpPassSet = 0;
+    snmp.enterprise = kEnterprise;
+}
+
+void loadConfig(CfgUps& ups, CfgSnmp& snmp, RegistryStore& store, MessageBoxes& boxes) {
+    try {
+        switch (ensureConfigKeys(store)) {
+            case KeyChain::Refused: showError(boxes, kMsgAllocating); return;
+            case KeyChain::Created: saveConfig(ups, snmp, store, boxes); return;
+            case KeyChain::Existed: readConfig(ups, snmp, store, boxes); return;
+        }
+    } catch (const std::exception&) {
+        showError(boxes, kMsgAllocating);
+    }
+}
+
+void readConfig(CfgUps& ups, CfgSnmp& snmp, RegistryStore& store, MessageBoxes& boxes) {
+    try {
+        if (!store.openKeyRead(kKeyConfig)) {
+            showError(boxes, kMsgRegistryAccess);
+            return;
+        }
+        readBoth(ups, snmp, store, boxes);
+    } catch (const std::exception&) {
+        showError(boxes, kMsgAllocating);
+    }
+}
+
+void saveConfig(const CfgUps& ups, const CfgSnmp& snmp, RegistryStore& store,
+                MessageBoxes& boxes) {
+    try {
+        // Opened for writing: a key that exists but cannot be written is reported like a missing
+        // one, before anything is written.
+        if (!store.openKeyFullAccess(kKeyConfig)) {
+            showError(boxes, kMsgRegistryAccess);
+            return;
+        }
+        if (!store.writeBinary(kKeyConfig, kValueCfgUps, recordBytes(ups)) ||
+            !store.writeBinary(kKeyConfig, kValueCfgSnmp, recordBytes(snmp))) {
+            showError(boxes, kMsgAllocating);
+        }
+    } catch (const std::exception&) {
+        showError(boxes, kMsgAllocating);
+    }
+}
+
+}  // namespace ups

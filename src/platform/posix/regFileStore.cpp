@@ -1,0 +1,598 @@
+#include "platform/posix/regFileStore.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <optional>
+#include <utility>
+
+namespace ups {
+
+namespace {
+
+constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
+constexpr std::string_view kHeader4 = "REGEDIT4";
+constexpr std::string_view kRootName = "HKEY_LOCAL_MACHINE";
+constexpr std::string_view kLineEnd = "\r\n";
+// The store holds two small records; anything this large is not ours and is not parsed.
+constexpr off_t kMaxFileSize = 4 * 1024 * 1024;
+// regedit wraps hex data so that no line exceeds 80 characters.
+constexpr std::size_t kHexWrapColumn = 77;
+
+// ---- text helpers ----------------------------------------------------------------------------
+
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Windows compares key and value names without regard to letter case.
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && sameName(text.substr(0, prefix.size()), prefix);
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = lowerAscii(c);
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+std::optional<std::uint32_t> parseHexNumber(std::string_view s, std::size_t maxDigits) {
+    if (s.empty() || s.size() > maxDigits) return std::nullopt;
+    std::uint32_t v = 0;
+    for (char c : s) {
+        const int d = hexDigit(c);
+        if (d < 0) return std::nullopt;
+        v = v * 16 + static_cast<std::uint32_t>(d);
+    }
+    return v;
+}
+
+// Key paths arrive as "\Software\Korvan"; sections name them without the leading backslash.
+std::string normalizeKeyPath(std::string_view keyPath) {
+    while (!keyPath.empty() && keyPath.front() == '\\') keyPath.remove_prefix(1);
+    while (!keyPath.empty() && keyPath.back() == '\\') keyPath.remove_suffix(1);
+    return std::string(keyPath);
+}
+
+// ---- the document ----------------------------------------------------------------------------
+
+// One logical line of the file (a value may span several physical lines) kept as written, so that
+// whatever is not rewritten goes back to the file unchanged.
+struct Entry {
+    std::vector<std::string> lines;
+    bool isValue = false;
+    std::string valueName;
+    RegValue value;
+};
+
+struct Section {
+    std::string headerLine;
+    // Relative to HKEY_LOCAL_MACHINE; unset for other roots and for deletion sections ("[-...]").
+    std::optional<std::string> keyPath;
+    std::vector<Entry> entries;
+};
+
+struct Document {
+    std::vector<Entry> preamble;
+    std::vector<Section> sections;
+};
+
+// Reads a quoted text starting at s[pos] == '"'; regedit escapes only the backslash and the
+// quote. On success pos is just past the closing quote.
+std::optional<std::string> parseQuoted(std::string_view s, std::size_t& pos) {
+    if (pos >= s.size() || s[pos] != '"') return std::nullopt;
+    std::string out;
+    for (std::size_t i = pos + 1; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c == '"') {
+            pos = i + 1;
+            return out;
+        }
+        if (c == '\\' && i + 1 < s.size() && (s[i + 1] == '\\' || s[i + 1] == '"')) {
+            out.push_back(s[++i]);
+            continue;
+        }
+        out.push_back(c);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<std::uint8_t>> parseHexBytes(std::string_view list) {
+    std::vector<std::uint8_t> bytes;
+    list = trim(list);
+    if (list.empty()) return bytes;
+    if (list.back() == ',') list.remove_suffix(1);
+    while (true) {
+        const std::size_t comma = list.find(',');
+        const auto byte = parseHexNumber(trim(list.substr(0, comma)), 2);
+        if (!byte) return std::nullopt;
+        bytes.push_back(static_cast<std::uint8_t>(*byte));
+        if (comma == std::string_view::npos) break;
+        list.remove_prefix(comma + 1);
+    }
+    return bytes;
+}
+
+RegValueType typeOfHexKind(std::uint32_t kind) {
+    switch (kind) {
+        case 1:  // REG_SZ
+        case 2:  // REG_EXPAND_SZ
+            return RegValueType::String;
+        case 3: return RegValueType::Binary;
+        case 4: return RegValueType::Dword;
+        default: return RegValueType::Other;
+    }
+}
+
+RegValue errorValue() {
+    RegValue v;
+    v.status = RegReadStatus::Error;
+    return v;
+}
+
+RegValue okValue(RegValueType type, std::vector<std::uint8_t> data) {
+    RegValue v;
+    v.status = RegReadStatus::Ok;
+    v.type = type;
+    v.data = std::move(data);
+    return v;
+}
+
+RegValue parseValueData(std::string_view data) {
+    data = trim(data);
+    if (data == "-") return RegValue{};  // an import that deletes the value
+    if (!data.empty() && data.front() == '"') {
+        std::size_t pos = 0;
+        auto text = parseQuoted(data, pos);
+        if (!text || pos != data.size()) return errorValue();
+        return okValue(RegValueType::String, std::vector<std::uint8_t>(text->begin(), text->end()));
+    }
+    if (startsWithNoCase(data, "dword:")) {
+        const auto number = parseHexNumber(trim(data.substr(6)), 8);
+        if (!number) return errorValue();
+        std::vector<std::uint8_t> bytes(4);
+        for (std::size_t i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(*number >> (8 * i));
+        return okValue(RegValueType::Dword, std::move(bytes));
+    }
+    if (startsWithNoCase(data, "hex:")) {
+        auto bytes = parseHexBytes(data.substr(4));
+        if (!bytes) return errorValue();
+        return okValue(RegValueType::Binary, std::move(*bytes));
+    }
+    if (startsWithNoCase(data, "hex(")) {
+        const std::size_t close = data.find("):");
+        if (close == std::string_view::npos) return errorValue();
+        const auto kind = parseHexNumber(data.substr(4, close - 4), 8);
+        auto bytes = parseHexBytes(data.substr(close + 2));
+        if (!kind || !bytes) return errorValue();
+        return okValue(typeOfHexKind(*kind), std::move(*bytes));
+    }
+    return errorValue();
+}
+
+// A value line whose name cannot be made out is not a value of any name; it stays a plain line.
+std::optional<Entry> parseValueLine(std::string_view text) {
+    std::string name;
+    std::size_t pos = 0;
+    if (text.front() == '@') {
+        pos = 1;
+    } else {
+        auto quoted = parseQuoted(text, pos);
+        if (!quoted) return std::nullopt;
+        name = std::move(*quoted);
+    }
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
+    if (pos >= text.size() || text[pos] != '=') return std::nullopt;
+    Entry entry;
+    entry.isValue = true;
+    entry.valueName = std::move(name);
+    entry.value = parseValueData(text.substr(pos + 1));
+    return entry;
+}
+
+std::optional<std::string> sectionKeyPath(std::string_view inner) {
+    if (inner.empty() || inner.front() == '-') return std::nullopt;
+    const std::size_t slash = inner.find('\\');
+    if (!sameName(inner.substr(0, slash), kRootName)) return std::nullopt;
+    if (slash == std::string_view::npos) return std::string();
+    return normalizeKeyPath(inner.substr(slash + 1));
+}
+
+std::vector<std::string> splitLines(std::string_view content) {
+    std::vector<std::string> lines;
+    while (!content.empty()) {
+        const std::size_t nl = content.find('\n');
+        std::string_view line = content.substr(0, nl);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.emplace_back(line);
+        if (nl == std::string_view::npos) break;
+        content.remove_prefix(nl + 1);
+    }
+    return lines;
+}
+
+bool continues(std::string_view line) {
+    const std::string_view t = trim(line);
+    return !t.empty() && t.back() == '\\' && t.front() != ';';
+}
+
+// Joins a value's continuation lines into the one line they stand for.
+std::string joinContinuation(const std::vector<std::string>& lines) {
+    std::string joined;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string_view part = i == 0 ? std::string_view(lines[i]) : trim(lines[i]);
+        if (i + 1 < lines.size()) {
+            part = trim(part);
+            part.remove_suffix(1);
+        }
+        joined.append(part);
+    }
+    return joined;
+}
+
+std::optional<Document> parseDocument(std::string_view content) {
+    if (content.size() >= 3 && content.substr(0, 3) == "\xEF\xBB\xBF") content.remove_prefix(3);
+    const std::vector<std::string> lines = splitLines(content);
+
+    Document doc;
+    bool headerSeen = false;
+    for (std::size_t i = 0; i < lines.size();) {
+        Entry entry;
+        entry.lines.push_back(lines[i++]);
+        while (continues(entry.lines.back()) && i < lines.size()) entry.lines.push_back(lines[i++]);
+        const std::string joined = joinContinuation(entry.lines);
+        const std::string_view text = trim(joined);
+
+        if (!headerSeen) {
+            // A file that does not start like a regedit export is not ours to read or replace.
+            if (!text.empty() && text != kHeader5 && text != kHeader4) return std::nullopt;
+            headerSeen = !text.empty();
+            doc.preamble.push_back(std::move(entry));
+            continue;
+        }
+        if (text.size() >= 2 && text.front() == '[' && text.back() == ']') {
+            Section section;
+            section.headerLine = entry.lines.front();
+            section.keyPath = sectionKeyPath(text.substr(1, text.size() - 2));
+            for (std::size_t k = 1; k < entry.lines.size(); ++k) {
+                section.entries.push_back(Entry{{entry.lines[k]}, false, {}, {}});
+            }
+            doc.sections.push_back(std::move(section));
+            continue;
+        }
+        if (!doc.sections.empty() && !text.empty() && (text.front() == '"' || text.front() == '@')) {
+            if (auto value = parseValueLine(text)) {
+                value->lines = std::move(entry.lines);
+                entry = std::move(*value);
+            }
+        }
+        (doc.sections.empty() ? doc.preamble : doc.sections.back().entries).push_back(std::move(entry));
+    }
+    return doc;
+}
+
+bool isBlank(const Entry& e) {
+    return !e.isValue && e.lines.size() == 1 && trim(e.lines.front()).empty();
+}
+
+bool sectionIs(const Section& s, std::string_view key) {
+    return s.keyPath && sameName(*s.keyPath, key);
+}
+
+// Importing a section creates its parents, so a key also exists when a section below it does.
+bool keyExists(const Document& doc, std::string_view key) {
+    for (const Section& s : doc.sections) {
+        if (!s.keyPath) continue;
+        if (sameName(*s.keyPath, key)) return true;
+        if (key.empty() || (s.keyPath->size() > key.size() && (*s.keyPath)[key.size()] == '\\' &&
+                            sameName(std::string_view(*s.keyPath).substr(0, key.size()), key))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Later lines win on import, so the last occurrence of a value is the one that counts.
+Entry* findValue(Document& doc, std::string_view key, std::string_view name) {
+    Entry* found = nullptr;
+    for (Section& s : doc.sections) {
+        if (!sectionIs(s, key)) continue;
+        for (Entry& e : s.entries) {
+            if (e.isValue && sameName(e.valueName, name)) found = &e;
+        }
+    }
+    return found;
+}
+
+std::string escapeQuoted(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\\' || c == '"') out.push_back('\\');
+        out.push_back(c);
+    }
+    return out;
+}
+
+std::vector<std::string> formatBinaryValue(std::string_view name,
+                                           const std::vector<std::uint8_t>& data) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::vector<std::string> lines;
+    std::string line = "\"" + escapeQuoted(name) + "\"=hex:";
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        line.push_back(kDigits[data[i] >> 4]);
+        line.push_back(kDigits[data[i] & 0x0F]);
+        if (i + 1 == data.size()) break;
+        line.push_back(',');
+        if (line.size() >= kHexWrapColumn) {
+            line.push_back('\\');
+            lines.push_back(std::move(line));
+            line = "  ";
+        }
+    }
+    lines.push_back(std::move(line));
+    return lines;
+}
+
+void appendLine(std::string& out, std::string_view line) {
+    out.append(line);
+    out.append(kLineEnd);
+}
+
+Section& appendSection(Document& doc, std::string_view key) {
+    std::vector<Entry>& before = doc.sections.empty() ? doc.preamble : doc.sections.back().entries;
+    if (before.empty() || !isBlank(before.back())) before.push_back(Entry{{""}, false, {}, {}});
+    Section section;
+    section.headerLine = "[" + std::string(kRootName) + (key.empty() ? "" : "\\") + std::string(key) + "]";
+    section.keyPath = std::string(key);
+    section.entries.push_back(Entry{{""}, false, {}, {}});
+    doc.sections.push_back(std::move(section));
+    return doc.sections.back();
+}
+
+// New values go after the last non-blank line of the section, so the blank separator stays last.
+void appendValue(Section& section, Entry value) {
+    auto pos = section.entries.end();
+    while (pos != section.entries.begin() && isBlank(*(pos - 1))) --pos;
+    section.entries.insert(pos, std::move(value));
+}
+
+std::string serialize(const Document& doc) {
+    std::string out;
+    bool hasHeader = false;
+    for (const Entry& e : doc.preamble) hasHeader = hasHeader || !trim(e.lines.front()).empty();
+    if (!hasHeader) {
+        appendLine(out, kHeader5);
+        if (doc.preamble.empty() || !isBlank(doc.preamble.front())) appendLine(out, "");
+    }
+    for (const Entry& e : doc.preamble) {
+        for (const std::string& l : e.lines) appendLine(out, l);
+    }
+    for (const Section& s : doc.sections) {
+        appendLine(out, s.headerLine);
+        for (const Entry& e : s.entries) {
+            for (const std::string& l : e.lines) appendLine(out, l);
+        }
+    }
+    return out;
+}
+
+// ---- the file --------------------------------------------------------------------------------
+
+enum class FileState { Absent, Loaded, Unreadable };
+
+struct Loaded {
+    FileState state = FileState::Absent;
+    Document doc;
+};
+
+std::string parentDirectory(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+bool readWholeFile(int fd, off_t size, std::string& content) {
+    content.resize(static_cast<std::size_t>(size));
+    std::size_t done = 0;
+    while (true) {
+        if (done == content.size()) content.resize(done + 4096);  // the file grew meanwhile
+        const ssize_t n = ::read(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+        if (done > static_cast<std::size_t>(kMaxFileSize)) return false;
+    }
+    content.resize(done);
+    return true;
+}
+
+Loaded loadFile(const std::string& path) {
+    Loaded result;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        result.state = (errno == ENOENT || errno == ENOTDIR) ? FileState::Absent : FileState::Unreadable;
+        return result;
+    }
+    struct stat st {};
+    std::string content;
+    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxFileSize &&
+                    readWholeFile(fd, st.st_size, content);
+    ::close(fd);
+    std::optional<Document> doc;
+    if (ok) doc = parseDocument(content);
+    if (!doc) {
+        result.state = FileState::Unreadable;
+        return result;
+    }
+    result.state = FileState::Loaded;
+    result.doc = std::move(*doc);
+    return result;
+}
+
+// The file is replaced by a rename, so its directory must be writable as well as the file; a
+// missing file is writable when the nearest existing ancestor is a writable directory.
+bool canWrite(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        return S_ISREG(st.st_mode) && ::access(path.c_str(), W_OK) == 0 &&
+               ::access(parentDirectory(path).c_str(), W_OK | X_OK) == 0;
+    }
+    if (errno != ENOENT) return false;
+    std::string dir = parentDirectory(path);
+    while (true) {
+        if (::stat(dir.c_str(), &st) == 0) {
+            return S_ISDIR(st.st_mode) && ::access(dir.c_str(), W_OK | X_OK) == 0;
+        }
+        if (errno != ENOENT || dir == "/" || dir == ".") return false;
+        dir = parentDirectory(dir);
+    }
+}
+
+bool makeDirectories(const std::string& dir) {
+    struct stat st {};
+    if (::stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    if (errno != ENOENT || dir == "/" || dir == ".") return false;
+    if (!makeDirectories(parentDirectory(dir))) return false;
+    // Only the owner needs the directory, like the file in it.
+    return ::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+bool writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+void syncDirectory(const std::string& dir) {
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+bool replaceFile(const std::string& path, std::string_view content,
+                 const std::function<bool(const std::string&)>& beforeRename) {
+    const std::string dir = parentDirectory(path);
+    if (!makeDirectories(dir)) return false;
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    const bool written = ::fchmod(fd, 0600) == 0 && writeAll(fd, content) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    if (beforeRename && !beforeRename(temp)) return false;
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    syncDirectory(dir);
+    return true;
+}
+
+}  // namespace
+
+RegFileStore::RegFileStore(std::string path) : path_(std::move(path)) {}
+
+bool RegFileStore::openKeyFullAccess(std::string_view keyPath) {
+    try {
+        const Loaded file = loadFile(path_);
+        return file.state == FileState::Loaded && keyExists(file.doc, normalizeKeyPath(keyPath)) &&
+               canWrite(path_);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool RegFileStore::openKeyRead(std::string_view keyPath) {
+    try {
+        const Loaded file = loadFile(path_);
+        return file.state == FileState::Loaded && keyExists(file.doc, normalizeKeyPath(keyPath));
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool RegFileStore::createKey(std::string_view keyPath) {
+    try {
+        Loaded file = loadFile(path_);
+        // Never replace a file that could not be read: it may hold what someone else needs.
+        if (file.state == FileState::Unreadable || !canWrite(path_)) return false;
+        const std::string key = normalizeKeyPath(keyPath);
+        if (file.state == FileState::Loaded && keyExists(file.doc, key)) return true;
+        appendSection(file.doc, key);
+        return replaceFile(path_, serialize(file.doc), beforeRename);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+RegValue RegFileStore::readValue(std::string_view keyPath, std::string_view name) {
+    try {
+        Loaded file = loadFile(path_);
+        if (file.state == FileState::Unreadable) return errorValue();
+        if (file.state == FileState::Absent) return RegValue{};
+        const Entry* entry = findValue(file.doc, normalizeKeyPath(keyPath), name);
+        return entry ? entry->value : RegValue{};
+    } catch (const std::exception&) {
+        return errorValue();
+    }
+}
+
+bool RegFileStore::writeBinary(std::string_view keyPath, std::string_view name,
+                               const std::vector<std::uint8_t>& data) {
+    try {
+        Loaded file = loadFile(path_);
+        const std::string key = normalizeKeyPath(keyPath);
+        if (file.state != FileState::Loaded || !keyExists(file.doc, key) || !canWrite(path_)) {
+            return false;
+        }
+        Entry value;
+        value.isValue = true;
+        value.valueName = std::string(name);
+        value.value = okValue(RegValueType::Binary, data);
+        value.lines = formatBinaryValue(name, data);
+        if (Entry* existing = findValue(file.doc, key, name)) {
+            *existing = std::move(value);
+        } else {
+            Section* target = nullptr;
+            for (Section& s : file.doc.sections) {
+                if (sectionIs(s, key)) target = &s;
+            }
+            appendValue(target ? *target : appendSection(file.doc, key), std::move(value));
+        }
+        return replaceFile(path_, serialize(file.doc), beforeRename);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace ups
