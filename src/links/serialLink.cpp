@@ -1,0 +1,86 @@
+#include "links/serialLink.h"
+
+namespace ups {
+
+namespace {
+
+// A system error is stored as the low 16 bits of its code, read back as a signed 16-bit number.
+std::int32_t probeStatusFor(int resetResult, int lastError) {
+    if (resetResult >= 0) return 0;
+    if (resetResult == kSioSystemError) {
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>(lastError & 0xFFFF));
+    }
+    return SerialLink::kProbeOtherError;
+}
+
+}  // namespace
+
+bool SerialLink::probePorts(CfgUps& cfg) {
+    bool anyUsable = false;
+    for (int port = 0; port < 4; ++port) {
+        int result = sio_.SioReset(port, kProbeQueue, kProbeQueue);
+        std::int32_t status = probeStatusFor(result, sio_.SioLastError());
+        if (result >= 0) sio_.SioDone(port);
+        cfg.portStatus[port] = status;
+        anyUsable = anyUsable || status == 0;
+    }
+    return anyUsable;
+}
+
+SerialOpenResult SerialLink::openSerialLink(std::int32_t comPort) {
+    if (comPort < 0) return {false, TestButtonChange::Disable};
+    if (sio_.SioReset(comPort, kLinkQueue, kLinkQueue) < 0) return {false, TestButtonChange::Unchanged};
+    sio_.SioBaud(comPort, kBaud);
+    sio_.SioFlow(comPort, 'N');
+    sio_.SioRTS(comPort, 'C');
+    port_ = comPort;
+    return {true, TestButtonChange::Enable};
+}
+
+void SerialLink::assertRts() { sio_.SioRTS(port_, 'S'); }
+
+SerialLines SerialLink::readLines() {
+    if (sio_.SioRTS(port_, 'R') == 0) sio_.SioRTS(port_, 'S');
+    SerialLines lines;
+    lines.lineOk = sio_.SioCTS(port_) > 0;
+    lines.batteryLow = sio_.SioDCD(port_) == 0;
+    return lines;
+}
+
+void SerialLink::alarmCancelPulse() {
+    sio_.SioBrkSig(port_, 'A');
+    sleeper_.sleepMs(kAlarmPulseMs);
+    sio_.SioBrkSig(port_, 'C');
+}
+
+SerialTestResult SerialLink::batteryTestSequence() {
+    sio_.SioBrkSig(port_, 'A');
+    SerialTestResult result = serialTestPassed;
+    for (int i = 0; i < kTestPolls;) {
+        if (i == kTestResponsePoll && sio_.SioCTS(port_) > 0) {
+            result = serialTestNoResponse;
+            break;
+        }
+        sleeper_.sleepMs(kTestPollMs);
+        ++i;
+        if (sio_.SioDCD(port_) == 0) {
+            result = serialTestBatteryFail;
+            break;
+        }
+    }
+    sio_.SioBrkSig(port_, 'C');
+    return result;
+}
+
+void SerialLink::closeAtEnd() {
+    sio_.SioRTS(port_, 'C');
+    sio_.SioDone(port_);
+    port_ = -1;
+}
+
+void SerialLink::closeForChange() {
+    sio_.SioDone(port_);
+    port_ = -1;
+}
+
+}  // namespace ups

@@ -1,0 +1,17 @@
+#pragma once
+// The real local clock and blocking sleeps.
+#include "config/clock.h"
+
+namespace ups {
+
+class SystemClock : public Clock {
+public:
+    double now() const override;
+};
+
+class SystemSleeper : public Sleeper {
+public:
+    void sleepMs(int ms) override;
+};
+
+}  // namespace ups

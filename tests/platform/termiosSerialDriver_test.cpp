@@ -1,0 +1,97 @@
+#include "platform/posix/termiosSerialDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+#include "links/serialLink.h"
+#include "support/virtualTime.h"
+
+using namespace ups;
+
+namespace {
+
+// A pseudo-terminal pair; the driver opens the slave side as it would a COM port.
+struct Pty {
+    int master = -1;
+    std::string slavePath;
+    Pty() {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) slavePath = ptsname(master);
+    }
+    ~Pty() {
+        if (master >= 0) close(master);
+    }
+};
+
+struct TempDir {
+    std::filesystem::path path;
+    TempDir() {
+        char tmpl[] = "/tmp/ups-termios-XXXXXX";
+        path = mkdtemp(tmpl);
+    }
+    ~TempDir() { std::filesystem::remove_all(path); }
+};
+
+TEST(TermiosSerialDriver, DefaultMappingIsTtyS0ToTtyS3) {
+    auto devices = TermiosSerialDriver::defaultDevices();
+    EXPECT_EQ(devices[0].rfind("/dev/", 0), 0u);
+    EXPECT_EQ(devices.size(), 4u);
+}
+
+TEST(TermiosSerialDriver, MissingDeviceIsASystemErrorWithErrno) {
+    TempDir dir;
+    TermiosSerialDriver driver({(dir.path / "nope").string(), "", "", ""});
+    EXPECT_EQ(driver.open(0, 128, 128), kSioSystemError);
+    EXPECT_EQ(driver.lastError(), ENOENT);
+}
+
+TEST(TermiosSerialDriver, AFileThatIsNotATerminalIsRefused) {
+    TempDir dir;
+    auto file = dir.path / "plain";
+    std::ofstream(file) << "x";
+    TermiosSerialDriver driver({file.string(), "", "", ""});
+    EXPECT_EQ(driver.open(0, 128, 128), kSioSystemError);
+    EXPECT_EQ(driver.lastError(), ENOTTY);
+}
+
+TEST(TermiosSerialDriver, OpensATerminalAndReportsLineReadErrorsAsSystemErrors) {
+    Pty pty;
+    ASSERT_FALSE(pty.slavePath.empty());
+    TermiosSerialDriver driver({pty.slavePath, "", "", ""});
+    ASSERT_EQ(driver.open(0, 512, 512), 0);
+    driver.setBaud(0, 9600);
+    driver.setNoFlowControl(0);
+    driver.setRts(0, true);
+    // Pseudo-terminals have no modem lines: the read fails and says why.
+    EXPECT_EQ(driver.readCts(0), kSioSystemError);
+    EXPECT_EQ(driver.lastError(), ENOTTY);
+    driver.close(0);
+    EXPECT_EQ(driver.readCts(0), kSioSystemError);
+    EXPECT_EQ(driver.lastError(), EBADF);
+}
+
+TEST(TermiosSerialDriver, ProbeThroughTheLinkRecordsEachPortsOutcome) {
+    Pty pty;
+    TempDir dir;
+    auto file = dir.path / "plain";
+    std::ofstream(file) << "x";
+    TermiosSerialDriver driver(
+        {(dir.path / "missing").string(), pty.slavePath, file.string(), (dir.path / "gone").string()});
+    SerialLib sio(driver);
+    test::VirtualTime time;
+    SerialLink link(sio, time);
+    CfgUps cfg{};
+    EXPECT_TRUE(link.probePorts(cfg));
+    EXPECT_EQ(cfg.portStatus[0], ENOENT);
+    EXPECT_EQ(cfg.portStatus[1], 0);
+    EXPECT_EQ(cfg.portStatus[2], ENOTTY);
+    EXPECT_EQ(cfg.portStatus[3], ENOENT);
+}
+
+}  // namespace
