@@ -1,0 +1,40 @@
+// Process entry of the UPS monitor.
+#include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+#include "app/artwork.h"
+#include "app/qtMessageBoxes.h"
+#include "app/upsInfo.h"
+#include "app/upsMain.h"
+#include "platform/posix/desktopSound.h"
+#include "platform/posix/regFileStore.h"
+#include "platform/posix/systemClock.h"
+#include "platform/posix/termiosSerialDriver.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Servicio de UPS"));
+    QApplication::setWindowIcon(ups::art::applicationIcon());
+    // Hidden windows (the main window in the tray, the pop-up) do not keep the program alive;
+    // the program ends when the main window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const QString storePath =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+        QStringLiteral("/korvan-ups/registry.reg");
+    ups::RegFileStore store(storePath.toStdString());
+    ups::TermiosSerialDriver serial;
+    ups::QtMessageBoxes boxes;
+    ups::SystemClock clock;
+    ups::SystemSleeper sleeper;
+    ups::DesktopSound sound;
+
+    ups::TmainF mainF({store, serial, boxes, clock, sleeper});
+    boxes.setDefaultOwner(&mainF);
+    ups::TinfoFrm infoFrm(sound);
+    mainF.setInfoForm(&infoFrm);
+    mainF.FormCreate();
+    mainF.show();
+    return QApplication::exec();
+}

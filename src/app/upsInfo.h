@@ -1,0 +1,49 @@
+#pragma once
+// The information pop-up: a small stay-on-top window that beeps when it comes up and hides itself
+// after the delay each notice asks for.
+#include <QPixmap>
+#include <QTimer>
+#include <QWidget>
+#include <optional>
+
+#include "platform/sound.h"
+
+namespace Ui {
+class TinfoFrm;
+}
+
+namespace ups {
+
+class TinfoFrm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TinfoFrm(WarningSound& sound, QWidget* parent = nullptr);
+    ~TinfoFrm() override;
+
+    // The one way notices are shown: caption and picture only when given.
+    void showNotice(const std::optional<QString>& caption, const std::optional<QPixmap>& picture,
+                    const QString& text, int hideDelayMs);
+    // Paints the pop-up now, for callers that block the GUI thread right after a notice.
+    void repaintNow();
+
+    QTimer& Timer1() { return timer1_; }
+    QString text() const;
+    const QPixmap* picture() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private slots:
+    void Timer1Timer();
+
+private:
+    void FormShow();
+    void centreOnDesktop();
+
+    Ui::TinfoFrm* ui_;
+    WarningSound& sound_;
+    QTimer timer1_;
+    QPixmap picture_;
+};
+
+}  // namespace ups

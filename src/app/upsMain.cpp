@@ -1,0 +1,303 @@
+#include "app/upsMain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QSessionManager>
+
+#include "app/artwork.h"
+#include "app/upsInfo.h"
+#include "config/configStore.h"
+#include "ui_upsMain.h"
+
+namespace ups {
+
+namespace {
+
+constexpr std::string_view kMsgNoSerialPort = "No hay puerto serie disponible.";
+constexpr std::string_view kMsgNoValidPort =
+    "No hay un puerto válido seleccionado.\r\nSeleccione uno válido.";
+constexpr std::string_view kMsgCloseQuestion =
+    "Cerrando el programa dejará de monitorear la UPS.\r\n¿Desea finalizar la aplicación?.";
+
+const QColor kBlue(0, 0, 255);
+const QColor kRed(255, 0, 0);
+
+}  // namespace
+
+QString webAddress() { return QStringLiteral(UPS_WEB_ADDRESS); }
+
+TmainF::TmainF(MainDeps deps, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowContextHelpButtonHint | Qt::WindowCloseButtonHint),
+      ui_(new Ui::TmainF),
+      deps_(deps),
+      sio_(deps.serial),
+      serialLink_(sio_, deps.sleeper) {
+    // The records start as zero bytes, then take their defaults; the run-time state starts with
+    // the values SupervisorState declares.
+    clearRecords(cfgUps_, cfgSnmp_);
+    setDefaultConfig(cfgUps_, cfgSnmp_);
+
+    ui_->setupUi(this);
+    setObjectName("mainF");
+    setFixedSize(294, 220);
+    setWindowIcon(art::applicationIcon());
+    for (int i = 0; i < art::kStatePictures; ++i) imgLst_.push_back(art::statePicture(i));
+    ui_->Image1->setPixmap(art::logo());
+    ui_->bbtnSetup->setIcon(QIcon(art::glyph("SETUP")));
+    ui_->bbtnIniTest->setIcon(QIcon(art::glyph("START")));
+    setLabelColour(ui_->lblSum, kBlue);
+    setLabelColour(ui_->lblBat, kBlue);
+
+    timer_.setObjectName("Timer");
+    timer_.setInterval(1000);
+    connect(&timer_, &QTimer::timeout, this, &TmainF::TimerTimer);
+
+    buildMenus();
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { pMnFrm_->popup(mapToGlobal(pos)); });
+
+    // Every control but the buttons minimises or restores on a double click.
+    for (QWidget* child : findChildren<QWidget*>()) {
+        if (!qobject_cast<QPushButton*>(child)) child->installEventFilter(this);
+    }
+
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &TmainF::commitData);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &TmainF::FormClose);
+    setWindowState(Qt::WindowMinimized);
+}
+
+TmainF::~TmainF() {
+    FormClose();
+    delete ui_;
+}
+
+void TmainF::buildMenus() {
+    auto addItem = [](QMenu* menu, const char* name, const QString& text, const QString& hint) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(name);
+        action->setToolTip(hint);
+        action->setStatusTip(hint);
+        return action;
+    };
+    pMnTray_ = new QMenu(this);
+    pMnTray_->setObjectName("pMnTray");
+    pMnTray_->setToolTipsVisible(true);
+    connect(addItem(pMnTray_, "Restaurar1", QStringLiteral("&Restaurar"),
+                    QStringLiteral("Restaura la aplicación")),
+            &QAction::triggered, this, &TmainF::Restaurar1Click);
+    pMnTray_->addSeparator()->setObjectName("N1");
+    connect(addItem(pMnTray_, "Cerrar1", QStringLiteral("&Finalizar"),
+                    QStringLiteral("Finaliza monitoreo de UPS")),
+            &QAction::triggered, this, &TmainF::Cerrar1Click);
+
+    pMnFrm_ = new QMenu(this);
+    pMnFrm_->setObjectName("pMnFrm");
+    pMnFrm_->setToolTipsVisible(true);
+    connect(addItem(pMnFrm_, "MinimClic", QStringLiteral("&Minimizar"),
+                    QStringLiteral("Restaura la aplicación")),
+            &QAction::triggered, this, &TmainF::MinimClicClick);
+    pMnFrm_->addSeparator()->setObjectName("MenuItem2");
+    connect(addItem(pMnFrm_, "MenuItem3", QStringLiteral("&Finalizar"),
+                    QStringLiteral("Finaliza monitoreo de UPS")),
+            &QAction::triggered, this, &TmainF::Cerrar1Click);
+}
+
+QLabel* TmainF::label(const char* name) const { return findChild<QLabel*>(name); }
+QPushButton* TmainF::button(const char* name) const { return findChild<QPushButton*>(name); }
+
+void TmainF::setLabelColour(QLabel* label, const QColor& colour) {
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, colour);
+    label->setPalette(p);
+}
+
+void TmainF::setInfoLines(const QString& l1, const QString& l2, const QString& l3) {
+    ui_->lblInfo1->setText(l1);
+    ui_->lblInfo2->setText(l2);
+    ui_->lblInfo3->setText(l3);
+}
+
+void TmainF::setSerialInfoLines() {
+    setInfoLines(QStringLiteral("Monitor por puerto serie"), QStringLiteral("UPS Korvan"),
+                 QStringLiteral("Sitio : ") + webAddress());
+}
+
+void TmainF::FormCreate() {
+    setInfoLines(QStringLiteral("Monitor de UPS"), QStringLiteral("UPS Korvan"),
+                 QStringLiteral("Sitio : ") + webAddress());
+    loadConfig(cfgUps_, cfgSnmp_, deps_.store, deps_.boxes);
+    state_.warnCountdown = cfgUps_.tmpFail;
+    state_.shutdownCountdown = cfgUps_.tmpLowB;
+
+    if (!cfgSnmp_.enhSnmp) startSerialRoad();
+
+    state_.displayDirty = true;
+    state_.deriveEventCode();
+    refreshDisplay();
+}
+
+void TmainF::startSerialRoad() {
+    if (!serialLink_.probePorts(cfgUps_)) {
+        deps_.boxes.messageBox(kMsgNoSerialPort, kTitleError, MbIcon::Error);
+        requestTermination();
+        return;
+    }
+    setSerialInfoLines();
+    saveConfig(cfgUps_, cfgSnmp_, deps_.store, deps_.boxes);
+    SerialOpenResult opened = serialLink_.openSerialLink(cfgUps_.comPort);
+    applyTestButton(opened.button);
+    if (opened.opened) {
+        state_.serialLinkActive = true;
+        timer_.start();
+        serialLink_.assertRts();
+    } else {
+        deps_.boxes.messageBox(kMsgNoValidPort, kTitleCaution, MbIcon::Warning);
+        timer_.start();
+    }
+}
+
+void TmainF::applyTestButton(TestButtonChange change) {
+    if (change != TestButtonChange::Unchanged) {
+        ui_->bbtnIniTest->setEnabled(change == TestButtonChange::Enable);
+    }
+}
+
+void TmainF::requestTermination() {
+    terminationRequested_ = true;
+    state_.closingBySystem = true;
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void TmainF::TimerTimer() {
+    timer_.stop();
+    if (!state_.serialLinkActive && !state_.agentLinkActive) {
+        restoreApplication();
+        return;
+    }
+    state_.tickTime = deps_.clock.now();
+    if (state_.serialLinkActive && !cfgSnmp_.enhSnmp) {
+        bool wasLineOk = state_.lineOk, wasBatteryLow = state_.batteryLow;
+        SerialLines lines = serialLink_.readLines();
+        state_.lineOk = lines.lineOk;
+        state_.batteryLow = lines.batteryLow;
+        if (state_.lineOk != wasLineOk || state_.batteryLow != wasBatteryLow) state_.displayDirty = true;
+        state_.deriveEventCode();
+    }
+    refreshDisplay();
+    timer_.start();
+}
+
+void TmainF::refreshDisplay() {
+    if (!state_.displayDirty) return;
+    state_.displayDirty = false;
+    ui_->imgLine->setPixmap(imgLst_[state_.lineOk ? art::picMains : art::picOnBattery]);
+    ui_->imgBat->setPixmap(imgLst_[state_.batteryLow ? art::picBatteryLow : art::picBatteryOk]);
+
+    const bool commandLinkUsable =
+        state_.serialLinkActive || (state_.agentCommandsOk && state_.agentLinkActive);
+    const bool onBattery = state_.eventCode == 1 || state_.eventCode == 3;
+    const bool low = state_.eventCode >= 2;
+    ui_->lblSum->setText(onBattery ? QStringLiteral("Suministro de Batería")
+                                   : QStringLiteral("Suministro de Línea"));
+    setLabelColour(ui_->lblSum, onBattery ? kRed : kBlue);
+    ui_->lblBat->setText(low ? QStringLiteral("Batería Baja") : QStringLiteral("Batería Normal"));
+    setLabelColour(ui_->lblBat, low ? kRed : kBlue);
+
+    if (state_.eventCode == 1) {
+        ui_->bbtnIniTest->setEnabled(false);
+        return;
+    }
+    ui_->bbtnIniTest->setEnabled(commandLinkUsable);
+    if (state_.eventCode == 0) {
+        ui_->bbtnIniTest->setText(QStringLiteral("&Test"));
+        ui_->bbtnIniTest->setToolTip(QStringLiteral("Prueba la UPS"));
+        ui_->bbtnIniTest->setIcon(QIcon(art::glyph("START")));
+    } else {
+        ui_->bbtnIniTest->setText(QStringLiteral("&Alarma"));
+        ui_->bbtnIniTest->setToolTip(QStringLiteral("Anula alarma de UPS"));
+        ui_->bbtnIniTest->setIcon(QIcon(art::glyph("BEEPER")));
+    }
+}
+
+void TmainF::restoreApplication() {
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void TmainF::minimiseApplication() { showMinimized(); }
+
+void TmainF::Restaurar1Click() { restoreApplication(); }
+
+void TmainF::Cerrar1Click() {
+    state_.closingBySystem = true;
+    close();
+}
+
+void TmainF::MinimClicClick() { minimiseApplication(); }
+
+void TmainF::FormDblClick() {
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) {
+        restoreApplication();
+    } else {
+        minimiseApplication();
+    }
+}
+
+bool TmainF::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        FormDblClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TmainF::mouseDoubleClickEvent(QMouseEvent* event) {
+    FormDblClick();
+    event->accept();
+}
+
+bool TmainF::FormCloseQuery() {
+    if (state_.closingBySystem) return true;
+    MbResult answer =
+        deps_.boxes.messageBox(kMsgCloseQuestion, kTitleQuestion, MbIcon::Question, MbButtons::YesNo);
+    if (answer != MbResult::Yes) return false;
+    state_.closingBySystem = true;
+    return true;
+}
+
+void TmainF::commitData(QSessionManager& manager) {
+    // The desktop session is ending: the same question decides whether the monitor lets it.
+    if (state_.closingBySystem) return;
+    if (!manager.allowsInteraction()) return;
+    bool allow = FormCloseQuery();
+    manager.release();
+    if (!allow) manager.cancel();
+}
+
+void TmainF::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    FormClose();
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void TmainF::FormClose() {
+    if (closed_) return;
+    closed_ = true;
+    timer_.stop();
+    if (state_.serialLinkActive) {
+        serialLink_.closeAtEnd();
+        state_.serialLinkActive = false;
+    }
+}
+
+}  // namespace ups

@@ -1,0 +1,114 @@
+#pragma once
+// The main window: owns the configuration records and the run-time state, starts the link the
+// configuration names, and ends the program in order.
+#include <QMenu>
+#include <QPixmap>
+#include <QTimer>
+#include <QVector>
+#include <QWidget>
+#include <memory>
+
+#include "config/cfgRecords.h"
+#include "config/clock.h"
+#include "config/messageBox.h"
+#include "config/registryStore.h"
+#include "links/serialLib.h"
+#include "links/serialLink.h"
+#include "links/trapFields.h"
+#include "supervisor/supervisorState.h"
+
+class QLabel;
+class QPushButton;
+class QSessionManager;
+
+namespace Ui {
+class TmainF;
+}
+
+namespace ups {
+
+class TinfoFrm;
+
+// What the window needs from the world; the process entry passes the real ones, tests fakes.
+struct MainDeps {
+    RegistryStore& store;
+    SerialDriver& serial;
+    MessageBoxes& boxes;
+    Clock& clock;
+    Sleeper& sleeper;
+};
+
+class TmainF : public QWidget {
+    Q_OBJECT
+public:
+    explicit TmainF(MainDeps deps, QWidget* parent = nullptr);
+    ~TmainF() override;
+
+    void setInfoForm(TinfoFrm* info) { infoFrm_ = info; }
+    // The start-up sequence; run once, after both windows exist.
+    void FormCreate();
+
+    // Handlers.
+    void Restaurar1Click();
+    void Cerrar1Click();
+    void MinimClicClick();
+    void FormDblClick();
+    void TimerTimer();
+    void refreshDisplay();
+
+    // The live objects the rest of the monitor works on.
+    CfgUps& cfgUps() { return cfgUps_; }
+    CfgSnmp& cfgSnmp() { return cfgSnmp_; }
+    SupervisorState& state() { return state_; }
+    TrapFields& trapFields() { return trapFields_; }
+    SerialLink& serialLink() { return serialLink_; }
+    QTimer& Timer() { return timer_; }
+    QMenu* pMnTray() { return pMnTray_; }
+    QMenu* pMnFrm() { return pMnFrm_; }
+    const QVector<QPixmap>& imgLst() const { return imgLst_; }
+    QLabel* label(const char* name) const;
+    QPushButton* button(const char* name) const;
+
+    // True when the program asked itself to end (no usable port at start-up).
+    bool terminationRequested() const { return terminationRequested_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    bool FormCloseQuery();
+    void FormClose();
+    void commitData(QSessionManager& manager);
+    void buildMenus();
+    void setInfoLines(const QString& l1, const QString& l2, const QString& l3);
+    void setSerialInfoLines();
+    void startSerialRoad();
+    void applyTestButton(TestButtonChange change);
+    void requestTermination();
+    void restoreApplication();
+    void minimiseApplication();
+    static void setLabelColour(QLabel* label, const QColor& colour);
+
+    Ui::TmainF* ui_;
+    MainDeps deps_;
+    CfgUps cfgUps_;
+    CfgSnmp cfgSnmp_;
+    SupervisorState state_;
+    TrapFields trapFields_;
+    SerialLib sio_;
+    SerialLink serialLink_;
+    TinfoFrm* infoFrm_ = nullptr;
+    QTimer timer_;
+    QMenu* pMnTray_ = nullptr;
+    QMenu* pMnFrm_ = nullptr;
+    QVector<QPixmap> imgLst_;
+    bool closed_ = false;
+    bool terminationRequested_ = false;
+};
+
+// The maker's web address shown after "Sitio : ".
+QString webAddress();
+
+}  // namespace ups
