@@ -120,6 +120,7 @@ std::vector<std::uint8_t> recordBytes(const Record& r) {
 // Copies stored data over the leading bytes of a record; the caller has checked the size.
 template <typename Record>
 void overlayRecord(Record& r, std::span<const std::uint8_t> data) {
+    if (data.empty()) return;  // an empty vector may hand out a null pointer, which memcpy forbids
     std::memcpy(&r, data.data(), data.size() < sizeof(Record) ? data.size() : sizeof(Record));
 }
 

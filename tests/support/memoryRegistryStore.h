@@ -15,6 +15,9 @@ namespace ups::test {
 
 class MemoryRegistryStore : public RegistryStore {
 public:
+    // Starts like a machine's HKEY_LOCAL_MACHINE: "\Software" is there, nothing of ours below it.
+    MemoryRegistryStore() { addKey("\\Software"); }
+
     // ---- contents ----
     // Adds the key (and nothing else: parents are not implied, as createKey requires them).
     void addKey(std::string_view keyPath);
