@@ -1,6 +1,7 @@
 #include "app/qtMessageBoxes.h"
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QMessageBox>
 
 namespace ups {
@@ -39,6 +40,18 @@ MbResult fromQt(int button) {
     }
 }
 
+// The boxes speak Spanish whatever the desktop's language is.
+void labelButtons(QMessageBox& box) {
+    const std::pair<QMessageBox::StandardButton, const char*> labels[] = {
+        {QMessageBox::Ok, "Aceptar"},       {QMessageBox::Yes, "&Sí"},
+        {QMessageBox::No, "&No"},           {QMessageBox::Retry, "&Reintentar"},
+        {QMessageBox::Cancel, "Cancelar"},
+    };
+    for (const auto& [which, text] : labels) {
+        if (QAbstractButton* b = box.button(which)) b->setText(QString::fromUtf8(text));
+    }
+}
+
 }  // namespace
 
 MbResult QtMessageBoxes::messageBox(std::string_view text, std::string_view title, MbIcon icon,
@@ -52,6 +65,7 @@ MbResult QtMessageBoxes::messageBox(std::string_view text, std::string_view titl
     // A hidden owner (the window minimised to the tray) must not hide its box.
     if (owner && !owner->isVisible()) box.setParent(nullptr, box.windowFlags());
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    labelButtons(box);
     return fromQt(box.exec());
 }
 

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSessionManager>
 
 #include "app/artwork.h"
@@ -68,7 +69,14 @@ TmainF::TmainF(MainDeps deps, QWidget* parent)
 
     connect(qApp, &QGuiApplication::commitDataRequest, this, &TmainF::commitData);
     connect(qApp, &QCoreApplication::aboutToQuit, this, &TmainF::FormClose);
+    centreOnScreen();
     setWindowState(Qt::WindowMinimized);
+}
+
+void TmainF::centreOnScreen() {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
 }
 
 TmainF::~TmainF() {
@@ -271,12 +279,17 @@ bool TmainF::FormCloseQuery() {
     return true;
 }
 
+bool TmainF::sessionMayEnd(bool mayAsk) {
+    // A session manager that lets no one ask gets its way: there is nobody to answer.
+    if (state_.closingBySystem || !mayAsk) return true;
+    return FormCloseQuery();
+}
+
 void TmainF::commitData(QSessionManager& manager) {
-    // The desktop session is ending: the same question decides whether the monitor lets it.
-    if (state_.closingBySystem) return;
-    if (!manager.allowsInteraction()) return;
-    bool allow = FormCloseQuery();
-    manager.release();
+    // The desktop session is ending: the close question decides whether the monitor lets it.
+    bool mayAsk = !state_.closingBySystem && manager.allowsInteraction();
+    bool allow = sessionMayEnd(mayAsk);
+    if (mayAsk) manager.release();
     if (!allow) manager.cancel();
 }
 

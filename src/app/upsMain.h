@@ -55,6 +55,8 @@ public:
     void FormDblClick();
     void TimerTimer();
     void refreshDisplay();
+    // The answer to a desktop logoff or shutdown: true lets it go on.
+    bool sessionMayEnd(bool mayAsk);
 
     // The live objects the rest of the monitor works on.
     CfgUps& cfgUps() { return cfgUps_; }
@@ -82,6 +84,7 @@ private:
     void FormClose();
     void commitData(QSessionManager& manager);
     void buildMenus();
+    void centreOnScreen();
     void setInfoLines(const QString& l1, const QString& l2, const QString& l3);
     void setSerialInfoLines();
     void startSerialRoad();

@@ -1,0 +1,312 @@
+// The main window: its controls, the start-up over the serial link, and the ways it closes.
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "app/upsMain.h"
+#include "config/configStore.h"
+#include "support/fakeSerialUps.h"
+#include "support/memoryRegistryStore.h"
+#include "support/scriptedMessageBoxes.h"
+#include "support/virtualTime.h"
+
+using namespace ups;
+using namespace ups::test;
+
+namespace {
+
+// Everything a main window needs, faked.
+struct Rig {
+    MemoryRegistryStore store;
+    VirtualTime time;
+    FakeSerialUps serial{&time};
+    ScriptedMessageBoxes boxes;
+    std::unique_ptr<TmainF> window;
+
+    TmainF& make() {
+        window = std::make_unique<TmainF>(MainDeps{store, serial, boxes, time, time});
+        return *window;
+    }
+    // A store that already holds a configuration monitoring the given port.
+    void storeConfigWithPort(int comPort) {
+        CfgUps cfg;
+        CfgSnmp snmp;
+        clearRecords(cfg, snmp);
+        setDefaultConfig(cfg, snmp);
+        cfg.comPort = comPort;
+        store.addKeyChain(kKeyConfig);
+        store.setBinary(kKeyConfig, kValueCfgUps, recordBytes(cfg));
+        store.setBinary(kKeyConfig, kValueCfgSnmp, recordBytes(snmp));
+    }
+    CfgUps storedUps() const {
+        CfgUps cfg{};
+        auto v = store.value(kKeyConfig, kValueCfgUps);
+        if (v) overlayRecord(cfg, v->data);
+        return cfg;
+    }
+};
+
+QColor textColour(QLabel* l) { return l->palette().color(QPalette::WindowText); }
+
+}  // namespace
+
+class UpsMainTest : public QObject {
+    Q_OBJECT
+private slots:
+    void componentsCarryTheirCaptionsHintsAndInitialState();
+    void menusOfferRestoreMinimiseAndFinish();
+    void closeBoxAsksAndNoKeepsTheMonitorRunning();
+    void closeBoxYesEndsTheProgramAndReleasesThePort();
+    void finalizarClosesWithoutAQuestion();
+    void logoffAsksTheCloseQuestion();
+    void doubleClickMinimisesAndRestores();
+    void startWithNoUsablePortEndsTheProgram();
+    void startWithNoPortConfiguredWarnsThenShowsTheWindow();
+    void startWithAWorkingPortAssertsRtsAndStoresTheProbe();
+    void startOnAFreshStoreWritesTheDefaults();
+};
+
+void UpsMainTest::componentsCarryTheirCaptionsHintsAndInitialState() {
+    Rig rig;
+    TmainF& w = rig.make();
+    QCOMPARE(w.windowTitle(), QStringLiteral("Korvan Servicio UPS - Ver 1.4"));
+    QCOMPARE(w.size(), QSize(294, 220));
+    QCOMPARE(w.toolTip(), QStringLiteral("Doble clic minimiza"));
+    QVERIFY(w.windowState() & Qt::WindowMinimized);
+
+    QPushButton* setup = w.button("bbtnSetup");
+    QVERIFY(setup);
+    QCOMPARE(setup->text(), QStringLiteral("&Configuración"));
+    QCOMPARE(setup->toolTip(), QStringLiteral("Configuración de parámetros de monitoreo"));
+    QPushButton* test = w.button("bbtnIniTest");
+    QVERIFY(test);
+    QCOMPARE(test->text(), QStringLiteral("&Test"));
+    QCOMPARE(test->toolTip(), QStringLiteral("Prueba la UPS"));
+    QVERIFY(!test->isEnabled());
+
+    QCOMPARE(w.label("Image1")->toolTip(), QStringLiteral("Korvan Ingeniería S.R.L."));
+    QCOMPARE(w.findChild<QWidget*>("Panel1")->toolTip(), QStringLiteral("Estado de la UPS monitoreada"));
+    QCOMPARE(w.findChild<QWidget*>("Panel2")->toolTip(), QStringLiteral("Información"));
+    QCOMPARE(w.label("lblSum")->text(), QStringLiteral("Suministro de Línea"));
+    QCOMPARE(w.label("lblBat")->text(), QStringLiteral("Batería Normal"));
+    QCOMPARE(textColour(w.label("lblSum")), QColor(0, 0, 255));
+    QCOMPARE(textColour(w.label("lblBat")), QColor(0, 0, 255));
+    for (const char* name : {"imgLine", "imgBat", "lblInfo1", "lblInfo2", "lblInfo3"}) {
+        QVERIFY2(w.label(name), name);
+    }
+    QCOMPARE(w.imgLst().size(), 4);
+    for (const QPixmap& p : w.imgLst()) QCOMPARE(p.size(), QSize(32, 32));
+
+    QVERIFY(!w.Timer().isActive());
+    QCOMPARE(w.Timer().interval(), 1000);
+
+    // Constructor values of the run-time state and the records' defaults.
+    QVERIFY(!w.state().serialLinkActive && !w.state().agentLinkActive);
+    QVERIFY(w.state().lineOk && !w.state().batteryLow);
+    QVERIFY(w.state().startPending);
+    QCOMPARE(w.cfgUps().comPort, -1);
+    QCOMPARE(w.cfgUps().tmpLowB, 30);
+    QCOMPARE(w.cfgSnmp().enterprise, 27431);
+}
+
+void UpsMainTest::menusOfferRestoreMinimiseAndFinish() {
+    Rig rig;
+    TmainF& w = rig.make();
+    auto texts = [](QMenu* m) {
+        QStringList t;
+        for (QAction* a : m->actions()) t << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        return t;
+    };
+    QCOMPARE(texts(w.pMnTray()), (QStringList{"&Restaurar", "-", "&Finalizar"}));
+    QCOMPARE(texts(w.pMnFrm()), (QStringList{"&Minimizar", "-", "&Finalizar"}));
+    QCOMPARE(w.pMnTray()->actions().at(0)->objectName(), QStringLiteral("Restaurar1"));
+    QCOMPARE(w.pMnTray()->actions().at(2)->objectName(), QStringLiteral("Cerrar1"));
+    QCOMPARE(w.pMnFrm()->actions().at(0)->objectName(), QStringLiteral("MinimClic"));
+    QCOMPARE(w.pMnFrm()->actions().at(2)->objectName(), QStringLiteral("MenuItem3"));
+    QAction* restore = w.pMnTray()->actions().at(0);
+    QCOMPARE(restore->toolTip(), QStringLiteral("Restaura la aplicación"));
+    QCOMPARE(w.pMnTray()->actions().at(2)->toolTip(), QStringLiteral("Finaliza monitoreo de UPS"));
+    QCOMPARE(w.pMnFrm()->actions().at(0)->toolTip(), QStringLiteral("Restaura la aplicación"));
+}
+
+void UpsMainTest::closeBoxAsksAndNoKeepsTheMonitorRunning() {
+    Rig rig;
+    TmainF& w = rig.make();
+    w.show();
+    rig.boxes.answers = {MbResult::No};
+    QVERIFY(!w.close());
+    QCOMPARE(rig.boxes.shown.size(), size_t(1));
+    QCOMPARE(rig.boxes.shown[0].text,
+             std::string("Cerrando el programa dejará de monitorear la UPS.\r\n¿Desea finalizar la aplicación?."));
+    QCOMPARE(rig.boxes.shown[0].title, std::string("Pregunta"));
+    QVERIFY(rig.boxes.shown[0].icon == MbIcon::Question);
+    QVERIFY(rig.boxes.shown[0].buttons == MbButtons::YesNo);
+    QVERIFY(!w.state().closingBySystem);
+    QVERIFY(w.isVisible());
+}
+
+void UpsMainTest::closeBoxYesEndsTheProgramAndReleasesThePort() {
+    Rig rig;
+    rig.storeConfigWithPort(2);
+    TmainF& w = rig.make();
+    w.FormCreate();
+    QVERIFY(w.state().serialLinkActive);
+    w.show();
+    rig.boxes.answers = {MbResult::Yes};
+    QSignalSpy quit(qApp, &QCoreApplication::aboutToQuit);
+    QVERIFY(w.close());
+    QVERIFY(w.state().closingBySystem);
+    QVERIFY(!rig.serial.rts());
+    QVERIFY(!rig.serial.isOpen(2));
+    auto names = rig.serial.callNames();
+    QCOMPARE(QString::fromStdString(names[names.size() - 2]), QStringLiteral("rts 2 off"));
+    QCOMPARE(QString::fromStdString(names.back()), QStringLiteral("close 2"));
+    QVERIFY(!w.Timer().isActive());
+}
+
+void UpsMainTest::finalizarClosesWithoutAQuestion() {
+    Rig rig;
+    TmainF& w = rig.make();
+    w.show();
+    w.pMnFrm()->actions().at(2)->trigger();
+    QVERIFY(rig.boxes.shown.empty());
+    QVERIFY(!w.isVisible());
+    QVERIFY(w.state().closingBySystem);
+
+    Rig rig2;
+    TmainF& w2 = rig2.make();
+    w2.show();
+    w2.pMnTray()->actions().at(2)->trigger();
+    QVERIFY(rig2.boxes.shown.empty());
+    QVERIFY(!w2.isVisible());
+}
+
+void UpsMainTest::logoffAsksTheCloseQuestion() {
+    Rig rig;
+    TmainF& w = rig.make();
+    rig.boxes.answers = {MbResult::No, MbResult::Yes};
+    QVERIFY(!w.sessionMayEnd(true));
+    QVERIFY(!w.state().closingBySystem);
+    QVERIFY(w.sessionMayEnd(true));
+    QVERIFY(w.state().closingBySystem);
+    QCOMPARE(rig.boxes.shown.size(), size_t(2));
+    // Once the monitor is closing by itself, nothing is asked.
+    QVERIFY(w.sessionMayEnd(true));
+    QCOMPARE(rig.boxes.shown.size(), size_t(2));
+
+    Rig quiet;
+    TmainF& w2 = quiet.make();
+    QVERIFY(w2.sessionMayEnd(false));
+    QVERIFY(quiet.boxes.shown.empty());
+}
+
+void UpsMainTest::doubleClickMinimisesAndRestores() {
+    Rig rig;
+    TmainF& w = rig.make();
+    w.showNormal();
+    QVERIFY(!(w.windowState() & Qt::WindowMinimized));
+    QTest::mouseDClick(w.label("lblInfo2"), Qt::LeftButton);
+    QVERIFY(w.windowState() & Qt::WindowMinimized);
+    QTest::mouseDClick(w.label("lblSum"), Qt::LeftButton);
+    QVERIFY(!(w.windowState() & Qt::WindowMinimized));
+    // The buttons keep their own double click.
+    QTest::mouseDClick(w.button("bbtnSetup"), Qt::LeftButton);
+    QVERIFY(!(w.windowState() & Qt::WindowMinimized));
+    w.pMnFrm()->actions().at(0)->trigger();  // "&Minimizar"
+    QVERIFY(w.windowState() & Qt::WindowMinimized);
+    w.pMnTray()->actions().at(0)->trigger();  // "&Restaurar"
+    QVERIFY(!(w.windowState() & Qt::WindowMinimized));
+}
+
+void UpsMainTest::startWithNoUsablePortEndsTheProgram() {
+    Rig rig;
+    for (int p = 0; p < 4; ++p) rig.serial.setPort(p, FakeSerialUps::PortKind::SystemError, 2);
+    TmainF& w = rig.make();
+    w.FormCreate();
+    QCOMPARE(rig.boxes.texts(), std::vector<std::string>{"No hay puerto serie disponible."});
+    QCOMPARE(rig.boxes.shown[0].title, std::string("! ERROR !"));
+    QVERIFY(rig.boxes.shown[0].icon == MbIcon::Error);
+    QVERIFY(w.terminationRequested());
+    QVERIFY(!w.Timer().isActive());
+    QCOMPARE(w.label("lblInfo1")->text(), QStringLiteral("Monitor de UPS"));
+    QCOMPARE(w.label("lblInfo3")->text(), QStringLiteral("Sitio : ") + webAddress());
+}
+
+void UpsMainTest::startWithNoPortConfiguredWarnsThenShowsTheWindow() {
+    Rig rig;
+    rig.storeConfigWithPort(-1);
+    TmainF& w = rig.make();
+    w.FormCreate();
+    QCOMPARE(rig.boxes.texts(), std::vector<std::string>{
+                                    "No hay un puerto válido seleccionado.\r\nSeleccione uno válido."});
+    QCOMPARE(rig.boxes.shown[0].title, std::string("! CUIDADO !"));
+    QVERIFY(rig.boxes.shown[0].icon == MbIcon::Warning);
+    QVERIFY(!w.state().serialLinkActive);
+    QVERIFY(!w.button("bbtnIniTest")->isEnabled());
+    QVERIFY(w.Timer().isActive());
+    QCOMPARE(w.label("lblInfo1")->text(), QStringLiteral("Monitor por puerto serie"));
+    QCOMPARE(w.label("lblInfo2")->text(), QStringLiteral("UPS Korvan"));
+
+    // The first tick finds no link: the window comes up and the tick stays stopped.
+    QVERIFY(w.windowState() & Qt::WindowMinimized);
+    w.TimerTimer();
+    QVERIFY(!(w.windowState() & Qt::WindowMinimized));
+    QVERIFY(w.isVisible());
+    QVERIFY(!w.Timer().isActive());
+}
+
+void UpsMainTest::startWithAWorkingPortAssertsRtsAndStoresTheProbe() {
+    Rig rig;
+    rig.storeConfigWithPort(1);
+    rig.serial.setPort(0, FakeSerialUps::PortKind::SystemError, 5);
+    rig.serial.setPort(3, FakeSerialUps::PortKind::OtherError);
+    TmainF& w = rig.make();
+    w.FormCreate();
+
+    QVERIFY(rig.boxes.shown.empty());
+    QVERIFY(w.state().serialLinkActive);
+    QVERIFY(w.Timer().isActive());
+    QVERIFY(rig.serial.rts());
+    QVERIFY(rig.serial.isOpen(1));
+    QVERIFY(w.button("bbtnIniTest")->isEnabled());
+    auto names = rig.serial.callNames();
+    QCOMPARE(QString::fromStdString(names.back()), QStringLiteral("rts 1 on"));
+
+    CfgUps stored = rig.storedUps();
+    QCOMPARE(stored.portStatus[0], 5);
+    QCOMPARE(stored.portStatus[1], 0);
+    QCOMPARE(stored.portStatus[2], 0);
+    QCOMPARE(stored.portStatus[3], -1000);
+    QCOMPARE(w.state().warnCountdown, 5);
+    QCOMPARE(w.state().shutdownCountdown, 30);
+
+    // A tick reads the lines; mains lost shows on the panel.
+    rig.serial.mainsPresent = false;
+    w.TimerTimer();
+    QCOMPARE(w.state().eventCode, 1);
+    QCOMPARE(w.label("lblSum")->text(), QStringLiteral("Suministro de Batería"));
+    QCOMPARE(textColour(w.label("lblSum")), QColor(255, 0, 0));
+    QVERIFY(w.Timer().isActive());
+}
+
+void UpsMainTest::startOnAFreshStoreWritesTheDefaults() {
+    Rig rig;
+    TmainF& w = rig.make();
+    w.FormCreate();
+    QVERIFY(rig.store.hasKey(kKeySoftware));
+    QVERIFY(rig.store.hasKey(kKeyUps));
+    QVERIFY(rig.store.hasKey(kKeyConfig));
+    CfgUps stored = rig.storedUps();
+    QCOMPARE(stored.pswUnset, std::uint8_t(1));
+    QCOMPARE(stored.comPort, -1);
+    QCOMPARE(stored.testMode, 3);
+    auto snmp = rig.store.value(kKeyConfig, kValueCfgSnmp);
+    QVERIFY(snmp.has_value());
+    QCOMPARE(snmp->data.size(), size_t(72));
+    (void)w;
+}
+
+QTEST_MAIN(UpsMainTest)
+#include "upsMain_test.moc"
