@@ -1,7 +1,5 @@
 #include "config/configStore.h"
 
-#include <exception>
-
 namespace ups {
 
 namespace {
@@ -42,20 +40,29 @@ KeyChain ensureConfigKeys(RegistryStore& store) {
     return created ? KeyChain::Created : KeyChain::Existed;
 }
 
-// Returns false after reporting, so callers stop at the first failure.
-bool readBoth(CfgUps& ups, CfgSnmp& snmp, RegistryStore& store, MessageBoxes& boxes) {
+// Stops at the first failure, so a failed "CfgUps" leaves both records as they were.
+void readBoth(CfgUps& ups, CfgSnmp& snmp, RegistryStore& store, MessageBoxes& boxes) {
     switch (readRecordValue(ups, store, kValueCfgUps)) {
-        case ValueRead::Failed: showError(boxes, kMsgAllocating); return false;
-        case ValueRead::Missing: setDefaultConfig(ups, snmp); break;
-        case ValueRead::Applied: break;
+        case ValueRead::Failed:
+            showError(boxes, kMsgAllocating);
+            return;
+        case ValueRead::Missing:
+            setDefaultConfig(ups, snmp);
+            break;
+        case ValueRead::Applied:
+            break;
     }
     switch (readRecordValue(snmp, store, kValueCfgSnmp)) {
-        case ValueRead::Failed: showError(boxes, kMsgAllocating); return false;
-        case ValueRead::Missing: snmp.enhTrap = 0; break;
-        case ValueRead::Applied: break;
+        case ValueRead::Failed:
+            showError(boxes, kMsgAllocating);
+            return;
+        case ValueRead::Missing:
+            snmp.enhTrap = 0;
+            break;
+        case ValueRead::Applied:
+            break;
     }
     snmp.enterprise = kEnterprise;
-    return true;
 }
 
 }  // namespace
@@ -79,11 +86,17 @@ void setDefaultConfig(CfgUps& ups, CfgSnmp& snmp) {
 void loadConfig(CfgUps& ups, CfgSnmp& snmp, RegistryStore& store, MessageBoxes& boxes) {
     try {
         switch (ensureConfigKeys(store)) {
-            case KeyChain::Refused: showError(boxes, kMsgAllocating); return;
-            case KeyChain::Created: saveConfig(ups, snmp, store, boxes); return;
-            case KeyChain::Existed: readConfig(ups, snmp, store, boxes); return;
+            case KeyChain::Refused:
+                showError(boxes, kMsgAllocating);
+                return;
+            case KeyChain::Created:
+                saveConfig(ups, snmp, store, boxes);
+                return;
+            case KeyChain::Existed:
+                readConfig(ups, snmp, store, boxes);
+                return;
         }
-    } catch (const std::exception&) {
+    } catch (...) {
         showError(boxes, kMsgAllocating);
     }
 }
@@ -95,13 +108,12 @@ void readConfig(CfgUps& ups, CfgSnmp& snmp, RegistryStore& store, MessageBoxes& 
             return;
         }
         readBoth(ups, snmp, store, boxes);
-    } catch (const std::exception&) {
+    } catch (...) {
         showError(boxes, kMsgAllocating);
     }
 }
 
-void saveConfig(const CfgUps& ups, const CfgSnmp& snmp, RegistryStore& store,
-                MessageBoxes& boxes) {
+void saveConfig(const CfgUps& ups, const CfgSnmp& snmp, RegistryStore& store, MessageBoxes& boxes) {
     try {
         // Opened for writing: a key that exists but cannot be written is reported like a missing
         // one, before anything is written.
@@ -113,7 +125,7 @@ void saveConfig(const CfgUps& ups, const CfgSnmp& snmp, RegistryStore& store,
             !store.writeBinary(kKeyConfig, kValueCfgSnmp, recordBytes(snmp))) {
             showError(boxes, kMsgAllocating);
         }
-    } catch (const std::exception&) {
+    } catch (...) {
         showError(boxes, kMsgAllocating);
     }
 }

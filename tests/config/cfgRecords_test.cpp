@@ -33,7 +33,8 @@ void expectFieldAt(const FieldCase<Record>& c) {
 TEST(CfgUpsLayout, EveryFieldSitsAtItsStoredOffset) {
     const std::vector<FieldCase<CfgUps>> cases = {
         {"pswUnset", 0, {0x81}, [](CfgUps& r) { r.pswUnset = 0x81; }},
-        {"portStatus", 4,
+        {"portStatus",
+         4,
          {0xFF, 0xFF, 0xFF, 0xFF, 0x05, 0x00, 0x00, 0x00, 0x18, 0xFC, 0xFF, 0xFF, 0x34, 0x12, 0, 0},
          [](CfgUps& r) {
              r.portStatus[0] = -1;
@@ -41,7 +42,9 @@ TEST(CfgUpsLayout, EveryFieldSitsAtItsStoredOffset) {
              r.portStatus[2] = -1000;
              r.portStatus[3] = 0x1234;
          }},
-        {"pswCode", 20, {1, 2, 3, 4, 5, 6, 7, 8},
+        {"pswCode",
+         20,
+         {1, 2, 3, 4, 5, 6, 7, 8},
          [](CfgUps& r) {
              for (int i = 0; i < 8; ++i) r.pswCode[i] = static_cast<std::uint8_t>(i + 1);
          }},
@@ -50,12 +53,14 @@ TEST(CfgUpsLayout, EveryFieldSitsAtItsStoredOffset) {
         {"tmpFail", 292, {0x0F, 0, 0, 0}, [](CfgUps& r) { r.tmpFail = 15; }},
         {"tmpBat", 296, {0x3C, 0, 0, 0}, [](CfgUps& r) { r.tmpBat = 60; }},
         {"tmpLowB", 300, {0x2C, 0x01, 0, 0}, [](CfgUps& r) { r.tmpLowB = 300; }},
-        {"testSched", 304,
+        {"testSched",
+         304,
          {1, 0, 1, 0, 2, 3, 0, 4, 5, 0, 6, 7, 0, 8, 9, 0, 10, 11, 1, 23, 59},
          [](CfgUps& r) {
              r.testSched[0] = {1, 0, 1};
              for (std::uint8_t d = 1; d < 6; ++d) {
-                 r.testSched[d] = {0, static_cast<std::uint8_t>(2 * d), static_cast<std::uint8_t>(2 * d + 1)};
+                 r.testSched[d] = {0, static_cast<std::uint8_t>(2 * d),
+                                   static_cast<std::uint8_t>(2 * d + 1)};
              }
              r.testSched[6] = {1, 23, 59};
          }},

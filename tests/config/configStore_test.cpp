@@ -35,7 +35,7 @@ void setImage(Record& r, const Bytes& image) {
 
 // The records as the main window holds them before the load: zero-filled, then the defaults.
 class ConfigStoreTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         clearRecords(ups, snmp);
         setDefaultConfig(ups, snmp);
@@ -113,10 +113,9 @@ TEST_F(ConfigStoreTest, FirstStartCreatesTheKeysParentsFirstAndStoresTheDefaults
     load();
     EXPECT_EQ(errorTexts(), noMessages);
     const std::vector<std::string> expectedCalls = {
-        kFull1, "create " + std::string(kKeySoftware),
-        kFull2, "create " + std::string(kKeyUps),
-        kFull3, "create " + std::string(kKeyConfig),
-        kFull3, kWriteUps, kWriteSnmp,
+        kFull1,     "create " + std::string(kKeySoftware), kFull2, "create " + std::string(kKeyUps),
+        kFull3,     "create " + std::string(kKeyConfig),   kFull3, kWriteUps,
+        kWriteSnmp,
     };
     EXPECT_EQ(store.calls, expectedCalls);
     EXPECT_EQ(storedUps(), defaultUpsImage());
@@ -133,7 +132,8 @@ TEST_F(ConfigStoreTest, MissingConfigKeyAloneIsCreatedAndTheRecordsSavedAsTheySt
     EXPECT_TRUE(store.hasKey(kKeyConfig));
     EXPECT_EQ(getI32(storedUps(), 292), 12);
     EXPECT_EQ(storedSnmp(), defaultSnmpImage());
-    for (const auto& c : store.calls) EXPECT_NE(c.rfind("read ", 0), 0u) << "nothing is read: " << c;
+    for (const auto& c : store.calls)
+        EXPECT_NE(c.rfind("read ", 0), 0u) << "nothing is read: " << c;
 }
 
 TEST_F(ConfigStoreTest, ExistingKeysAreReadNotWritten) {
@@ -262,7 +262,8 @@ struct SizeCase {
     bool snmpAccepted;
 };
 
-class ConfigStoreSizeTest : public ConfigStoreTest, public ::testing::WithParamInterface<SizeCase> {};
+class ConfigStoreSizeTest : public ConfigStoreTest,
+                            public ::testing::WithParamInterface<SizeCase> {};
 
 // Stored data replaces the leading bytes it covers; beyond that the defaults stay. Too long a value
 // is refused and leaves the records as they were.

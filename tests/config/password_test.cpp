@@ -8,7 +8,8 @@ namespace {
 TEST(PasswordScrambling, EachByteIsXoredWithTheBasePlusItsPosition) {
     const auto code = scramblePassword("Ab");
     EXPECT_EQ(code[0], static_cast<std::uint8_t>('A' ^ scrambleBase));
-    EXPECT_EQ(code[1], static_cast<std::uint8_t>('b' ^ static_cast<std::uint8_t>(scrambleBase + 1)));
+    EXPECT_EQ(code[1],
+              static_cast<std::uint8_t>('b' ^ static_cast<std::uint8_t>(scrambleBase + 1)));
     // The NUL fill is scrambled too, so a short password still fills all eight bytes.
     for (std::size_t i = 2; i < code.size(); ++i) {
         EXPECT_EQ(code[i], static_cast<std::uint8_t>(scrambleBase + i)) << "byte " << i;

@@ -16,7 +16,8 @@ inline void putI32(Bytes& b, std::size_t offset, std::int32_t v) {
 
 inline std::int32_t getI32(const Bytes& b, std::size_t offset) {
     std::uint32_t u = 0;
-    for (std::size_t i = 0; i < 4; ++i) u |= static_cast<std::uint32_t>(b.at(offset + i)) << (8 * i);
+    for (std::size_t i = 0; i < 4; ++i)
+        u |= static_cast<std::uint32_t>(b.at(offset + i)) << (8 * i);
     return static_cast<std::int32_t>(u);
 }
 
@@ -30,14 +31,14 @@ inline Bytes patternImage(std::size_t size, std::uint8_t seed) {
 // Zero-filled records after the defaults have been written.
 inline Bytes defaultUpsImage() {
     Bytes b(356, 0);
-    b[0] = 1;              // pswUnset
-    putI32(b, 288, -1);    // comPort
-    putI32(b, 292, 5);     // tmpFail
-    putI32(b, 296, 30);    // tmpBat
-    putI32(b, 300, 30);    // tmpLowB
-    putI32(b, 328, 3);     // testMode
-    putI32(b, 340, 7);     // testInterval
-    b[344] = 1;            // askStart
+    b[0] = 1;            // pswUnset
+    putI32(b, 288, -1);  // comPort
+    putI32(b, 292, 5);   // tmpFail
+    putI32(b, 296, 30);  // tmpBat
+    putI32(b, 300, 30);  // tmpLowB
+    putI32(b, 328, 3);   // testMode
+    putI32(b, 340, 7);   // testInterval
+    b[344] = 1;          // askStart
     return b;
 }
 

@@ -17,10 +17,11 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::string_view kConfigSection = "[HKEY_LOCAL_MACHINE\\Software\\Korvan\\Ups\\SysCfg_V1.2]";
+constexpr std::string_view kConfigSection =
+    "[HKEY_LOCAL_MACHINE\\Software\\Korvan\\Ups\\SysCfg_V1.2]";
 
 class RegFileStoreTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "regstore-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
@@ -49,12 +50,14 @@ protected:
     }
     std::vector<fs::path> filesInStoreDir() const {
         std::vector<fs::path> files;
-        for (const auto& e : fs::directory_iterator(fs::path(path).parent_path())) files.push_back(e.path());
+        for (const auto& e : fs::directory_iterator(fs::path(path).parent_path()))
+            files.push_back(e.path());
         return files;
     }
     // A file with one value line in the configuration key, the way a person would write it.
     void writeConfigValue(const std::string& line) const {
-        writeFile("Windows Registry Editor Version 5.00\n\n" + std::string(kConfigSection) + "\n" + line + "\n");
+        writeFile("Windows Registry Editor Version 5.00\n\n" + std::string(kConfigSection) + "\n" +
+                  line + "\n");
     }
 
     fs::path dir;
@@ -159,9 +162,10 @@ TEST_F(RegFileStoreTest, AKeyExistsWhenASectionBelowItDoes) {
 }
 
 TEST_F(RegFileStoreTest, KeysOfOtherRootsAndDeletionsAreNotOurs) {
-    writeFile("Windows Registry Editor Version 5.00\n\n"
-              "[HKEY_CURRENT_USER\\Software\\Korvan\\Ups\\SysCfg_V1.2]\n\"CfgUps\"=hex:01\n\n"
-              "[-HKEY_LOCAL_MACHINE\\Software\\Korvan]\n");
+    writeFile(
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Korvan\\Ups\\SysCfg_V1.2]\n\"CfgUps\"=hex:01\n\n"
+        "[-HKEY_LOCAL_MACHINE\\Software\\Korvan]\n");
     RegFileStore store(path);
     EXPECT_FALSE(store.openKeyRead(kKeySoftware));
     EXPECT_EQ(store.readValue(kKeyConfig, kValueCfgUps).status, RegReadStatus::Missing);
@@ -177,7 +181,8 @@ struct ParseCase {
     Bytes data;
 };
 
-class RegFileParseTest : public RegFileStoreTest, public ::testing::WithParamInterface<ParseCase> {};
+class RegFileParseTest : public RegFileStoreTest,
+                         public ::testing::WithParamInterface<ParseCase> {};
 
 TEST_P(RegFileParseTest, ValueLineReadsWithItsType) {
     const ParseCase& c = GetParam();
@@ -198,14 +203,19 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"hex", "\"v\"=hex:01,ff,7A", S::Ok, T::Binary, {0x01, 0xff, 0x7a}},
         ParseCase{"hexEmpty", "\"v\"=hex:", S::Ok, T::Binary, {}},
         ParseCase{"hexSpaced", "\"v\" = hex: 01 , 02", S::Ok, T::Binary, {1, 2}},
-        ParseCase{"hexContinued", "\"v\"=hex:01,02,\\\n  03,\\\n  04", S::Ok, T::Binary, {1, 2, 3, 4}},
+        ParseCase{
+            "hexContinued", "\"v\"=hex:01,02,\\\n  03,\\\n  04", S::Ok, T::Binary, {1, 2, 3, 4}},
         ParseCase{"hex3", "\"v\"=hex(3):05", S::Ok, T::Binary, {5}},
         ParseCase{"dword", "\"v\"=dword:0000011f", S::Ok, T::Dword, {0x1f, 0x01, 0, 0}},
         ParseCase{"hex4", "\"v\"=hex(4):01,00,00,00", S::Ok, T::Dword, {1, 0, 0, 0}},
         ParseCase{"string", "\"v\"=\"a\\\"b\\\\c\"", S::Ok, T::String, {'a', '"', 'b', '\\', 'c'}},
         ParseCase{"expandString", "\"v\"=hex(2):41,00,00,00", S::Ok, T::String, {0x41, 0, 0, 0}},
         ParseCase{"multiString", "\"v\"=hex(7):41,00,00,00", S::Ok, T::Other, {0x41, 0, 0, 0}},
-        ParseCase{"qword", "\"v\"=hex(b):01,00,00,00,00,00,00,00", S::Ok, T::Other, {1, 0, 0, 0, 0, 0, 0, 0}},
+        ParseCase{"qword",
+                  "\"v\"=hex(b):01,00,00,00,00,00,00,00",
+                  S::Ok,
+                  T::Other,
+                  {1, 0, 0, 0, 0, 0, 0, 0}},
         ParseCase{"nameCase", "\"V\"=hex:09", S::Ok, T::Binary, {9}},
         ParseCase{"deleted", "\"v\"=-", S::Missing, T::Binary, {}},
         ParseCase{"badDigit", "\"v\"=hex:0g", S::Error, T::Binary, {}},
@@ -261,11 +271,13 @@ TEST_F(RegFileStoreTest, HandWrittenCrlfFileKeepsEverythingElseThroughASave) {
 }
 
 TEST_F(RegFileStoreTest, LfFileWithBomAndCommentsReads) {
-    writeFile("\xEF\xBB\xBFWindows Registry Editor Version 5.00\n"
-              "; comment ending in a backslash \\\n" +
-              std::string(kConfigSection) + "\n"
-              "  ; indented comment\n"
-              "\"CfgUps\"=hex:0a\n");
+    writeFile(
+        "\xEF\xBB\xBFWindows Registry Editor Version 5.00\n"
+        "; comment ending in a backslash \\\n" +
+        std::string(kConfigSection) +
+        "\n"
+        "  ; indented comment\n"
+        "\"CfgUps\"=hex:0a\n");
     RegFileStore store(path);
     EXPECT_TRUE(store.openKeyRead(kKeyConfig));
     EXPECT_EQ(store.readValue(kKeyConfig, kValueCfgUps).data, Bytes{0x0a});
@@ -290,7 +302,8 @@ struct UnusableCase {
     std::function<void(const std::string& path)> make;
 };
 
-class RegFileUnusableTest : public RegFileStoreTest, public ::testing::WithParamInterface<UnusableCase> {};
+class RegFileUnusableTest : public RegFileStoreTest,
+                            public ::testing::WithParamInterface<UnusableCase> {};
 
 // Such a file is never parsed as ours and never replaced: every value is unreadable, every key
 // missing and every write refused.
@@ -317,7 +330,8 @@ INSTANTIATE_TEST_SUITE_P(
         UnusableCase{"directory", [](const std::string& p) { fs::create_directory(p); }},
         UnusableCase{"foreignText",
                      [](const std::string& p) {
-                         std::ofstream(p) << "[HKEY_LOCAL_MACHINE\\Software\\Korvan]\n\"CfgUps\"=hex:01\n";
+                         std::ofstream(p)
+                             << "[HKEY_LOCAL_MACHINE\\Software\\Korvan]\n\"CfgUps\"=hex:01\n";
                      }},
         UnusableCase{"utf16",
                      [](const std::string& p) {
@@ -346,8 +360,9 @@ TEST_F(RegFileStoreTest, EmptyFileIsAnEmptyStore) {
     RegFileStore store(path);
     EXPECT_FALSE(store.openKeyRead(kKeySoftware));
     ASSERT_TRUE(store.createKey(kKeySoftware));
-    EXPECT_EQ(fileContent(),
-              crlf("Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Korvan]\n\n"));
+    EXPECT_EQ(
+        fileContent(),
+        crlf("Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Korvan]\n\n"));
 }
 
 // ---- atomic replacement ----
@@ -371,7 +386,8 @@ TEST_F(RegFileStoreTest, CrashBeforeTheRenameLeavesTheOldStoreIntact) {
     EXPECT_EQ(fileMode(tempSeen), 0600u);
     std::ifstream temp(tempSeen, std::ios::binary);
     const std::string tempContent((std::istreambuf_iterator<char>(temp)), {});
-    EXPECT_NE(tempContent.find("\"CfgUps\"=hex:02,02"), std::string::npos) << "fully written before the rename";
+    EXPECT_NE(tempContent.find("\"CfgUps\"=hex:02,02"), std::string::npos)
+        << "fully written before the rename";
 
     RegFileStore restarted(path);
     EXPECT_EQ(restarted.readValue(kKeyConfig, kValueCfgUps).data, (Bytes{1, 1}));

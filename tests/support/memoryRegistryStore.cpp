@@ -24,7 +24,9 @@ void MemoryRegistryStore::log(std::string entry) {
     }
 }
 
-void MemoryRegistryStore::addKey(std::string_view keyPath) { keys_.insert(fold(keyPath)); }
+void MemoryRegistryStore::addKey(std::string_view keyPath) {
+    keys_.insert(fold(keyPath));
+}
 
 void MemoryRegistryStore::addKeyChain(std::string_view keyPath) {
     for (std::size_t pos = keyPath.find('\\', 1); pos != std::string_view::npos;
@@ -62,7 +64,9 @@ std::optional<RegValue> MemoryRegistryStore::value(std::string_view keyPath,
 void MemoryRegistryStore::refuseFullAccess(std::string_view keyPath) {
     noFullAccess_.insert(fold(keyPath));
 }
-void MemoryRegistryStore::refuseCreate(std::string_view keyPath) { noCreate_.insert(fold(keyPath)); }
+void MemoryRegistryStore::refuseCreate(std::string_view keyPath) {
+    noCreate_.insert(fold(keyPath));
+}
 void MemoryRegistryStore::failWrite(std::string_view keyPath, std::string_view name) {
     failingWrites_.insert(valueId(keyPath, name));
 }
@@ -91,7 +95,8 @@ bool MemoryRegistryStore::createKey(std::string_view keyPath) {
     const std::string key = fold(keyPath);
     if (readOnly || noCreate_.count(key) || noFullAccess_.count(key)) return false;
     const std::size_t parentEnd = keyPath.rfind('\\');
-    if (parentEnd != 0 && parentEnd != std::string_view::npos && !hasKey(keyPath.substr(0, parentEnd))) {
+    if (parentEnd != 0 && parentEnd != std::string_view::npos &&
+        !hasKey(keyPath.substr(0, parentEnd))) {
         return false;
     }
     keys_.insert(key);

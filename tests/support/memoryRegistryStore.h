@@ -14,7 +14,7 @@
 namespace ups::test {
 
 class MemoryRegistryStore : public RegistryStore {
-public:
+  public:
     // Starts like a machine's HKEY_LOCAL_MACHINE: "\Software" is there, nothing of ours below it.
     MemoryRegistryStore() { addKey("\\Software"); }
 
@@ -27,7 +27,8 @@ public:
     // Stores a value of any type and size; the key is added if missing.
     void setValue(std::string_view keyPath, std::string_view name, RegValueType type,
                   std::vector<std::uint8_t> data);
-    void setBinary(std::string_view keyPath, std::string_view name, std::vector<std::uint8_t> data) {
+    void setBinary(std::string_view keyPath, std::string_view name,
+                   std::vector<std::uint8_t> data) {
         setValue(keyPath, name, RegValueType::Binary, std::move(data));
     }
     void removeValue(std::string_view keyPath, std::string_view name);
@@ -49,8 +50,8 @@ public:
     std::optional<std::string> throwOnCall;
 
     // ---- call log ----
-    // Entries: "full <key>", "open <key>", "create <key>", "read <key>/<name>", "write <key>/<name>"
-    // (names as passed by the caller).
+    // Entries: "full <key>", "open <key>", "create <key>", "read <key>/<name>", "write
+    // <key>/<name>" (names as passed by the caller).
     std::vector<std::string> calls;
     int writes() const;
 
@@ -62,7 +63,7 @@ public:
     bool writeBinary(std::string_view keyPath, std::string_view name,
                      const std::vector<std::uint8_t>& data) override;
 
-private:
+  private:
     static std::string fold(std::string_view text);
     static std::string valueId(std::string_view keyPath, std::string_view name);
     void log(std::string entry);

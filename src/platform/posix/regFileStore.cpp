@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
 #include <optional>
 #include <utility>
 
@@ -138,9 +137,12 @@ RegValueType typeOfHexKind(std::uint32_t kind) {
         case 1:  // REG_SZ
         case 2:  // REG_EXPAND_SZ
             return RegValueType::String;
-        case 3: return RegValueType::Binary;
-        case 4: return RegValueType::Dword;
-        default: return RegValueType::Other;
+        case 3:
+            return RegValueType::Binary;
+        case 4:
+            return RegValueType::Dword;
+        default:
+            return RegValueType::Other;
     }
 }
 
@@ -171,7 +173,8 @@ RegValue parseValueData(std::string_view data) {
         const auto number = parseHexNumber(trim(data.substr(6)), 8);
         if (!number) return errorValue();
         std::vector<std::uint8_t> bytes(4);
-        for (std::size_t i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(*number >> (8 * i));
+        for (std::size_t i = 0; i < 4; ++i)
+            bytes[i] = static_cast<std::uint8_t>(*number >> (8 * i));
         return okValue(RegValueType::Dword, std::move(bytes));
     }
     if (startsWithNoCase(data, "hex:")) {
@@ -280,13 +283,15 @@ std::optional<Document> parseDocument(std::string_view content) {
             doc.sections.push_back(std::move(section));
             continue;
         }
-        if (!doc.sections.empty() && !text.empty() && (text.front() == '"' || text.front() == '@')) {
+        if (!doc.sections.empty() && !text.empty() &&
+            (text.front() == '"' || text.front() == '@')) {
             if (auto value = parseValueLine(text)) {
                 value->lines = std::move(entry.lines);
                 entry = std::move(*value);
             }
         }
-        (doc.sections.empty() ? doc.preamble : doc.sections.back().entries).push_back(std::move(entry));
+        (doc.sections.empty() ? doc.preamble : doc.sections.back().entries)
+            .push_back(std::move(entry));
     }
     return doc;
 }
@@ -362,7 +367,8 @@ Section& appendSection(Document& doc, std::string_view key) {
     std::vector<Entry>& before = doc.sections.empty() ? doc.preamble : doc.sections.back().entries;
     if (before.empty() || !isBlank(before.back())) before.push_back(Entry{{""}, false, {}, {}});
     Section section;
-    section.headerLine = "[" + std::string(kRootName) + (key.empty() ? "" : "\\") + std::string(key) + "]";
+    section.headerLine =
+        "[" + std::string(kRootName) + (key.empty() ? "" : "\\") + std::string(key) + "]";
     section.keyPath = std::string(key);
     section.entries.push_back(Entry{{""}, false, {}, {}});
     doc.sections.push_back(std::move(section));
@@ -432,7 +438,8 @@ Loaded loadFile(const std::string& path) {
     Loaded result;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        result.state = (errno == ENOENT || errno == ENOTDIR) ? FileState::Absent : FileState::Unreadable;
+        result.state =
+            (errno == ENOENT || errno == ENOTDIR) ? FileState::Absent : FileState::Unreadable;
         return result;
     }
     struct stat st {};
@@ -527,7 +534,7 @@ bool RegFileStore::openKeyFullAccess(std::string_view keyPath) {
         const Loaded file = loadFile(path_);
         return file.state == FileState::Loaded && keyExists(file.doc, normalizeKeyPath(keyPath)) &&
                canWrite(path_);
-    } catch (const std::exception&) {
+    } catch (...) {
         return false;
     }
 }
@@ -536,7 +543,7 @@ bool RegFileStore::openKeyRead(std::string_view keyPath) {
     try {
         const Loaded file = loadFile(path_);
         return file.state == FileState::Loaded && keyExists(file.doc, normalizeKeyPath(keyPath));
-    } catch (const std::exception&) {
+    } catch (...) {
         return false;
     }
 }
@@ -550,7 +557,7 @@ bool RegFileStore::createKey(std::string_view keyPath) {
         if (file.state == FileState::Loaded && keyExists(file.doc, key)) return true;
         appendSection(file.doc, key);
         return replaceFile(path_, serialize(file.doc), beforeRename);
-    } catch (const std::exception&) {
+    } catch (...) {
         return false;
     }
 }
@@ -562,7 +569,7 @@ RegValue RegFileStore::readValue(std::string_view keyPath, std::string_view name
         if (file.state == FileState::Absent) return RegValue{};
         const Entry* entry = findValue(file.doc, normalizeKeyPath(keyPath), name);
         return entry ? entry->value : RegValue{};
-    } catch (const std::exception&) {
+    } catch (...) {
         return errorValue();
     }
 }
@@ -590,7 +597,7 @@ bool RegFileStore::writeBinary(std::string_view keyPath, std::string_view name,
             appendValue(target ? *target : appendSection(file.doc, key), std::move(value));
         }
         return replaceFile(path_, serialize(file.doc), beforeRename);
-    } catch (const std::exception&) {
+    } catch (...) {
         return false;
     }
 }
