@@ -1,0 +1,89 @@
+#pragma once
+// Definite-length BER as SNMP v1 needs it. Every encoded or decoded unit is a byte text held in a
+// std::string (it may contain zero octets). Cursors are 1-based: cursor 1 stands on the first octet,
+// and a cursor of size() + 1 stands past the end. No function here reads outside its byte text,
+// whatever the octets say.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ups {
+
+// BER tags of the values the codec knows.
+inline constexpr int kAsnBoolean = 0x01;
+inline constexpr int kAsnInteger = 0x02;
+inline constexpr int kAsnOctetString = 0x04;
+inline constexpr int kAsnNull = 0x05;
+inline constexpr int kAsnObjectId = 0x06;
+inline constexpr int kAsnEnumerated = 0x0A;
+inline constexpr int kAsnSequence = 0x30;
+inline constexpr int kAsnIpAddress = 0x40;
+inline constexpr int kAsnCounter = 0x41;
+inline constexpr int kAsnGauge = 0x42;
+inline constexpr int kAsnTimeTicks = 0x43;
+inline constexpr int kAsnOpaque = 0x44;
+
+inline constexpr int kAsnConstructed = 0x20;
+
+// Length octets: short form below 128, else 0x80 + count followed by the fewest big-endian octets.
+std::string ASNEncLen(std::uint32_t len);
+
+// Reads length octets at `start` and moves it past them. Returns -1 when the octets run out
+// before the length is complete (the cursor then stands past the end). A length too large for
+// any byte text this codec can hold saturates at INT32_MAX, so callers may compare it with what
+// remains without overflow.
+std::int32_t ASNDecLen(int& start, std::string_view buffer);
+
+// Content octets of a signed 32-bit INTEGER: fewest octets for non-negative values (a leading 00
+// keeps the sign clear), all four two's-complement octets for negative ones.
+std::string ASNEncInt(std::int32_t value);
+
+// Tag octet, length octets, content.
+std::string ASNObject(std::string_view data, int asnType);
+
+// One sub-identifier in base 128, most significant group first.
+std::string ASNEncOIDItem(std::uint32_t value);
+void appendOIDItem(std::string& out, std::uint32_t value);
+
+// Reads one sub-identifier at `start`, stopping at the end of the byte text if the last octet
+// still has its continuation bit. Only the low 32 bits of an oversized value survive.
+std::uint32_t ASNDecOIDItem(int& start, std::string_view buffer);
+
+// OBJECT IDENTIFIER content from dotted text and back. Pieces that are not unsigned 32-bit
+// decimal numbers, and missing first or second pieces, count as 0.
+std::string MibToId(std::string_view mib);
+std::string IdToMib(std::string_view data);
+void appendMibText(std::string& out, std::string_view data);
+
+// Reads one item at `start`: returns its value text and sets `valueType` to its tag. A constructed
+// item leaves the cursor at its first content octet, so the next read enters it. With fewer than
+// two octets left the result is empty, the type NULL and the cursor unmoved; a header or content
+// that would run past the end gives an empty value, the tag as type and the cursor after the
+// header (or past the end when the length octets themselves are cut).
+std::string ASNItem(int& start, std::string_view buffer, int& valueType);
+
+// What ASNItem reads before it builds a value text: the tag and the content octets, with the
+// cursor moved exactly as ASNItem moves it. `complete` is false where ASNItem would give an empty
+// value because the item is cut (`content` is then empty). The message decoder works on these so
+// that entering a constructed item never copies its content.
+struct AsnItemHead {
+    int tag = kAsnNull;
+    std::string_view content;
+    bool complete = false;
+};
+AsnItemHead readItemHead(int& start, std::string_view buffer);
+
+// The value text of a primitive item, by tag, as ASNItem gives it.
+void appendValueText(std::string& out, int tag, std::string_view content);
+
+// Content as a big-endian two's-complement number; only the low 32 bits count.
+std::int32_t contentAsSigned(std::string_view content);
+// Content as a big-endian unsigned number; only the low 32 bits count, read back as signed.
+std::int32_t contentAsUnsigned(std::string_view content);
+
+// Decimal text helpers shared with the message layer.
+void appendDecimal(std::string& out, std::int64_t value);
+// Whole text as a signed 32-bit decimal number (optional sign, digits only); 0 otherwise.
+std::int32_t decimalOrZero(std::string_view text);
+
+}  // namespace ups

@@ -1,0 +1,236 @@
+// POSIX (Linux) side of the socket interface. This is the one file of the core that includes
+// operating-system headers.
+#if !defined(_WIN32)
+
+#include <arpa/inet.h>
+#include <linux/errqueue.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "net/sockets.h"
+
+namespace ups::sys {
+
+namespace {
+
+int winsockCode(int err) {
+    switch (err) {
+        case 0: return 0;
+        case EINTR: return kErrInterrupted;
+        case EACCES:
+        case EPERM: return kErrAccess;
+        case EINVAL: return kErrInvalid;
+        case EAGAIN: return kErrWouldBlock;
+        case EMSGSIZE: return kErrMessageSize;
+        case EPROTONOSUPPORT: return kErrProtocolNotSupported;
+        case EAFNOSUPPORT: return kErrFamilyNotSupported;
+        case EADDRINUSE: return kErrAddressInUse;
+        case EADDRNOTAVAIL: return kErrAddressNotAvailable;
+        case ENETUNREACH: return kErrNetworkUnreachable;
+        // An unreachable port reported on a datagram socket: Winsock calls it a reset.
+        case ECONNREFUSED:
+        case ECONNRESET: return kErrConnectionReset;
+        case ENOBUFS:
+        case ENOMEM: return kErrNoBuffers;
+        case ETIMEDOUT: return kErrTimedOut;
+        case EHOSTUNREACH: return kErrHostUnreachable;
+        default: return err;
+    }
+}
+
+int lastError() { return winsockCode(errno); }
+
+int fd(SocketHandle socket) { return static_cast<int>(socket); }
+
+sockaddr_in toSockaddr(const Endpoint& endpoint) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(endpoint.address);
+    sa.sin_port = htons(endpoint.port);
+    return sa;
+}
+
+Endpoint fromSockaddr(const sockaddr_in& sa) {
+    return {ntohl(sa.sin_addr.s_addr), ntohs(sa.sin_port)};
+}
+
+}  // namespace
+
+bool startup() { return true; }
+void cleanup() {}
+
+SocketHandle openSocket(SocketKind kind, int& error) {
+    int type = SOCK_DGRAM;
+    int protocol = IPPROTO_UDP;
+    if (kind == SocketKind::IcmpRaw) {
+        type = SOCK_RAW;
+        protocol = IPPROTO_ICMP;
+    } else if (kind == SocketKind::IcmpDatagram) {
+        protocol = IPPROTO_ICMP;
+    }
+    const int s = ::socket(AF_INET, type | SOCK_CLOEXEC, protocol);
+    error = s < 0 ? lastError() : 0;
+    return s < 0 ? kNoSocket : s;
+}
+
+void closeSocket(SocketHandle socket) {
+    if (socket != kNoSocket) ::close(fd(socket));
+}
+
+int bindSocket(SocketHandle socket, const Endpoint& local) {
+    const sockaddr_in sa = toSockaddr(local);
+    return ::bind(fd(socket), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) ? lastError() : 0;
+}
+
+int connectSocket(SocketHandle socket, const Endpoint& remote) {
+    const sockaddr_in sa = toSockaddr(remote);
+    return ::connect(fd(socket), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) ? lastError()
+                                                                                   : 0;
+}
+
+int sendDatagram(SocketHandle socket, std::string_view data, const Endpoint* to) {
+    ssize_t sent;
+    if (to) {
+        const sockaddr_in sa = toSockaddr(*to);
+        sent = ::sendto(fd(socket), data.data(), data.size(), MSG_NOSIGNAL,
+                        reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+    } else {
+        sent = ::send(fd(socket), data.data(), data.size(), MSG_NOSIGNAL);
+    }
+    if (sent < 0) return lastError();
+    return static_cast<std::size_t>(sent) == data.size() ? 0 : kErrMessageSize;
+}
+
+int setReceiveBufferSize(SocketHandle socket, int size) {
+    return ::setsockopt(fd(socket), SOL_SOCKET, SO_RCVBUF, &size, sizeof size) ? lastError() : 0;
+}
+
+int localEndpoint(SocketHandle socket, Endpoint& local) {
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    if (::getsockname(fd(socket), reinterpret_cast<sockaddr*>(&sa), &len)) return lastError();
+    local = fromSockaddr(sa);
+    return 0;
+}
+
+int enableErrorReports(SocketHandle socket) {
+    const int on = 1;
+    return ::setsockopt(fd(socket), IPPROTO_IP, IP_RECVERR, &on, sizeof on) ? lastError() : 0;
+}
+
+int waitReadable(SocketHandle socket, int timeoutMs, bool& readable) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0);
+    readable = false;
+    while (true) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd p{fd(socket), POLLIN, 0};
+        const int n = ::poll(&p, 1, left > 0 ? static_cast<int>(left) : 0);
+        if (n > 0) {
+            readable = true;
+            return 0;
+        }
+        if (n == 0) return 0;
+        if (errno != EINTR) return lastError();
+    }
+}
+
+ReadOutcome readDatagram(SocketHandle socket, std::size_t maxSize, std::string& data,
+                         Endpoint& from, int& error) {
+    data.resize(maxSize);
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    ssize_t n;
+    do {
+        n = ::recvfrom(fd(socket), data.data(), data.size(), MSG_DONTWAIT,
+                       reinterpret_cast<sockaddr*>(&sa), &len);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        data.clear();
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return ReadOutcome::Nothing;
+        error = lastError();
+        return ReadOutcome::Failed;
+    }
+    data.resize(static_cast<std::size_t>(n));
+    from = fromSockaddr(sa);
+    error = 0;
+    return ReadOutcome::Datagram;
+}
+
+ReadOutcome readErrorReport(SocketHandle socket, IcmpErrorReport& report, int& error) {
+    char quoted[576];
+    alignas(cmsghdr) char control[512];
+    sockaddr_in sa{};
+    iovec iov{quoted, sizeof quoted};
+    msghdr msg{};
+    msg.msg_name = &sa;
+    msg.msg_namelen = sizeof sa;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    const ssize_t n = ::recvmsg(fd(socket), &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
+    if (n < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return ReadOutcome::Nothing;
+        error = lastError();
+        return ReadOutcome::Failed;
+    }
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_RECVERR) continue;
+        sock_extended_err ee;
+        std::memcpy(&ee, CMSG_DATA(c), sizeof ee);
+        if (ee.ee_origin != SO_EE_ORIGIN_ICMP) {
+            error = winsockCode(static_cast<int>(ee.ee_errno));
+            return ReadOutcome::Failed;
+        }
+        sockaddr_in offender;
+        std::memcpy(&offender, SO_EE_OFFENDER(reinterpret_cast<sock_extended_err*>(CMSG_DATA(c))),
+                    sizeof offender);
+        report.reporter = fromSockaddr(offender);
+        report.type = ee.ee_type;
+        report.code = ee.ee_code;
+        report.quotedIcmp.assign(quoted, static_cast<std::size_t>(n));
+        error = 0;
+        return ReadOutcome::Datagram;
+    }
+    return ReadOutcome::Nothing;
+}
+
+void yieldProcessor() { ::sched_yield(); }
+
+bool resolveIpv4(const std::string& host, std::uint32_t& address) {
+    in_addr in{};
+    if (::inet_pton(AF_INET, host.c_str(), &in) == 1) {
+        address = ntohl(in.s_addr);
+        return true;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found)
+        return false;
+    address = ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+    ::freeaddrinfo(found);
+    return true;
+}
+
+std::string formatIpv4(std::uint32_t address) {
+    char text[INET_ADDRSTRLEN];
+    const in_addr in{htonl(address)};
+    ::inet_ntop(AF_INET, &in, text, sizeof text);
+    return text;
+}
+
+}  // namespace ups::sys
+
+#endif
