@@ -11,6 +11,7 @@
 #include "platform/posix/regFileStore.h"
 #include "platform/posix/systemClock.h"
 #include "platform/posix/termiosSerialDriver.h"
+#include "tray/qtTrayShell.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -29,12 +30,19 @@ int main(int argc, char** argv) {
     ups::SystemClock clock;
     ups::SystemSleeper sleeper;
     ups::DesktopSound sound;
+    ups::QtTrayShell trayShell;
 
-    ups::TmainF mainF({store, serial, boxes, clock, sleeper});
+    ups::TmainF mainF({store, serial, boxes, clock, sleeper, trayShell});
     boxes.setDefaultOwner(&mainF);
     ups::TinfoFrm infoFrm(sound);
     mainF.setInfoForm(&infoFrm);
     mainF.FormCreate();
-    mainF.show();
+    // Created minimised: with a notification area the window waits in the tray; without one it
+    // stays on the screen, since nothing else would show that the monitor runs.
+    if (trayShell.hostAvailable()) {
+        mainF.TrayComp().Minimize();
+    } else {
+        mainF.showNormal();
+    }
     return QApplication::exec();
 }

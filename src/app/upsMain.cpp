@@ -58,6 +58,7 @@ TmainF::TmainF(MainDeps deps, QWidget* parent)
     connect(&timer_, &QTimer::timeout, this, &TmainF::TimerTimer);
 
     buildMenus();
+    buildTrayIcon();
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { pMnFrm_->popup(mapToGlobal(pos)); });
@@ -115,6 +116,18 @@ void TmainF::buildMenus() {
             &QAction::triggered, this, &TmainF::Cerrar1Click);
 }
 
+void TmainF::buildTrayIcon() {
+    // The values the window stores for its tray icon, then the component's own loading step.
+    trayComp_ = new TTrayComp(this, deps_.trayShell);
+    trayComp_->SetVisible(true);
+    trayComp_->setPopupMenu(pMnTray_);
+    trayComp_->SetHide(true);
+    trayComp_->RestoreOn = arLeftDblClick;
+    trayComp_->PopupMenuOn = arRightClick;
+    trayComp_->setIcons(&imgLst_);
+    trayComp_->Loaded();
+}
+
 QLabel* TmainF::label(const char* name) const { return findChild<QLabel*>(name); }
 QPushButton* TmainF::button(const char* name) const { return findChild<QPushButton*>(name); }
 
@@ -138,6 +151,8 @@ void TmainF::setSerialInfoLines() {
 void TmainF::FormCreate() {
     setInfoLines(QStringLiteral("Monitor de UPS"), QStringLiteral("UPS Korvan"),
                  QStringLiteral("Sitio : ") + webAddress());
+    trayComp_->RestoreOn = arLeftClick;
+    trayComp_->PopupMenuOn = arRightClick;
     loadConfig(cfgUps_, cfgSnmp_, deps_.store, deps_.boxes);
     state_.warnCountdown = cfgUps_.tmpFail;
     state_.shutdownCountdown = cfgUps_.tmpLowB;
@@ -215,6 +230,8 @@ void TmainF::refreshDisplay() {
     setLabelColour(ui_->lblSum, onBattery ? kRed : kBlue);
     ui_->lblBat->setText(low ? QStringLiteral("Batería Baja") : QStringLiteral("Batería Normal"));
     setLabelColour(ui_->lblBat, low ? kRed : kBlue);
+    trayComp_->SetHint(low ? QStringLiteral("Batería Baja") : ui_->lblSum->text());
+    trayComp_->SetIconIndex(low ? art::picBatteryLow : (onBattery ? art::picOnBattery : art::picMains));
 
     if (state_.eventCode == 1) {
         ui_->bbtnIniTest->setEnabled(false);
@@ -232,13 +249,9 @@ void TmainF::refreshDisplay() {
     }
 }
 
-void TmainF::restoreApplication() {
-    showNormal();
-    raise();
-    activateWindow();
-}
+void TmainF::restoreApplication() { trayComp_->Restore(); }
 
-void TmainF::minimiseApplication() { showMinimized(); }
+void TmainF::minimiseApplication() { trayComp_->Minimize(); }
 
 void TmainF::Restaurar1Click() { restoreApplication(); }
 
@@ -311,6 +324,8 @@ void TmainF::FormClose() {
         serialLink_.closeAtEnd();
         state_.serialLinkActive = false;
     }
+    trayComp_->SetVisible(false);
+    trayComp_->SetHide(true);
 }
 
 }  // namespace ups

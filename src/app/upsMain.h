@@ -16,6 +16,7 @@
 #include "links/serialLink.h"
 #include "links/trapFields.h"
 #include "supervisor/supervisorState.h"
+#include "tray/Traycomp.h"
 
 class QLabel;
 class QPushButton;
@@ -36,6 +37,7 @@ struct MainDeps {
     MessageBoxes& boxes;
     Clock& clock;
     Sleeper& sleeper;
+    TrayShell& trayShell;
 };
 
 class TmainF : public QWidget {
@@ -67,6 +69,7 @@ public:
     QTimer& Timer() { return timer_; }
     QMenu* pMnTray() { return pMnTray_; }
     QMenu* pMnFrm() { return pMnFrm_; }
+    TTrayComp& TrayComp() { return *trayComp_; }
     const QVector<QPixmap>& imgLst() const { return imgLst_; }
     QLabel* label(const char* name) const;
     QPushButton* button(const char* name) const;
@@ -84,6 +87,7 @@ private:
     void FormClose();
     void commitData(QSessionManager& manager);
     void buildMenus();
+    void buildTrayIcon();
     void centreOnScreen();
     void setInfoLines(const QString& l1, const QString& l2, const QString& l3);
     void setSerialInfoLines();
@@ -106,6 +110,7 @@ private:
     QTimer timer_;
     QMenu* pMnTray_ = nullptr;
     QMenu* pMnFrm_ = nullptr;
+    TTrayComp* trayComp_ = nullptr;
     QVector<QPixmap> imgLst_;
     bool closed_ = false;
     bool terminationRequested_ = false;

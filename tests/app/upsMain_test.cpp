@@ -8,6 +8,7 @@
 #include "app/upsMain.h"
 #include "config/configStore.h"
 #include "support/fakeSerialUps.h"
+#include "support/fakeTrayShell.h"
 #include "support/memoryRegistryStore.h"
 #include "support/scriptedMessageBoxes.h"
 #include "support/virtualTime.h"
@@ -23,10 +24,11 @@ struct Rig {
     VirtualTime time;
     FakeSerialUps serial{&time};
     ScriptedMessageBoxes boxes;
+    FakeTrayShell tray;
     std::unique_ptr<TmainF> window;
 
     TmainF& make() {
-        window = std::make_unique<TmainF>(MainDeps{store, serial, boxes, time, time});
+        window = std::make_unique<TmainF>(MainDeps{store, serial, boxes, time, time, tray});
         return *window;
     }
     // A store that already holds a configuration monitoring the given port.
