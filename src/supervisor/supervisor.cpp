@@ -1,0 +1,275 @@
+#include "supervisor/supervisor.h"
+
+#include <string>
+
+#include "supervisor/noticeTexts.h"
+
+namespace ups {
+
+using namespace notice;
+
+namespace {
+
+std::string text(std::string_view s) { return std::string(s); }
+
+}  // namespace
+
+bool applyAgentStatus(const AgentStatusRead& read, SupervisorState& state) {
+    if (read.lineAnswered) {
+        state.lineOk = read.lineOk;
+        state.displayDirty = true;
+    }
+    if (read.batteryAnswered) {
+        state.batteryLow = read.batteryLow;
+        state.displayDirty = true;
+    }
+    return read.lineAnswered && read.batteryAnswered;
+}
+
+Supervisor::Supervisor(const CfgUps& cfgUps, const CfgSnmp& cfgSnmp, SupervisorState& state,
+                       TrapFields& trapFields, SupervisorView& view, SystemControl& system,
+                       TestSeams& tests, Clock& clock, Sleeper& sleeper, SerialLink* serialLink,
+                       AgentStatusReader* agentReader)
+    : cfgUps_(cfgUps),
+      cfgSnmp_(cfgSnmp),
+      state_(state),
+      trap_(trapFields),
+      view_(view),
+      system_(system),
+      tests_(tests),
+      clock_(clock),
+      sleeper_(sleeper),
+      serialLink_(serialLink),
+      agentReader_(agentReader) {}
+
+void Supervisor::TimerTimer() {
+    view_.stopTimer();
+    if (!state_.serialLinkActive && !state_.agentLinkActive) {
+        // Nothing is watched until a configuration brings a link up and restarts the timer.
+        view_.restoreWindow();
+        return;
+    }
+    state_.tickTime = clock_.now();
+    readUpsState();
+    view_.refreshDisplay();
+    runCountdowns();
+    // The program is ending: no test, and no timer to outlive the window.
+    if (shutDown_) return;
+    if (state_.eventCode == 0 && tests_.isTestDue()) runScheduledTest();
+    view_.startTimer();
+}
+
+void Supervisor::runScheduledTest() {
+    view_.setTestButtonEnabled(false);
+    int outcome = tests_.runUpsCommand();
+    showTestOutcome(outcome, view_, sleeper_);
+    view_.setTestButtonEnabled(true);
+}
+
+// ---- reading the UPS state ----
+
+void Supervisor::readUpsState() {
+    const bool wasLineOk = state_.lineOk;
+    const bool wasBatteryLow = state_.batteryLow;
+    if (!cfgSnmp_.enhSnmp) {
+        state_.adminShutdownPending = false;
+        readSerialLines();
+    } else if (cfgSnmp_.enhTrap) {
+        readTrapFields();
+    }
+    // SNMP without traps reads nothing: the state stays as the start-up or the dialog left it.
+    if (state_.lineOk != wasLineOk || state_.batteryLow != wasBatteryLow) {
+        state_.displayDirty = true;
+    }
+    state_.deriveEventCode();
+}
+
+void Supervisor::readSerialLines() {
+    // A closed port would read as a line failure; without an open link the state stays put.
+    if (serialLink_ == nullptr || !state_.serialLinkActive) return;
+    SerialLines lines = serialLink_->readLines();
+    state_.lineOk = lines.lineOk;
+    state_.batteryLow = lines.batteryLow;
+}
+
+void Supervisor::readTrapFields() {
+    // The flag is read first: the listener stores the states before it clears the flag.
+    const bool statusTrapArrived = !trap_.statusNoticeDone.load(std::memory_order_acquire);
+    state_.batteryLow = trap_.batteryState.load(std::memory_order_relaxed) == 2;
+    state_.lineOk = trap_.lineState.load(std::memory_order_relaxed) == 1;
+    if (statusTrapArrived) {
+        trap_.statusNoticeDone.store(true, std::memory_order_relaxed);
+        state_.pollCounter = 0;
+    } else {
+        paceAgentRepoll();
+    }
+    followAdministratorNotice();
+    followAgentRestart();
+}
+
+void Supervisor::paceAgentRepoll() {
+    if (state_.lineOk) {
+        state_.pollCounter = 0;
+        return;
+    }
+    // A silent agent during a long line failure: its traps may have been lost.
+    state_.pollCounter += 1;
+    if (state_.pollCounter > kRepollAfterTicks) {
+        if (readAgentStatus()) writeStateBack();
+        state_.pollCounter = 0;
+    }
+}
+
+void Supervisor::followAdministratorNotice() {
+    const bool noticeArrived = !trap_.adminNoticeDone.load(std::memory_order_acquire);
+    const int minutes = trap_.adminMinutes.load(std::memory_order_relaxed);
+    state_.adminShutdownPending = minutes != -1;
+    if (!noticeArrived) return;
+    trap_.adminNoticeDone.store(true, std::memory_order_relaxed);
+    if (state_.adminShutdownPending) {
+        // Zero minutes keeps whatever countdown is already running.
+        if (minutes != 0) state_.adminCountdown = minutes * 60;
+    } else {
+        view_.showNotice(text(kCaptionAdministrator), std::nullopt, text(kSwitchOffCancelled),
+                         kAdministratorMs);
+    }
+}
+
+void Supervisor::followAgentRestart() {
+    // A failed read leaves the request set, so the next tick tries again.
+    if (trap_.refreshRequested.load(std::memory_order_acquire) && readAgentStatus()) {
+        trap_.refreshRequested.store(false, std::memory_order_relaxed);
+        writeStateBack();
+    }
+}
+
+bool Supervisor::readAgentStatus() {
+    if (agentReader_ == nullptr) return false;
+    return applyAgentStatus(agentReader_->readAgentStatus(), state_);
+}
+
+void Supervisor::writeStateBack() { trap_.seedState(state_.lineOk, state_.batteryLow); }
+
+// ---- notices and countdowns ----
+
+void Supervisor::runCountdowns() {
+    if (state_.eventCode == 3) {
+        runCritical();
+    } else if (state_.adminShutdownPending) {
+        runAdministrator();
+    } else {
+        runOrdinary();
+    }
+}
+
+bool Supervisor::warnCountdownExpired() {
+    if (state_.warnCountdown > 0) {
+        state_.warnCountdown -= 1;
+        return false;
+    }
+    state_.warnCountdown = cfgUps_.tmpBat;
+    return true;
+}
+
+void Supervisor::runCritical() {
+    int& left = state_.shutdownCountdown;
+    if (left > 0) left -= 1;
+    if (left == 0) {
+        if (shutdownEnabled()) {
+            shutdownSystem();
+        } else if (state_.criticalRepeat >= kCriticalRepeatTicks) {
+            view_.showNotice(text(kCaptionBatteryLow), kPictureBatteryLow, text(kCriticalGoesOn),
+                             kShortMs);
+            state_.criticalRepeat = 0;
+        } else {
+            state_.criticalRepeat += 1;
+        }
+        return;
+    }
+    if (left > kShortNoticeFrom) {
+        if (warnCountdownExpired()) {
+            view_.showNotice(text(kCaptionBatteryLow), kPictureBatteryLow,
+                             shutdownEnabled() ? secondsToClose(left) : text(kCriticalGoesOn),
+                             kLongMs);
+        }
+    } else if (left % 2 == 0) {
+        view_.showNotice(text(kCaptionBatteryLow), kPictureBatteryLow,
+                         shutdownEnabled() ? secondsToClose(left) : text(kCriticalGoesOn),
+                         kShortMs);
+    }
+    if (left == halfTime() && shutdownEnabled()) closeApplications();
+}
+
+void Supervisor::runAdministrator() {
+    int& left = state_.adminCountdown;
+    if (left == 0) {
+        if (shutdownEnabled()) shutdownSystem();
+    } else if (left == halfTime()) {
+        if (shutdownEnabled()) closeApplications();
+    } else if (left > cfgUps_.tmpLowB) {
+        announceAdministrator();
+    } else if (left > kShortNoticeFrom) {
+        if (warnCountdownExpired() && shutdownEnabled()) {
+            view_.showNotice(std::nullopt, std::nullopt, secondsToClose(left), kLongMs);
+        }
+    } else if (left % 2 == 0 && shutdownEnabled()) {
+        view_.showNotice(std::nullopt, std::nullopt, secondsToClose(left), kShortMs);
+    }
+    if (left > 0) left -= 1;
+}
+
+void Supervisor::announceAdministrator() {
+    const int minutes = trap_.adminMinutes.load(std::memory_order_relaxed);
+    // Only the first tick after the notice: the countdown has not moved yet.
+    if (state_.adminCountdown != minutes * 60) return;
+    view_.showNotice(text(kCaptionAdministrator), std::nullopt, upsSwitchesOffIn(minutes),
+                     kAdministratorMs);
+}
+
+void Supervisor::runOrdinary() {
+    view_.setNoticeCaption(text(kCaptionInformation));
+    switch (state_.eventCode) {
+        case 0:
+            state_.failWarned = false;
+            state_.warnCountdown = cfgUps_.tmpFail;
+            state_.shutdownCountdown = cfgUps_.tmpLowB;
+            break;
+        case 1:
+            if (warnCountdownExpired()) {
+                view_.showNotice(std::nullopt, kPictureOnBattery,
+                                 text(state_.failWarned ? kLineFailureGoesOn : kLineFailure),
+                                 kLongMs);
+                state_.failWarned = true;
+            }
+            state_.shutdownCountdown = cfgUps_.tmpLowB;
+            break;
+        case 2:
+            // The critical countdown stays frozen until the mains fail again or all is normal.
+            state_.failWarned = false;
+            state_.warnCountdown = cfgUps_.tmpFail;
+            break;
+        default:
+            break;
+    }
+}
+
+// ---- the shutdown sequence ----
+
+void Supervisor::closeApplications() {
+    view_.showNotice(std::nullopt, std::nullopt, text(kClosingApplications), kLongMs);
+    system_.closeOtherApplications();
+}
+
+void Supervisor::shutdownSystem() {
+    shutDown_ = true;
+    view_.stopTimer();
+    view_.showNotice(std::nullopt, std::nullopt, text(kClosingSystem), kShortMs);
+    view_.repaintNotice();
+    sleeper_.sleepMs(kShortMs);
+    state_.closingBySystem = true;
+    // The result does not matter: the monitor closes itself whether or not the system obeys.
+    system_.requestPowerOff();
+    view_.closeMainWindow();
+}
+
+}  // namespace ups

@@ -1,0 +1,79 @@
+#pragma once
+// The once-a-second power-event supervisor and the shutdown sequence it calls. It reads the UPS
+// state from the serial link or from the trap listener's fields, paces the notices, counts down
+// to closing the applications and powering the machine off, and starts scheduled battery tests.
+// It runs on the GUI thread and touches the window only through SupervisorView.
+#include "config/cfgRecords.h"
+#include "config/clock.h"
+#include "links/agentStatus.h"
+#include "links/serialLink.h"
+#include "links/trapFields.h"
+#include "supervisor/supervisorState.h"
+#include "supervisor/supervisorView.h"
+#include "supervisor/systemControl.h"
+#include "supervisor/testSeams.h"
+
+namespace ups {
+
+// Applies an agent status read to the state: each answered value replaces the state's and marks
+// the display dirty. True only when both reads were answered.
+bool applyAgentStatus(const AgentStatusRead& read, SupervisorState& state);
+
+class Supervisor {
+public:
+    // serialLink and agentReader may be null when the mode does not use them.
+    Supervisor(const CfgUps& cfgUps, const CfgSnmp& cfgSnmp, SupervisorState& state,
+               TrapFields& trapFields, SupervisorView& view, SystemControl& system,
+               TestSeams& tests, Clock& clock, Sleeper& sleeper, SerialLink* serialLink,
+               AgentStatusReader* agentReader);
+
+    // The tick of the 1000 ms Timer.
+    void TimerTimer();
+    void readUpsState();
+    void runCountdowns();
+    // Asks every other application to close; called once at half-time of a countdown.
+    void closeApplications();
+    // Stops the tick, requests the power-off and closes the monitor; terminal.
+    void shutdownSystem();
+
+    void setSerialLink(SerialLink* link) { serialLink_ = link; }
+    void setAgentReader(AgentStatusReader* reader) { agentReader_ = reader; }
+
+private:
+    static constexpr int kRepollAfterTicks = 7;
+    static constexpr int kShortNoticeFrom = 10;
+    static constexpr int kCriticalRepeatTicks = 3;
+
+    void readSerialLines();
+    void readTrapFields();
+    void paceAgentRepoll();
+    void followAdministratorNotice();
+    void followAgentRestart();
+    bool readAgentStatus();
+    void writeStateBack();
+
+    void runCritical();
+    void runAdministrator();
+    void runOrdinary();
+    void announceAdministrator();
+    bool warnCountdownExpired();
+    void runScheduledTest();
+
+    bool shutdownEnabled() const { return cfgUps_.enhShutdwn != 0; }
+    int halfTime() const { return cfgUps_.tmpLowB / 2; }
+
+    const CfgUps& cfgUps_;
+    const CfgSnmp& cfgSnmp_;
+    SupervisorState& state_;
+    TrapFields& trap_;
+    SupervisorView& view_;
+    SystemControl& system_;
+    TestSeams& tests_;
+    Clock& clock_;
+    Sleeper& sleeper_;
+    SerialLink* serialLink_;
+    AgentStatusReader* agentReader_;
+    bool shutDown_ = false;
+};
+
+}  // namespace ups

@@ -1,0 +1,41 @@
+#pragma once
+// The tick's way into the test scheduler and the battery test, and the presentation of a test
+// outcome that the tick and the test button share.
+#include "config/clock.h"
+#include "supervisor/supervisorView.h"
+
+namespace ups {
+
+// Outcome codes of runUpsCommand.
+enum TestOutcome : int {
+    trNone = 0,
+    trPassed = 1,
+    trBatteryFail = 2,
+    trNoResponse = 3,
+    trNoAnswer = 4,
+};
+
+class TestSeams {
+public:
+    virtual ~TestSeams() = default;
+    // Asked only in the normal state; may update and save the scheduler's counters.
+    virtual bool isTestDue() = 0;
+    // Runs a battery test (normal state) or silences the alarm; blocks while it watches the UPS.
+    virtual int runUpsCommand() = 0;
+};
+
+// Until the scheduler exists no test is ever due, so nothing is ever run.
+class NoScheduledTests : public TestSeams {
+public:
+    bool isTestDue() override { return false; }
+    int runUpsCommand() override { return trNone; }
+};
+
+inline constexpr int kTestPassedNoticeMs = 3000;
+inline constexpr int kTestPassedHoldMs = 4000;
+
+// Presents an outcome. For the failures the tick timer runs again before the modal box opens, so
+// supervision goes on while the box waits for the user.
+void showTestOutcome(int outcome, SupervisorView& view, Sleeper& sleeper);
+
+}  // namespace ups

@@ -1,0 +1,127 @@
+#pragma once
+// A supervisor wired to recording fakes, and a driver that ticks it second by second the way the
+// 1000 ms timer would: only while the timer runs.
+#include <deque>
+#include <string>
+
+#include "links/serialLib.h"
+#include "links/serialLink.h"
+#include "supervisor/supervisor.h"
+#include "support/fakeSerialUps.h"
+#include "support/fakeSystemControl.h"
+#include "support/recordingView.h"
+#include "support/virtualTime.h"
+
+namespace ups::test {
+
+class ScriptedTests : public TestSeams {
+public:
+    explicit ScriptedTests(TickLog& log) : log_(log) {}
+    bool isTestDue() override {
+        ++asked;
+        return due;
+    }
+    int runUpsCommand() override {
+        log_.add("runUpsCommand");
+        return outcome;
+    }
+    bool due = false;
+    int outcome = trNone;
+    int asked = 0;
+
+private:
+    TickLog& log_;
+};
+
+// Answers from a script; with none left the agent is silent.
+class ScriptedAgent : public AgentStatusReader {
+public:
+    explicit ScriptedAgent(TickLog& log) : log_(log) {}
+    AgentStatusRead readAgentStatus() override {
+        log_.add("readAgentStatus");
+        ++reads;
+        if (answers.empty()) return {};
+        AgentStatusRead r = answers.front();
+        answers.pop_front();
+        return r;
+    }
+    std::deque<AgentStatusRead> answers;
+    int reads = 0;
+
+private:
+    TickLog& log_;
+};
+
+inline AgentStatusRead agentAnswers(bool lineOk, bool batteryLow) {
+    return {true, lineOk, true, batteryLow};
+}
+
+enum class Link { Serial, Traps };
+
+struct SupervisorRig {
+    explicit SupervisorRig(Link link = Link::Serial, int tmpFail = 5, int tmpBat = 30,
+                           int tmpLowB = 30, bool shutdownEnabled = true) {
+        ups.tmpFail = tmpFail;
+        ups.tmpBat = tmpBat;
+        ups.tmpLowB = tmpLowB;
+        ups.enhShutdwn = shutdownEnabled ? 1 : 0;
+        // What the start-up leaves behind.
+        state.warnCountdown = tmpFail;
+        state.shutdownCountdown = tmpLowB;
+        if (link == Link::Serial) {
+            serialLink.openSerialLink(0);
+            serialLink.assertRts();
+            state.serialLinkActive = true;
+        } else {
+            snmp.enhSnmp = 1;
+            snmp.enhTrap = 1;
+            state.agentLinkActive = true;
+        }
+        view.startTimer();
+    }
+
+    // One timer tick; false when the timer was not running.
+    bool tick() {
+        if (!view.timerRunning) return false;
+        ++log.tick;
+        time.advanceMs(1000);
+        supervisor.TimerTimer();
+        return true;
+    }
+    void ticks(int n) {
+        for (int i = 0; i < n; ++i) tick();
+    }
+
+    // The UPS's lines in serial mode.
+    void mains(bool present) { serial.mainsPresent = present; }
+    void battery(bool ok) { serial.batteryOk = ok; }
+
+    // What the trap listener stores when a trap arrives.
+    void statusTrap(int lineState, int batteryState) {
+        trap.lineState.store(lineState);
+        trap.batteryState.store(batteryState);
+        trap.statusNoticeDone.store(false, std::memory_order_release);
+    }
+    void adminTrap(int minutes) {
+        trap.adminMinutes.store(minutes);
+        trap.adminNoticeDone.store(false, std::memory_order_release);
+    }
+
+    CfgUps ups{};
+    CfgSnmp snmp{};
+    SupervisorState state;
+    TrapFields trap;
+    TickLog log;
+    RecordingView view{log};
+    FakeSystemControl system{log};
+    ScriptedTests tests{log};
+    ScriptedAgent agent{log};
+    VirtualTime time;
+    FakeSerialUps serial{&time};
+    SerialLib sio{serial};
+    SerialLink serialLink{sio, time};
+    Supervisor supervisor{ups,   snmp,  state, trap,        view, system,
+                          tests, time,  time,  &serialLink, &agent};
+};
+
+}  // namespace ups::test
