@@ -2,6 +2,7 @@
 // A supervisor wired to recording fakes, and a driver that ticks it second by second the way the
 // 1000 ms timer would: only while the timer runs.
 #include <deque>
+#include <functional>
 #include <string>
 
 #include "links/serialLib.h"
@@ -40,6 +41,7 @@ public:
     AgentStatusRead readAgentStatus() override {
         log_.add("readAgentStatus");
         ++reads;
+        if (duringRead) duringRead();
         if (answers.empty()) return {};
         AgentStatusRead r = answers.front();
         answers.pop_front();
@@ -47,6 +49,8 @@ public:
     }
     std::deque<AgentStatusRead> answers;
     int reads = 0;
+    // Runs inside the read, as the trap listener might while the GETs are on the wire.
+    std::function<void()> duringRead;
 
 private:
     TickLog& log_;

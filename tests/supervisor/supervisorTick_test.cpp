@@ -67,3 +67,92 @@ TEST(SupervisorTick, AsksForAScheduledTestOnlyInTheNormalState) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- presenting a scheduled test's outcome ----
+
+struct BoxOutcome {
+    int outcome;
+    std::string text;
+    std::string title;
+    MbIcon icon;
+};
+
+class FailedTestOutcome : public ::testing::TestWithParam<BoxOutcome> {};
+
+TEST_P(FailedTestOutcome, RestartsTheTimerBeforeTheBoxSoSupervisionGoesOn) {
+    const auto c = GetParam();
+    SupervisorRig rig;
+    rig.tests.due = true;
+    rig.tests.outcome = c.outcome;
+
+    rig.tick();
+
+    EXPECT_EQ(rig.log.entries,
+              (std::vector<std::string>{"1 disableTestButton", "1 runUpsCommand",
+                                        "1 messageBox, timer running", "1 enableTestButton"}));
+    ASSERT_EQ(rig.view.boxes.shown.size(), 1u);
+    EXPECT_EQ(rig.view.boxes.shown[0].text, c.text);
+    EXPECT_EQ(rig.view.boxes.shown[0].title, c.title);
+    EXPECT_EQ(rig.view.boxes.shown[0].icon, c.icon);
+    EXPECT_EQ(rig.view.boxes.shown[0].buttons, MbButtons::Ok);
+    EXPECT_TRUE(rig.view.notices.empty());
+    EXPECT_TRUE(rig.view.timerRunning);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, FailedTestOutcome,
+    ::testing::Values(
+        BoxOutcome{trBatteryFail, "Falla en test, controlar batería.", "Información",
+                   MbIcon::Warning},
+        BoxOutcome{trNoResponse, "La UPS no responde al pedido de Test.", "! ERROR !",
+                   MbIcon::Error},
+        BoxOutcome{trNoAnswer, "El equipo no responde a la consulta.", "! ERROR !",
+                   MbIcon::Error}));
+
+TEST(TestOutcome, APassedTestBeepsShowsTheNoticeAndHoldsFourSecondsWithTheTimerStopped) {
+    SupervisorRig rig;
+    rig.tests.due = true;
+    rig.tests.outcome = trPassed;
+    bool timerRanDuringHold = true;
+    rig.time.onSleep = [&](double) { timerRanDuringHold = rig.view.timerRunning; };
+
+    rig.tick();
+
+    EXPECT_EQ(rig.log.entries,
+              (std::vector<std::string>{"1 disableTestButton", "1 runUpsCommand", "1 defaultBeep",
+                                        "1 notice Test satisfactorio, batería operativa.",
+                                        "1 repaintNotice", "1 enableTestButton"}));
+    ASSERT_EQ(rig.view.notices.size(), 1u);
+    EXPECT_EQ(rig.view.notices[0].picture, 2);
+    EXPECT_TRUE(rig.view.notices[0].pictureGiven);
+    EXPECT_FALSE(rig.view.notices[0].captionGiven);
+    EXPECT_EQ(rig.view.notices[0].hideDelayMs, 3000);
+    EXPECT_EQ(rig.time.sleeps, (std::vector<int>{4000}));
+    EXPECT_FALSE(timerRanDuringHold);
+    EXPECT_TRUE(rig.view.timerRunning) << "the tick's last step";
+}
+
+TEST(TestOutcome, NothingDoneOrAnUnknownCodeShowsNothing) {
+    for (int outcome : {0, 5, -1}) {
+        SupervisorRig rig;
+        rig.tests.due = true;
+        rig.tests.outcome = outcome;
+        rig.tick();
+        EXPECT_EQ(rig.log.entries,
+                  (std::vector<std::string>{"1 disableTestButton", "1 runUpsCommand",
+                                            "1 enableTestButton"}))
+            << "outcome " << outcome;
+        EXPECT_TRUE(rig.view.boxes.shown.empty());
+        EXPECT_TRUE(rig.time.sleeps.empty());
+    }
+}
+
+TEST(TestOutcome, WithoutASchedulerNoTestIsEverDue) {
+    NoScheduledTests none;
+    EXPECT_FALSE(none.isTestDue());
+    EXPECT_EQ(none.runUpsCommand(), trNone);
+}
+
+}  // namespace

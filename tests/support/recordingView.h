@@ -63,7 +63,7 @@ public:
     }
     void defaultBeep() override { log_.add("defaultBeep"); }
     MessageBoxes& messageBoxes() override {
-        log_.add("messageBox");
+        log_.add(timerRunning ? "messageBox, timer running" : "messageBox, timer stopped");
         return boxes;
     }
 
