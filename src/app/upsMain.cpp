@@ -36,7 +36,9 @@ TmainF::TmainF(MainDeps deps, QWidget* parent)
       ui_(new Ui::TmainF),
       deps_(deps),
       sio_(deps.serial),
-      serialLink_(sio_, deps.sleeper) {
+      serialLink_(sio_, deps.sleeper),
+      supervisor_(cfgUps_, cfgSnmp_, state_, trapFields_, *this, deps.system, testSeams_,
+                  deps.clock, deps.sleeper, &serialLink_, nullptr) {
     // The records start as zero bytes, then take their defaults; the run-time state starts with
     // the values SupervisorState declares.
     clearRecords(cfgUps_, cfgSnmp_);
@@ -196,24 +198,29 @@ void TmainF::requestTermination() {
     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
-void TmainF::TimerTimer() {
-    timer_.stop();
-    if (!state_.serialLinkActive && !state_.agentLinkActive) {
-        restoreApplication();
-        return;
-    }
-    state_.tickTime = deps_.clock.now();
-    if (state_.serialLinkActive && !cfgSnmp_.enhSnmp) {
-        bool wasLineOk = state_.lineOk, wasBatteryLow = state_.batteryLow;
-        SerialLines lines = serialLink_.readLines();
-        state_.lineOk = lines.lineOk;
-        state_.batteryLow = lines.batteryLow;
-        if (state_.lineOk != wasLineOk || state_.batteryLow != wasBatteryLow) state_.displayDirty = true;
-        state_.deriveEventCode();
-    }
-    refreshDisplay();
-    timer_.start();
+void TmainF::TimerTimer() { supervisor_.TimerTimer(); }
+
+void TmainF::showNotice(std::optional<std::string> caption, std::optional<int> picture,
+                        std::string text, int hideDelayMs) {
+    if (!infoFrm_) return;
+    std::optional<QString> qCaption;
+    if (caption) qCaption = QString::fromStdString(*caption);
+    std::optional<QPixmap> qPicture;
+    if (picture && *picture >= 0 && *picture < imgLst_.size()) qPicture = imgLst_[*picture];
+    infoFrm_->showNotice(qCaption, qPicture, QString::fromStdString(text), hideDelayMs);
 }
+
+void TmainF::setNoticeCaption(std::string caption) {
+    if (infoFrm_) infoFrm_->setWindowTitle(QString::fromStdString(caption));
+}
+
+void TmainF::repaintNotice() {
+    if (infoFrm_) infoFrm_->repaintNow();
+}
+
+void TmainF::setTestButtonEnabled(bool enabled) { ui_->bbtnIniTest->setEnabled(enabled); }
+
+void TmainF::defaultBeep() { QApplication::beep(); }
 
 void TmainF::refreshDisplay() {
     if (!state_.displayDirty) return;

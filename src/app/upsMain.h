@@ -15,7 +15,11 @@
 #include "links/serialLib.h"
 #include "links/serialLink.h"
 #include "links/trapFields.h"
+#include "supervisor/supervisor.h"
 #include "supervisor/supervisorState.h"
+#include "supervisor/supervisorView.h"
+#include "supervisor/systemControl.h"
+#include "supervisor/testSeams.h"
 #include "tray/Traycomp.h"
 
 class QLabel;
@@ -38,9 +42,10 @@ struct MainDeps {
     Clock& clock;
     Sleeper& sleeper;
     TrayShell& trayShell;
+    SystemControl& system;
 };
 
-class TmainF : public QWidget {
+class TmainF : public QWidget, public SupervisorView {
     Q_OBJECT
 public:
     explicit TmainF(MainDeps deps, QWidget* parent = nullptr);
@@ -56,7 +61,7 @@ public:
     void MinimClicClick();
     void FormDblClick();
     void TimerTimer();
-    void refreshDisplay();
+    void refreshDisplay() override;
     // The answer to a desktop logoff or shutdown: true lets it go on.
     bool sessionMayEnd(bool mayAsk);
 
@@ -73,6 +78,22 @@ public:
     const QVector<QPixmap>& imgLst() const { return imgLst_; }
     QLabel* label(const char* name) const;
     QPushButton* button(const char* name) const;
+
+    Supervisor& supervisor() { return supervisor_; }
+    TinfoFrm* infoFrm() const { return infoFrm_; }
+
+    // What the supervisor asks of the window.
+    void restoreWindow() override { restoreApplication(); }
+    void startTimer() override { timer_.start(); }
+    void stopTimer() override { timer_.stop(); }
+    void showNotice(std::optional<std::string> caption, std::optional<int> picture,
+                    std::string text, int hideDelayMs) override;
+    void setNoticeCaption(std::string caption) override;
+    void repaintNotice() override;
+    void setTestButtonEnabled(bool enabled) override;
+    void closeMainWindow() override { close(); }
+    void defaultBeep() override;
+    MessageBoxes& messageBoxes() override { return deps_.boxes; }
 
     // True when the program asked itself to end (no usable port at start-up).
     bool terminationRequested() const { return terminationRequested_; }
@@ -106,6 +127,8 @@ private:
     TrapFields trapFields_;
     SerialLib sio_;
     SerialLink serialLink_;
+    NoScheduledTests testSeams_;
+    Supervisor supervisor_;
     TinfoFrm* infoFrm_ = nullptr;
     QTimer timer_;
     QMenu* pMnTray_ = nullptr;

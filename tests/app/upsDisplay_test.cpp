@@ -6,6 +6,7 @@
 
 #include "app/upsMain.h"
 #include "support/fakeSerialUps.h"
+#include "support/fakeSystemControl.h"
 #include "support/fakeTrayShell.h"
 #include "support/memoryRegistryStore.h"
 #include "support/scriptedMessageBoxes.h"
@@ -22,7 +23,9 @@ struct Rig {
     FakeSerialUps serial{&time};
     ScriptedMessageBoxes boxes;
     FakeTrayShell tray;
-    TmainF window{MainDeps{store, serial, boxes, time, time, tray}};
+    TickLog log;
+    FakeSystemControl system{log};
+    TmainF window{MainDeps{store, serial, boxes, time, time, tray, system}};
 
     void draw(bool lineOk, bool batteryLow) {
         SupervisorState& s = window.state();

@@ -8,6 +8,7 @@
 #include "app/upsMain.h"
 #include "config/configStore.h"
 #include "support/fakeSerialUps.h"
+#include "support/fakeSystemControl.h"
 #include "support/fakeTrayShell.h"
 #include "support/memoryRegistryStore.h"
 #include "support/scriptedMessageBoxes.h"
@@ -25,10 +26,12 @@ struct Rig {
     FakeSerialUps serial{&time};
     ScriptedMessageBoxes boxes;
     FakeTrayShell tray;
+    TickLog log;
+    FakeSystemControl system{log};
     std::unique_ptr<TmainF> window;
 
     TmainF& make() {
-        window = std::make_unique<TmainF>(MainDeps{store, serial, boxes, time, time, tray});
+        window = std::make_unique<TmainF>(MainDeps{store, serial, boxes, time, time, tray, system});
         return *window;
     }
     // A store that already holds a configuration monitoring the given port.

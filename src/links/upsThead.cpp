@@ -1,0 +1,259 @@
+#include "links/upsThead.h"
+
+#include <chrono>
+#include <optional>
+#include <vector>
+
+#include "links/agentLink.h"
+
+namespace ups {
+
+namespace {
+
+constexpr std::int32_t kGenericEnterpriseSpecific = 6;
+constexpr std::int32_t kSpecificStatus = 1;
+constexpr std::int32_t kSpecificSwitchOff = 2;
+constexpr std::int32_t kSpecificSwitchOffCancelled = 3;
+constexpr std::int32_t kNoSwitchOff = -1;
+
+std::optional<std::uint32_t> ipv4Part(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    std::uint32_t base = 10;
+    std::size_t i = 0;
+    if (text.size() > 1 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        i = 2;
+        if (i == text.size()) return std::nullopt;
+    } else if (text.size() > 1 && text[0] == '0') {
+        base = 8;
+        i = 1;
+    }
+    std::uint64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        std::uint32_t digit = 0;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<std::uint32_t>(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            digit = static_cast<std::uint32_t>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            digit = static_cast<std::uint32_t>(c - 'A' + 10);
+        else
+            return std::nullopt;
+        if (digit >= base) return std::nullopt;
+        value = value * base + digit;
+        if (value > 0xFFFFFFFFu) return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+std::optional<std::uint32_t> ipv4Address(const std::string& text) {
+    std::vector<std::uint32_t> parts;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t dot = text.find('.', start);
+        const std::optional<std::uint32_t> part = ipv4Part(text.substr(start, dot - start));
+        if (!part || parts.size() == 4) return std::nullopt;
+        parts.push_back(*part);
+        if (dot == std::string::npos) break;
+        start = dot + 1;
+    }
+    // The last part fills every octet the earlier parts leave.
+    const std::size_t leading = parts.size() - 1;
+    const std::uint32_t lastLimit = leading == 0 ? 0xFFFFFFFFu : (0xFFFFFFFFu >> (8 * leading));
+    std::uint32_t address = 0;
+    for (std::size_t i = 0; i < leading; ++i) {
+        if (parts[i] > 0xFF) return std::nullopt;
+        address |= parts[i] << (24 - 8 * i);
+    }
+    if (parts.back() > lastLimit) return std::nullopt;
+    return address | parts.back();
+}
+
+bool isStatusTrapName(const std::string& name, const char* oid) {
+    return name == oid;
+}
+
+bool applyStatusTrap(const TrapContents& trap, TrapFields& fields) {
+    if (trap.names.size() != 2 || trap.values.size() != 2) return false;
+    const auto& names = trap.names;
+    const auto& values = trap.values;
+    if (isStatusTrapName(names[0], kOidBatteryState)) {
+        fields.batteryState.store(trapValue(values[0]), std::memory_order_relaxed);
+    } else if (isStatusTrapName(names[1], kOidBatteryState)) {
+        fields.batteryState.store(trapValue(values[1]), std::memory_order_relaxed);
+    }
+    if (isStatusTrapName(names[1], kOidLineState)) {
+        fields.lineState.store(trapValue(values[1]), std::memory_order_relaxed);
+    } else if (isStatusTrapName(names[0], kOidLineState)) {
+        fields.lineState.store(trapValue(values[0]), std::memory_order_relaxed);
+    }
+    // The tick reads the states after it sees this flag clear.
+    fields.statusNoticeDone.store(false, std::memory_order_release);
+    return true;
+}
+
+bool applyAdministratorTrap(const TrapContents& trap, std::int32_t minutes, bool cancelled,
+                            TrapFields& fields) {
+    if (trap.names.size() != 1 || trap.names[0] != kOidAdminMinutes) return false;
+    fields.adminMinutes.store(cancelled ? kNoSwitchOff : minutes, std::memory_order_relaxed);
+    fields.adminNoticeDone.store(false, std::memory_order_release);
+    return true;
+}
+
+}  // namespace
+
+// ---- trap rules ----
+
+std::int32_t trapValue(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    std::int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > 0x80000000LL) return 0;  // out of range reads as no number
+    }
+    if (negative) value = -value;
+    if (value > INT32_MAX) return 0;
+    return static_cast<std::int32_t>(value);
+}
+
+bool sameIpv4Address(const std::string& a, const std::string& b) {
+    const std::optional<std::uint32_t> first = ipv4Address(a);
+    const std::optional<std::uint32_t> second = ipv4Address(b);
+    return first && second && *first == *second;
+}
+
+bool applyTrap(const TrapContents& trap, const std::string& ipAgent, TrapFields& fields) {
+    if (trap.enterprise != kOidTrapEnterprise) return false;
+    if (!sameIpv4Address(trap.agent, ipAgent)) return false;
+    if (trap.generic != kGenericEnterpriseSpecific) {
+        if (!trap.names.empty()) return false;
+        fields.refreshRequested.store(true, std::memory_order_release);
+        return true;
+    }
+    switch (trap.specific) {
+        case kSpecificStatus:
+            return applyStatusTrap(trap, fields);
+        case kSpecificSwitchOff:
+            return applyAdministratorTrap(trap, trapValue(trap.values[0]), false, fields);
+        case kSpecificSwitchOffCancelled:
+            return applyAdministratorTrap(trap, kNoSwitchOff, true, fields);
+        default:
+            return false;
+    }
+}
+
+// ---- the listener thread ----
+
+TrapCatch::TrapCatch(const CfgSnmp& agentConfig, TrapFields& fields, TrapListenerOptions options)
+    : agentConfig_(agentConfig), fields_(fields), options_(std::move(options)) {}
+
+TrapCatch::~TrapCatch() {
+    Terminate();
+}
+
+void TrapCatch::Resume(bool lineOk, bool batteryLow) {
+    std::lock_guard lock(mutex_);
+    if (terminated_) return;
+    if (!started_) {
+        fields_.seedState(lineOk, batteryLow);
+        fields_.refreshRequested.store(false, std::memory_order_relaxed);
+        fields_.adminNoticeDone.store(true, std::memory_order_relaxed);
+        fields_.statusNoticeDone.store(true, std::memory_order_relaxed);
+        started_ = true;
+        paused_ = false;
+        thread_ = std::thread([this] { run(); });
+        return;
+    }
+    paused_ = false;
+    wake_.notify_all();
+}
+
+void TrapCatch::Pause() {
+    std::lock_guard lock(mutex_);
+    if (started_) paused_ = true;
+}
+
+bool TrapCatch::paused() const {
+    std::lock_guard lock(mutex_);
+    return !started_ || paused_;
+}
+
+void TrapCatch::Terminate() {
+    {
+        std::lock_guard lock(mutex_);
+        terminated_ = true;
+        wake_.notify_all();
+    }
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+bool TrapCatch::waitUntilRunning(std::unique_lock<std::mutex>& lock) {
+    wake_.wait(lock, [this] { return terminated_ || !paused_; });
+    return !terminated_;
+}
+
+bool TrapCatch::sleepUnlessTerminated(int ms) {
+    std::unique_lock lock(mutex_);
+    return !wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return terminated_; });
+}
+
+bool TrapCatch::bindTrapPort(TSNMPSend& snmp) {
+    snmp.Sock.Bind(options_.address, options_.port);
+    if (snmp.Sock.LastError() || !snmp.Sock.IsBound()) {
+        snmp.Sock.CloseSocket();
+        return false;
+    }
+    snmp.Sock.SetSizeRecvBuffer(options_.receiveBufferBytes);  // a refusal only costs headroom
+    boundPort_.store(snmp.Sock.GetLocalSinPort(), std::memory_order_release);
+    listening_.store(true, std::memory_order_release);
+    return true;
+}
+
+// One socket stays bound for the listener's whole life, so traps that arrive while a trap is
+// being handled, or while the listener is paused, wait in the system's queue instead of being
+// lost.
+void TrapCatch::run() {
+    TSNMPSend snmp;
+    snmp.IPInterface = options_.address;
+    snmp.TargetPort = options_.port;
+    snmp.Timeout = options_.receiveWaitMs;
+    while (true) {
+        {
+            std::unique_lock lock(mutex_);
+            if (!waitUntilRunning(lock)) return;
+        }
+        if (!snmp.Sock.IsBound() && !bindTrapPort(snmp)) {
+            if (!sleepUnlessTerminated(options_.bindRetryMs)) return;
+            continue;
+        }
+        if (!snmp.RecvTrap()) {
+            const int error = snmp.Sock.LastError();
+            // A socket that fails at once would otherwise spin; a time-out or a datagram that did
+            // not decode goes straight back to waiting.
+            if (error != 0 && error != sys::kErrTimedOut &&
+                !sleepUnlessTerminated(options_.receiveWaitMs)) {
+                return;
+            }
+            continue;
+        }
+        trapsReceived_.fetch_add(1, std::memory_order_relaxed);
+        std::unique_lock lock(mutex_);
+        // The agent's address may be rewritten while paused: the trap waits for the resume.
+        if (!waitUntilRunning(lock)) return;
+        handleTrap(snmp);
+    }
+}
+
+void TrapCatch::handleTrap(const TSNMPSend& snmp) {
+    TrapContents trap;
+    takeTrapContents(snmp, trap);
+    if (applyTrap(trap, fieldText(agentConfig_.ipAgent), fields_)) {
+        trapsActedOn_.fetch_add(1, std::memory_order_release);
+    }
+}
+
+}  // namespace ups

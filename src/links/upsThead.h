@@ -1,0 +1,97 @@
+#pragma once
+// The trap listener: a thread that waits for the UPS agent's SNMP v1 traps and stores what they
+// say in the TrapFields the supervisor tick reads. It is created suspended, started by the first
+// Resume, paused while the configuration dialog rewrites the agent's address, and stopped and
+// joined by Terminate or its destructor.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "config/cfgRecords.h"
+#include "links/trapFields.h"
+#include "net/snmpsend.h"
+
+namespace ups {
+
+struct TrapListenerOptions {
+    std::string address = "0.0.0.0";
+    std::string port = kSnmpTrapPort;  // "0" lets the system choose; see boundPort()
+    // How long one receive waits: the longest a Terminate waits for the thread to notice.
+    int receiveWaitMs = 250;
+    // Pause before binding again when the trap port is held by another program.
+    int bindRetryMs = 1000;
+    // A burst of traps waits in the system's queue while the thread handles the first ones.
+    int receiveBufferBytes = 4 * 1024 * 1024;
+};
+
+// How a received v1 trap changes the fields, with the filter applied first. Returns true when the
+// trap passed the filter and changed something (an acted-on trap).
+bool applyTrap(const TrapContents& trap, const std::string& ipAgent, TrapFields& fields);
+
+// The agent-address comparison of the filter: the four-part, three-part, two-part and one-part
+// IPv4 forms, each part decimal, octal (leading 0) or hexadecimal (0x), as address texts have
+// always been read. An unreadable text matches nothing.
+bool sameIpv4Address(const std::string& a, const std::string& b);
+
+// Trap values: leading white space, an optional sign, decimal digits up to the first non-digit;
+// no digits reads as 0.
+std::int32_t trapValue(const std::string& text);
+
+class TrapCatch {
+  public:
+    // `agentConfig` is read for every trap (its ipAgent), never while the listener is paused.
+    TrapCatch(const CfgSnmp& agentConfig, TrapFields& fields, TrapListenerOptions options = {});
+    ~TrapCatch();
+    TrapCatch(const TrapCatch&) = delete;
+    TrapCatch& operator=(const TrapCatch&) = delete;
+
+    // The first call seeds lineState and batteryState from the supervisor's state, clears the
+    // notice and refresh flags and starts the thread; a later call ends a pause and ignores its
+    // arguments (the GUI copies a fresh state into the fields itself).
+    void Resume(bool lineOk, bool batteryLow);
+    // Takes effect between two receive attempts or inside the wait; a trap already received is
+    // held until the next Resume, as is everything the system queues meanwhile.
+    void Pause();
+    // Asks the thread to end, wakes it and waits for it (at most about receiveWaitMs). Safe to
+    // call more than once and on a listener that never started.
+    void Terminate();
+
+    bool started() const { return started_; }
+    bool paused() const;
+    // True once the trap port is bound; until then traps sent to it are lost.
+    bool listening() const { return listening_.load(std::memory_order_acquire); }
+    int boundPort() const { return boundPort_.load(std::memory_order_acquire); }
+    // Datagrams that decoded as SNMP messages, and those of them that changed the fields.
+    std::uint64_t trapsReceived() const { return trapsReceived_.load(std::memory_order_acquire); }
+    std::uint64_t trapsActedOn() const { return trapsActedOn_.load(std::memory_order_acquire); }
+
+  private:
+    void run();
+    bool bindTrapPort(TSNMPSend& snmp);
+    // Blocks while paused; false once termination is requested.
+    bool waitUntilRunning(std::unique_lock<std::mutex>& lock);
+    // Sleeps up to `ms` unless termination is requested first; false when it was.
+    bool sleepUnlessTerminated(int ms);
+    void handleTrap(const TSNMPSend& snmp);
+
+    const CfgSnmp& agentConfig_;
+    TrapFields& fields_;
+    const TrapListenerOptions options_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    bool paused_ = false;
+    bool terminated_ = false;
+    bool started_ = false;
+    std::thread thread_;
+
+    std::atomic<bool> listening_{false};
+    std::atomic<int> boundPort_{0};
+    std::atomic<std::uint64_t> trapsReceived_{0};
+    std::atomic<std::uint64_t> trapsActedOn_{0};
+};
+
+}  // namespace ups

@@ -1,0 +1,146 @@
+// The serial monitor from end to end, in virtual seconds: the UPS drops CTS, then DCD, with the
+// shutdown enabled; the window, its pop-up and the system control see what a user would.
+#include <QLabel>
+#include <QtTest>
+
+#include "app/upsInfo.h"
+#include "app/upsMain.h"
+#include "config/configStore.h"
+#include "support/fakeSerialUps.h"
+#include "support/fakeSystemControl.h"
+#include "support/fakeTrayShell.h"
+#include "support/memoryRegistryStore.h"
+#include "support/scriptedMessageBoxes.h"
+#include "support/virtualTime.h"
+
+using namespace ups;
+using namespace ups::test;
+
+namespace {
+
+struct CountingSound : WarningSound {
+    int plays = 0;
+    void play() override { ++plays; }
+};
+
+struct Chain {
+    MemoryRegistryStore store;
+    VirtualTime time;
+    FakeSerialUps serial{&time};
+    ScriptedMessageBoxes boxes;
+    FakeTrayShell tray;
+    TickLog log;
+    FakeSystemControl system{log};
+    CountingSound sound;
+    std::unique_ptr<TmainF> window;
+    std::unique_ptr<TinfoFrm> info;
+    QStringList notices;  // "second: text"
+
+    explicit Chain(bool shutdown) {
+        CfgUps cfg;
+        CfgSnmp snmp;
+        clearRecords(cfg, snmp);
+        setDefaultConfig(cfg, snmp);
+        cfg.comPort = 0;
+        cfg.enhShutdwn = shutdown ? 1 : 0;
+        cfg.testMode = tmNever;
+        store.addKeyChain(kKeyConfig);
+        store.setBinary(kKeyConfig, kValueCfgUps, recordBytes(cfg));
+        store.setBinary(kKeyConfig, kValueCfgSnmp, recordBytes(snmp));
+        window = std::make_unique<TmainF>(MainDeps{store, serial, boxes, time, time, tray, system});
+        info = std::make_unique<TinfoFrm>(sound);
+        window->setInfoForm(info.get());
+        window->FormCreate();
+    }
+
+    // One second of the monitor's life: the tick, when its timer runs.
+    void second(int s) {
+        log.tick = s;
+        time.advanceMs(1000);
+        if (!window->Timer().isActive()) return;
+        int plays = sound.plays;
+        window->TimerTimer();
+        // The pop-up is hidden between seconds, so every notice brings it up with a beep.
+        if (sound.plays != plays) notices << QString("%1: %2").arg(s).arg(info->text());
+        // Each notice is read, then the pop-up goes away as its timer would make it.
+        info->hide();
+    }
+};
+
+}  // namespace
+
+class UpsChainTest : public QObject {
+    Q_OBJECT
+private slots:
+    void criticalEventClosesApplicationsAtHalfTimeAndPowersOffAtZero();
+    void mainsBackBeforeZeroStopsTheCountdown();
+};
+
+void UpsChainTest::criticalEventClosesApplicationsAtHalfTimeAndPowersOffAtZero() {
+    Chain c(true);
+    QVERIFY(c.window->state().serialLinkActive);
+    QVERIFY(c.serial.rts());
+    int s = 0;
+    for (; s < 3; ++s) c.second(s);
+    c.serial.mainsPresent = false;  // second 3: the mains fail
+    for (; s < 40; ++s) c.second(s);
+    QCOMPARE(c.window->label("lblSum")->text(), QStringLiteral("Suministro de Batería"));
+    QCOMPARE(c.tray.tip(), QStringLiteral("Suministro de Batería"));
+    c.serial.batteryOk = false;  // second 40: the battery runs low
+    for (; s < 80 && c.window->Timer().isActive(); ++s) c.second(s);
+
+    // The pacing of the line failure goes on into the critical state (its countdown is not
+    // reloaded), so the next notices are the half-time close and the last ten seconds.
+    QStringList expected = {
+        "8: Falla en tensión de línea",               // the 6th second of the failure
+        "39: Continúa la falla en tensión de línea",  // 31 seconds later
+        "54: Cerrando aplicaciones",                  // 15 of the 30 seconds left
+        "59: 10 seg. para cerrar Sistema",
+        "61:  8 seg. para cerrar Sistema",
+        "63:  6 seg. para cerrar Sistema",
+        "65:  4 seg. para cerrar Sistema",
+        "67:  2 seg. para cerrar Sistema",
+        "69: Cerrando sistema",                       // the 30th second of the critical state
+    };
+    QCOMPARE(c.notices, expected);
+    QCOMPARE(c.window->label("lblBat")->text(), QStringLiteral("Batería Baja"));
+    QCOMPARE(c.tray.tip(), QStringLiteral("Batería Baja"));
+    QCOMPARE(c.system.closeRequests, 1);
+    QCOMPARE(c.system.powerOffRequests, 1);
+    auto at = [&](const std::string& what) {
+        for (const auto& e : c.log.entries)
+            if (e.find(what) != std::string::npos) return std::stoi(e);
+        return -1;
+    };
+    QCOMPARE(at("closeOtherApplications"), 54);
+    QCOMPARE(at("requestPowerOff"), 69);
+    QVERIFY(c.notices.contains("54: Cerrando aplicaciones"));
+    QVERIFY(c.notices.contains("69: Cerrando sistema"));
+
+    // The monitor closed itself without asking, releasing the port.
+    QVERIFY(c.boxes.shown.empty());
+    QVERIFY(c.window->state().closingBySystem);
+    QVERIFY(!c.window->isVisible());
+    QVERIFY(!c.window->Timer().isActive());
+    QVERIFY(!c.serial.isOpen(0));
+    QVERIFY(!c.serial.rts());
+}
+
+void UpsChainTest::mainsBackBeforeZeroStopsTheCountdown() {
+    Chain c(true);
+    c.serial.mainsPresent = false;
+    c.serial.batteryOk = false;
+    int s = 0;
+    for (; s < 10; ++s) c.second(s);
+    c.serial.mainsPresent = true;
+    c.serial.batteryOk = true;
+    for (; s < 60; ++s) c.second(s);
+    QCOMPARE(c.system.closeRequests, 0);
+    QCOMPARE(c.system.powerOffRequests, 0);
+    QVERIFY(c.window->Timer().isActive());
+    QCOMPARE(c.window->label("lblSum")->text(), QStringLiteral("Suministro de Línea"));
+    QCOMPARE(c.window->state().shutdownCountdown, 30);
+}
+
+QTEST_MAIN(UpsChainTest)
+#include "upsChain_test.moc"
