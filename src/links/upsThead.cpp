@@ -188,7 +188,19 @@ void TrapCatch::Terminate() {
         terminated_ = true;
         wake_.notify_all();
     }
-    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+    if (!thread_.joinable() || thread_.get_id() == std::this_thread::get_id()) return;
+    wakeReceiver();
+    thread_.join();
+}
+
+// An empty datagram ends the receive wait at once; without it the thread notices the request
+// when the wait runs out.
+void TrapCatch::wakeReceiver() {
+    if (!listening()) return;
+    const std::string target = options_.address == "0.0.0.0" ? "127.0.0.1" : options_.address;
+    TUDPBlockSocket socket;
+    socket.Connect(target, std::to_string(boundPort()));
+    socket.SendString("");
 }
 
 bool TrapCatch::waitUntilRunning(std::unique_lock<std::mutex>& lock) {
@@ -240,7 +252,6 @@ void TrapCatch::run() {
             }
             continue;
         }
-        trapsReceived_.fetch_add(1, std::memory_order_relaxed);
         std::unique_lock lock(mutex_);
         // The agent's address may be rewritten while paused: the trap waits for the resume.
         if (!waitUntilRunning(lock)) return;
@@ -254,6 +265,7 @@ void TrapCatch::handleTrap(const TSNMPSend& snmp) {
     if (applyTrap(trap, fieldText(agentConfig_.ipAgent), fields_)) {
         trapsActedOn_.fetch_add(1, std::memory_order_release);
     }
+    trapsReceived_.fetch_add(1, std::memory_order_release);
 }
 
 }  // namespace ups

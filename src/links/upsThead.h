@@ -55,8 +55,8 @@ class TrapCatch {
     // Takes effect between two receive attempts or inside the wait; a trap already received is
     // held until the next Resume, as is everything the system queues meanwhile.
     void Pause();
-    // Asks the thread to end, wakes it and waits for it (at most about receiveWaitMs). Safe to
-    // call more than once and on a listener that never started.
+    // Asks the thread to end, wakes it and waits for it (at once, or at most about
+    // receiveWaitMs). Safe to call more than once and on a listener that never started.
     void Terminate();
 
     bool started() const { return started_; }
@@ -64,7 +64,8 @@ class TrapCatch {
     // True once the trap port is bound; until then traps sent to it are lost.
     bool listening() const { return listening_.load(std::memory_order_acquire); }
     int boundPort() const { return boundPort_.load(std::memory_order_acquire); }
-    // Datagrams that decoded as SNMP messages, and those of them that changed the fields.
+    // Datagrams that decoded as SNMP messages and were handled, and those of them that changed
+    // the fields. A handled trap is counted after its effect is visible in the fields.
     std::uint64_t trapsReceived() const { return trapsReceived_.load(std::memory_order_acquire); }
     std::uint64_t trapsActedOn() const { return trapsActedOn_.load(std::memory_order_acquire); }
 
@@ -76,6 +77,7 @@ class TrapCatch {
     // Sleeps up to `ms` unless termination is requested first; false when it was.
     bool sleepUnlessTerminated(int ms);
     void handleTrap(const TSNMPSend& snmp);
+    void wakeReceiver();
 
     const CfgSnmp& agentConfig_;
     TrapFields& fields_;
