@@ -56,7 +56,8 @@ void Supervisor::TimerTimer() {
     // The program is ending: no test, and no timer to outlive the window.
     if (shutDown_) return;
     if (state_.eventCode == 0 && tests_.isTestDue()) runScheduledTest();
-    view_.startTimer();
+    // A tick nested in the outcome's message box may have shut the system down meanwhile.
+    if (!shutDown_) view_.startTimer();
 }
 
 void Supervisor::runScheduledTest() {

@@ -156,3 +156,28 @@ TEST(TestOutcome, WithoutASchedulerNoTestIsEverDue) {
 }
 
 }  // namespace
+
+namespace {
+
+// While a failed test's box waits for the user the timer runs, so ticks nest inside the box.
+TEST(TestOutcome, AShutdownInATickNestedInTheBoxLeavesTheTimerStopped) {
+    SupervisorRig rig(Link::Serial, 5, 30, 10);
+    rig.tests.due = true;
+    rig.tests.outcome = trBatteryFail;
+    rig.view.whileBoxOpen = [&] {
+        rig.tests.due = false;
+        rig.mains(false);
+        rig.battery(false);
+        while (rig.tick()) {
+        }
+    };
+
+    rig.tick();
+
+    EXPECT_EQ(rig.system.powerOffRequests, 1);
+    EXPECT_TRUE(rig.view.windowClosed);
+    EXPECT_FALSE(rig.view.timerRunning) << "the outer tick must not restart it";
+    EXPECT_EQ(rig.log.entries.back(), "11 enableTestButton");
+}
+
+}  // namespace

@@ -2,6 +2,7 @@
 // A main window for supervisor tests: records every call with the tick it happened on, keeps the
 // pop-up's caption and picture as the user would see them, and keeps the tick timer's state so
 // a driver only ticks while the timer runs.
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -64,7 +65,7 @@ public:
     void defaultBeep() override { log_.add("defaultBeep"); }
     MessageBoxes& messageBoxes() override {
         log_.add(timerRunning ? "messageBox, timer running" : "messageBox, timer stopped");
-        return boxes;
+        return modal_;
     }
 
     std::vector<std::string> noticeTexts() const {
@@ -88,9 +89,26 @@ public:
     int picture = -1;
     std::vector<ShownNotice> notices;
     ScriptedMessageBoxes boxes;
+    // Runs while a box is open, as the message loop of a modal box would run timer ticks.
+    std::function<void()> whileBoxOpen;
 
 private:
+    class ModalBoxes : public MessageBoxes {
+    public:
+        explicit ModalBoxes(RecordingView& view) : view_(view) {}
+        MbResult messageBox(std::string_view text, std::string_view title, MbIcon icon,
+                            MbButtons buttons) override {
+            MbResult answer = view_.boxes.messageBox(text, title, icon, buttons);
+            if (view_.whileBoxOpen) view_.whileBoxOpen();
+            return answer;
+        }
+
+    private:
+        RecordingView& view_;
+    };
+
     TickLog& log_;
+    ModalBoxes modal_{*this};
 };
 
 }  // namespace ups::test
