@@ -10,7 +10,9 @@ using namespace notice;
 
 namespace {
 
-std::string text(std::string_view s) { return std::string(s); }
+std::string text(std::string_view s) {
+    return std::string(s);
+}
 
 }  // namespace
 
@@ -149,7 +151,9 @@ bool Supervisor::readAgentStatus() {
     return applyAgentStatus(agentReader_->readAgentStatus(), state_);
 }
 
-void Supervisor::writeStateBack() { trap_.seedState(state_.lineOk, state_.batteryLow); }
+void Supervisor::writeStateBack() {
+    trap_.seedState(state_.lineOk, state_.batteryLow);
+}
 
 // ---- notices and countdowns ----
 

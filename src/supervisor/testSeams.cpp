@@ -21,10 +21,17 @@ void showTestOutcome(int outcome, SupervisorView& view, Sleeper& sleeper) {
             view.repaintNotice();
             sleeper.sleepMs(kTestPassedHoldMs);
             break;
-        case trBatteryFail: failure(kTestBatteryFail, kTitleInformation, MbIcon::Warning); break;
-        case trNoResponse: failure(kTestNoResponse, kTitleError, MbIcon::Error); break;
-        case trNoAnswer: failure(kTestNoAnswer, kTitleError, MbIcon::Error); break;
-        default: break;
+        case trBatteryFail:
+            failure(kTestBatteryFail, kTitleInformation, MbIcon::Warning);
+            break;
+        case trNoResponse:
+            failure(kTestNoResponse, kTitleError, MbIcon::Error);
+            break;
+        case trNoAnswer:
+            failure(kTestNoAnswer, kTitleError, MbIcon::Error);
+            break;
+        default:
+            break;
     }
 }
 

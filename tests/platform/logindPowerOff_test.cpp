@@ -1,8 +1,6 @@
 // The power-off request against a fake logind on a private bus that records each call.
 #include "platform/posix/logindPowerOff.h"
 
-#include "platform/posix/posixSystemControl.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -20,6 +18,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/posix/posixSystemControl.h"
 
 using namespace ups;
 namespace fs = std::filesystem;
@@ -83,7 +83,9 @@ protected:
         FILE* out = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
         ASSERT_NE(out, nullptr);
         char line[512];
-        if (fgets(line, sizeof line, out)) address_ = std::string(line).substr(0, strcspn(line, "\n"));
+        if (fgets(line, sizeof line, out)) {
+            address_ = std::string(line).substr(0, strcspn(line, "\n"));
+        }
         if (fgets(line, sizeof line, out)) busPid_ = std::stoi(line);
         pclose(out);
     }

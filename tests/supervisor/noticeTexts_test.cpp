@@ -25,13 +25,12 @@ class SecondsToClose : public ::testing::TestWithParam<Formatted> {};
 TEST_P(SecondsToClose, UsesMinutesFromSixtySecondsUp) {
     EXPECT_EQ(secondsToClose(GetParam().value), GetParam().text);
 }
-INSTANTIATE_TEST_SUITE_P(
-    Values, SecondsToClose,
-    ::testing::Values(Formatted{2, " 2 seg. para cerrar Sistema"},
-                      Formatted{59, "59 seg. para cerrar Sistema"},
-                      Formatted{60, " 1 min.  0 seg. para cerrar Sistema"},
-                      Formatted{125, " 2 min.  5 seg. para cerrar Sistema"},
-                      Formatted{300, " 5 min.  0 seg. para cerrar Sistema"}));
+INSTANTIATE_TEST_SUITE_P(Values, SecondsToClose,
+                         ::testing::Values(Formatted{2, " 2 seg. para cerrar Sistema"},
+                                           Formatted{59, "59 seg. para cerrar Sistema"},
+                                           Formatted{60, " 1 min.  0 seg. para cerrar Sistema"},
+                                           Formatted{125, " 2 min.  5 seg. para cerrar Sistema"},
+                                           Formatted{300, " 5 min.  0 seg. para cerrar Sistema"}));
 
 class UpsSwitchesOff : public ::testing::TestWithParam<Formatted> {};
 TEST_P(UpsSwitchesOff, PicksTheSingularOrPluralOfMinutesAndHours) {

@@ -38,21 +38,20 @@ TEST(WholeChain, MainsThenBatteryFailToPowerOffAndTheMonitorEnds) {
     std::cout << "Timeline (tick = second; CTS dropped at 4, DCD at " << dcdDropTick << "):\n";
     for (const auto& row : seconds) std::cout << "  " << row << "\n";
 
-    EXPECT_EQ(rig.log.entries,
-              (std::vector<std::string>{
-                  "9 notice Falla en tensión de línea",
-                  "27 notice Cerrando aplicaciones",
-                  "27 closeOtherApplications",
-                  "32 notice 10 seg. para cerrar Sistema",
-                  "34 notice  8 seg. para cerrar Sistema",
-                  "36 notice  6 seg. para cerrar Sistema",
-                  "38 notice  4 seg. para cerrar Sistema",
-                  "40 notice  2 seg. para cerrar Sistema",
-                  "42 notice Cerrando sistema",
-                  "42 repaintNotice",
-                  "42 requestPowerOff",
-                  "42 closeMainWindow",
-              }));
+    EXPECT_EQ(rig.log.entries, (std::vector<std::string>{
+                                   "9 notice Falla en tensión de línea",
+                                   "27 notice Cerrando aplicaciones",
+                                   "27 closeOtherApplications",
+                                   "32 notice 10 seg. para cerrar Sistema",
+                                   "34 notice  8 seg. para cerrar Sistema",
+                                   "36 notice  6 seg. para cerrar Sistema",
+                                   "38 notice  4 seg. para cerrar Sistema",
+                                   "40 notice  2 seg. para cerrar Sistema",
+                                   "42 notice Cerrando sistema",
+                                   "42 repaintNotice",
+                                   "42 requestPowerOff",
+                                   "42 closeMainWindow",
+                               }));
     EXPECT_EQ(rig.log.tick, 42) << "no tick after the shutdown";
     EXPECT_FALSE(rig.view.timerRunning);
     EXPECT_TRUE(rig.state.closingBySystem);

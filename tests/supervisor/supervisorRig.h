@@ -124,8 +124,8 @@ struct SupervisorRig {
     FakeSerialUps serial{&time};
     SerialLib sio{serial};
     SerialLink serialLink{sio, time};
-    Supervisor supervisor{ups,   snmp,  state, trap,        view, system,
-                          tests, time,  time,  &serialLink, &agent};
+    Supervisor supervisor{ups,   snmp, state, trap,        view,  system,
+                          tests, time, time,  &serialLink, &agent};
 };
 
 }  // namespace ups::test

@@ -112,7 +112,7 @@ TEST(CriticalEvent, DefaultSettingsCountThirtySecondsCloseAtFifteenAndPowerOffAt
     EXPECT_EQ(rig.time.sleeps, (std::vector<int>{500}));
     const std::vector<std::string> end(rig.log.entries.end() - 4, rig.log.entries.end());
     EXPECT_EQ(end, (std::vector<std::string>{"30 notice Cerrando sistema", "30 repaintNotice",
-                                              "30 requestPowerOff", "30 closeMainWindow"}));
+                                             "30 requestPowerOff", "30 closeMainWindow"}));
 }
 
 TEST(CriticalEvent, WithTmpLowBTenOnlyTheShortNoticesShowAndApplicationsCloseAtFive) {
@@ -146,20 +146,17 @@ TEST(CriticalEvent, WithTmpLowBThreeHundredTheTextsGiveMinutesAndSecondsDownToOn
         }
     }
     EXPECT_EQ(longTicks, (Ticks{6, 37, 68, 99, 130, 161, 192, 223, 254, 285}));
-    EXPECT_EQ(longNotices, (Texts{" 4 min. 54 seg. para cerrar Sistema",
-                                  " 4 min. 23 seg. para cerrar Sistema",
-                                  " 3 min. 52 seg. para cerrar Sistema",
-                                  " 3 min. 21 seg. para cerrar Sistema",
-                                  " 2 min. 50 seg. para cerrar Sistema",
-                                  " 2 min. 19 seg. para cerrar Sistema",
-                                  " 1 min. 48 seg. para cerrar Sistema",
-                                  " 1 min. 17 seg. para cerrar Sistema",
-                                  "46 seg. para cerrar Sistema", "15 seg. para cerrar Sistema"}));
+    EXPECT_EQ(longNotices,
+              (Texts{" 4 min. 54 seg. para cerrar Sistema", " 4 min. 23 seg. para cerrar Sistema",
+                     " 3 min. 52 seg. para cerrar Sistema", " 3 min. 21 seg. para cerrar Sistema",
+                     " 2 min. 50 seg. para cerrar Sistema", " 2 min. 19 seg. para cerrar Sistema",
+                     " 1 min. 48 seg. para cerrar Sistema", " 1 min. 17 seg. para cerrar Sistema",
+                     "46 seg. para cerrar Sistema", "15 seg. para cerrar Sistema"}));
     ASSERT_EQ(rig.system.closeRequests, 1);
     EXPECT_EQ(rig.log.entries.end()[-1], "300 closeMainWindow");
-    EXPECT_NE(std::find(rig.log.entries.begin(), rig.log.entries.end(),
-                        "150 closeOtherApplications"),
-              rig.log.entries.end());
+    EXPECT_NE(
+        std::find(rig.log.entries.begin(), rig.log.entries.end(), "150 closeOtherApplications"),
+        rig.log.entries.end());
 }
 
 TEST(CriticalEvent, TmpBatAboveTmpLowBMinusTenCanLeaveOnlyTheLastTenSeconds) {

@@ -45,13 +45,6 @@ TEST(SupervisorTick, AnUnchangedStateLeavesTheDisplayClean) {
     EXPECT_FALSE(rig.state.displayDirty);
 }
 
-TEST(SupervisorTick, RTSClearedBehindItsBackIsAssertedAgainByTheTick) {
-    SupervisorRig rig;
-    rig.serial.clearRtsBehindOurBack();
-    rig.tick();
-    EXPECT_TRUE(rig.serial.rts());
-}
-
 TEST(SupervisorTick, AsksForAScheduledTestOnlyInTheNormalState) {
     SupervisorRig rig;
     rig.mains(false);
@@ -103,13 +96,12 @@ TEST_P(FailedTestOutcome, RestartsTheTimerBeforeTheBoxSoSupervisionGoesOn) {
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, FailedTestOutcome,
-    ::testing::Values(
-        BoxOutcome{trBatteryFail, "Falla en test, controlar batería.", "Información",
-                   MbIcon::Warning},
-        BoxOutcome{trNoResponse, "La UPS no responde al pedido de Test.", "! ERROR !",
-                   MbIcon::Error},
-        BoxOutcome{trNoAnswer, "El equipo no responde a la consulta.", "! ERROR !",
-                   MbIcon::Error}));
+    ::testing::Values(BoxOutcome{trBatteryFail, "Falla en test, controlar batería.", "Información",
+                                 MbIcon::Warning},
+                      BoxOutcome{trNoResponse, "La UPS no responde al pedido de Test.", "! ERROR !",
+                                 MbIcon::Error},
+                      BoxOutcome{trNoAnswer, "El equipo no responde a la consulta.", "! ERROR !",
+                                 MbIcon::Error}));
 
 TEST(TestOutcome, APassedTestBeepsShowsTheNoticeAndHoldsFourSecondsWithTheTimerStopped) {
     SupervisorRig rig;
@@ -147,12 +139,6 @@ TEST(TestOutcome, NothingDoneOrAnUnknownCodeShowsNothing) {
         EXPECT_TRUE(rig.view.boxes.shown.empty());
         EXPECT_TRUE(rig.time.sleeps.empty());
     }
-}
-
-TEST(TestOutcome, WithoutASchedulerNoTestIsEverDue) {
-    NoScheduledTests none;
-    EXPECT_FALSE(none.isTestDue());
-    EXPECT_EQ(none.runUpsCommand(), trNone);
 }
 
 }  // namespace

@@ -157,12 +157,12 @@ TEST(AdministratorSwitchOff, AnnouncesItsMinutesOnceThenCountsDownLikeTheCritica
     rig.ticks(130);
 
     EXPECT_EQ(rig.view.noticeTicks(), (Ticks{1, 96, 106, 111, 113, 115, 117, 119, 121}));
-    EXPECT_EQ(rig.view.noticeTexts(),
-              (Texts{"La UPS se apagará en  2 minutos.", "25 seg. para cerrar Sistema",
-                     "Cerrando aplicaciones", "10 seg. para cerrar Sistema",
-                     " 8 seg. para cerrar Sistema", " 6 seg. para cerrar Sistema",
-                     " 4 seg. para cerrar Sistema", " 2 seg. para cerrar Sistema",
-                     "Cerrando sistema"}));
+    EXPECT_EQ(
+        rig.view.noticeTexts(),
+        (Texts{"La UPS se apagará en  2 minutos.", "25 seg. para cerrar Sistema",
+               "Cerrando aplicaciones", "10 seg. para cerrar Sistema",
+               " 8 seg. para cerrar Sistema", " 6 seg. para cerrar Sistema",
+               " 4 seg. para cerrar Sistema", " 2 seg. para cerrar Sistema", "Cerrando sistema"}));
     EXPECT_EQ(rig.view.notices[0].caption, "Aviso del administrador");
     EXPECT_EQ(rig.view.notices[0].hideDelayMs, 4000);
     EXPECT_EQ(rig.view.notices[1].hideDelayMs, 3000);
@@ -179,12 +179,12 @@ TEST(AdministratorSwitchOff, OneMinuteWithTmpLowB120ClosesAtOnceAndShowsNoMinute
     rig.ticks(70);
 
     EXPECT_EQ(rig.view.noticeTicks(), (Ticks{1, 7, 38, 51, 53, 55, 57, 59, 61}));
-    EXPECT_EQ(rig.view.noticeTexts(),
-              (Texts{"Cerrando aplicaciones", "54 seg. para cerrar Sistema",
-                     "23 seg. para cerrar Sistema", "10 seg. para cerrar Sistema",
-                     " 8 seg. para cerrar Sistema", " 6 seg. para cerrar Sistema",
-                     " 4 seg. para cerrar Sistema", " 2 seg. para cerrar Sistema",
-                     "Cerrando sistema"}));
+    EXPECT_EQ(
+        rig.view.noticeTexts(),
+        (Texts{"Cerrando aplicaciones", "54 seg. para cerrar Sistema",
+               "23 seg. para cerrar Sistema", "10 seg. para cerrar Sistema",
+               " 8 seg. para cerrar Sistema", " 6 seg. para cerrar Sistema",
+               " 4 seg. para cerrar Sistema", " 2 seg. para cerrar Sistema", "Cerrando sistema"}));
 }
 
 TEST(AdministratorSwitchOff, WithoutShutdownCountsDownSilentlyAndDoesNothingAtZero) {

@@ -11,8 +11,12 @@ PosixSystemControl::PosixSystemControl() : closer_(static_cast<long>(getpid())),
 PosixSystemControl::PosixSystemControl(X11WindowCloser closer, LogindPowerOff powerOff)
     : closer_(std::move(closer)), powerOff_(std::move(powerOff)) {}
 
-void PosixSystemControl::closeOtherApplications() { closer_.closeOtherApplications(); }
+void PosixSystemControl::closeOtherApplications() {
+    closer_.closeOtherApplications();
+}
 
-void PosixSystemControl::requestPowerOff() { powerOff_.requestPowerOff(); }
+void PosixSystemControl::requestPowerOff() {
+    powerOff_.requestPowerOff();
+}
 
 }  // namespace ups

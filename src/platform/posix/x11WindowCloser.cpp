@@ -17,7 +17,9 @@ namespace {
 
 // A window may vanish between the listing and the questions about it; Xlib's default handler
 // would end the monitor for that.
-int ignoreXError(Display*, XErrorEvent*) { return 0; }
+int ignoreXError(Display*, XErrorEvent*) {
+    return 0;
+}
 
 class QuietXErrors {
 public:
@@ -46,10 +48,16 @@ enum AtomIndex {
 };
 
 const char* kAtomNames[atomCount] = {
-    "_NET_CLIENT_LIST",       "_NET_WM_PID",  "_NET_WM_NAME",
-    "UTF8_STRING",            "_NET_WM_WINDOW_TYPE",
-    "_NET_WM_WINDOW_TYPE_DESKTOP", "_NET_WM_WINDOW_TYPE_DOCK",
-    "WM_PROTOCOLS",           "WM_DELETE_WINDOW", "_NET_CLOSE_WINDOW",
+    "_NET_CLIENT_LIST",
+    "_NET_WM_PID",
+    "_NET_WM_NAME",
+    "UTF8_STRING",
+    "_NET_WM_WINDOW_TYPE",
+    "_NET_WM_WINDOW_TYPE_DESKTOP",
+    "_NET_WM_WINDOW_TYPE_DOCK",
+    "WM_PROTOCOLS",
+    "WM_DELETE_WINDOW",
+    "_NET_CLOSE_WINDOW",
     "WM_STATE",
 };
 
@@ -68,8 +76,8 @@ Property readProperty(Display* d, Window w, Atom name, Atom type) {
     int actualFormat = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(d, w, name, 0, 1L << 16, False, type, &actualType, &actualFormat,
-                           &count, &after, &data) != Success) {
+    if (XGetWindowProperty(d, w, name, 0, 1L << 16, False, type, &actualType, &actualFormat, &count,
+                           &after, &data) != Success) {
         return p;
     }
     p.type = actualType;
