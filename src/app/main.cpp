@@ -8,6 +8,7 @@
 #include "app/upsInfo.h"
 #include "app/upsMain.h"
 #include "platform/posix/desktopSound.h"
+#include "platform/posix/posixSystemControl.h"
 #include "platform/posix/regFileStore.h"
 #include "platform/posix/systemClock.h"
 #include "platform/posix/termiosSerialDriver.h"
@@ -31,8 +32,9 @@ int main(int argc, char** argv) {
     ups::SystemSleeper sleeper;
     ups::DesktopSound sound;
     ups::QtTrayShell trayShell;
+    ups::PosixSystemControl system;
 
-    ups::TmainF mainF({store, serial, boxes, clock, sleeper, trayShell});
+    ups::TmainF mainF({store, serial, boxes, clock, sleeper, trayShell, system});
     boxes.setDefaultOwner(&mainF);
     ups::TinfoFrm infoFrm(sound);
     mainF.setInfoForm(&infoFrm);
