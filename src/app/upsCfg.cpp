@@ -1,0 +1,219 @@
+#include "app/upsCfg.h"
+
+#include <QKeyEvent>
+#include <QPushButton>
+#include <exception>
+
+#include "app/upsTest.h"
+#include "config/delayTexts.h"
+#include "config/ipAddressText.h"
+#include "config/password.h"
+#include "ui_upsCfg.h"
+
+namespace ups {
+
+namespace {
+
+constexpr std::string_view kMsgInvalidAddress = "La dirección ingresada no es válida";
+constexpr std::string_view kMsgAgentDetected = "Detectado el agente.";
+constexpr std::string_view kMsgAgentNotDetected = "No se detectó el agente.";
+constexpr std::string_view kMsgAllocating = "Asignando memoria.";
+constexpr std::size_t kIpAgentLength = 15;
+
+QString labelText(const std::string& text) { return QString::fromStdString(text); }
+
+// Keys that type no character into the field (they produce no character message on the
+// system the monitor comes from), so the character filter never sees them.
+bool typesNoCharacter(const QKeyEvent& key) {
+    switch (key.key()) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Escape:
+        case Qt::Key_Delete: return true;
+        default: return key.text().isEmpty();
+    }
+}
+
+// The character a key types: Enter and Backspace as their control characters, and any key held
+// with Ctrl as a control character, which the filter discards (so Ctrl+V cannot paste).
+char32_t typedCharacter(const QKeyEvent& key) {
+    if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) return U'\r';
+    if (key.key() == Qt::Key_Backspace) return U'\b';
+    if (key.modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) return U'\x1f';
+    return key.text().toUcs4().value(0);
+}
+
+}  // namespace
+
+TcfgF::TcfgF(QWidget* owner, CfgSnmp& cfgSnmp, CfgUps& cfgUps, MessageBoxes& boxes,
+             AgentDetector detectAgent)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      ui_(new Ui::TcfgF),
+      cfgSnmp_(cfgSnmp),
+      cfgUps_(cfgUps),
+      boxes_(boxes),
+      detectAgent_(std::move(detectAgent)) {
+    ui_->setupUi(this);
+    setFixedSize(360, 315);
+    comButtons_ = {ui_->rbtnCom1, ui_->rbtnCom2, ui_->rbtnCom3, ui_->rbtnCom4};
+    ui_->pgCtrl->setCurrentIndex(0);
+    connectHandlers();
+    fillControls();
+    centreOnScreen(*this);
+}
+
+TcfgF::~TcfgF() { delete ui_; }
+
+void TcfgF::connectHandlers() {
+    connect(ui_->trkBarTmpFail, &QSlider::valueChanged, this, &TcfgF::trkBarTmpFailChange);
+    connect(ui_->trkBarTmpBat, &QSlider::valueChanged, this, &TcfgF::trkBarTmpBatChange);
+    connect(ui_->trkBarTmpLowB, &QSlider::valueChanged, this, &TcfgF::trkBarTmpLowBChange);
+    connect(ui_->ckbxEnhSNMP, &QCheckBox::toggled, this, &TcfgF::ckbxEnhSNMPClick);
+    ui_->edIpAgent->installEventFilter(this);
+    onFocusExit(ui_->edIpAgent, [this] { edIpAgentExit(); });
+    connect(ui_->bbtnTestIp, &QPushButton::clicked, this, &TcfgF::bbtnTestIpClick);
+    connect(ui_->bbtnTstCfg, &QPushButton::clicked, this, &TcfgF::bbtnTstCfgClick);
+    connect(ui_->bbtnPswChg, &QPushButton::clicked, this, &TcfgF::bbtnPswChgClick);
+    connect(ui_->btnAceptCfg, &QPushButton::clicked, this, &TcfgF::btnAceptCfgClick);
+    connect(ui_->btnCancelCfg, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TcfgF::fillControls() {
+    for (int i = 0; i < 4; ++i) comButtons_[i]->setEnabled(cfgUps_.portStatus[i] == 0);
+    if (cfgUps_.comPort >= 0 && cfgUps_.comPort <= 3) {
+        comButtons_[cfgUps_.comPort]->setChecked(true);
+    }
+    ui_->trkBarTmpFail->setValue(cfgUps_.tmpFail);
+    ui_->trkBarTmpBat->setValue(cfgUps_.tmpBat);
+    ui_->trkBarTmpLowB->setValue(cfgUps_.tmpLowB);
+    // The labels show the stored values even where the track bar had to keep its range.
+    ui_->lblTmpFail->setText(labelText(delaySecondsText(cfgUps_.tmpFail)));
+    ui_->lblTmpBat->setText(labelText(delaySecondsText(cfgUps_.tmpBat)));
+    trkBarTmpLowBChange();
+    ui_->ckBoxEnhShutdwn->setChecked(cfgUps_.enhShutdwn != 0);
+    ui_->ckbxEnhSNMP->setChecked(cfgSnmp_.enhSnmp != 0);
+    ckbxEnhSNMPClick();
+    ui_->edIpAgent->setText(fromRecordText(fieldText(cfgSnmp_.ipAgent)));
+    // Trap monitoring that is off can only be switched on after an agent check has found the
+    // agent in this dialog.
+    ui_->ckbxEnhTrap->setEnabled(cfgSnmp_.enhTrap != 0);
+    ui_->ckbxEnhTrap->setChecked(cfgSnmp_.enhTrap != 0);
+}
+
+void TcfgF::trkBarTmpFailChange() {
+    ui_->lblTmpFail->setText(labelText(delaySecondsText(ui_->trkBarTmpFail->value())));
+}
+
+void TcfgF::trkBarTmpBatChange() {
+    ui_->lblTmpBat->setText(labelText(delaySecondsText(ui_->trkBarTmpBat->value())));
+}
+
+void TcfgF::trkBarTmpLowBChange() {
+    const int seconds = ui_->trkBarTmpLowB->value();
+    ui_->lblTmpLowB->setText(labelText(delayMinutesPartText(seconds)));
+    ui_->lblTmLBsec->setText(labelText(delaySecondsPartText(seconds)));
+}
+
+void TcfgF::ckbxEnhSNMPClick() {
+    const bool enabled = ui_->ckbxEnhSNMP->isChecked();
+    ui_->lblIpAdd->setEnabled(enabled);
+    ui_->edIpAgent->setEnabled(enabled);
+    ui_->bbtnTestIp->setEnabled(enabled);
+}
+
+bool TcfgF::edIpAgentKeyPress(char32_t typed) {
+    switch (addressKeyAction(typed)) {
+        case AddressKey::accept: return true;
+        case AddressKey::moveToCheck: ui_->bbtnTestIp->setFocus(Qt::TabFocusReason); return false;
+        case AddressKey::discard: break;
+    }
+    return false;
+}
+
+bool TcfgF::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->edIpAgent && event->type() == QEvent::KeyPress) {
+        const auto& key = *static_cast<QKeyEvent*>(event);
+        if (typesNoCharacter(key)) return false;
+        return !edIpAgentKeyPress(typedCharacter(key));
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TcfgF::edIpAgentExit() {
+    auto canonical = canonicalAddressText(toRecordText(ui_->edIpAgent->text()));
+    if (!canonical) {
+        boxes_.messageBox(kMsgInvalidAddress, kTitleError, MbIcon::Error);
+        ui_->edIpAgent->setFocus();
+        return;
+    }
+    ui_->edIpAgent->setText(QString::fromStdString(*canonical));
+}
+
+void TcfgF::bbtnTestIpClick() {
+    QPushButton* check = ui_->bbtnTestIp;
+    const bool hadFocus = check->hasFocus();
+    check->setEnabled(false);
+    const AgentDetect found = detectAgent_(toRecordText(ui_->edIpAgent->text()));
+    QCheckBox* trap = ui_->ckbxEnhTrap;
+    switch (found) {
+        case agentFound: trap->setEnabled(true); break;
+        case agentForeign: trap->setEnabled(false); break;
+        case agentAbsent:
+            trap->setEnabled(false);
+            trap->setChecked(false);
+            break;
+    }
+    if (trap->isEnabled()) {
+        boxes_.messageBox(kMsgAgentDetected, kTitleInformation, MbIcon::Information);
+    } else {
+        boxes_.messageBox(kMsgAgentNotDetected, kTitleError, MbIcon::Error);
+    }
+    check->setEnabled(true);
+    if (hadFocus) check->setFocus();
+}
+
+void TcfgF::bbtnTstCfgClick() {
+    try {
+        TtstF testMode(this, cfgSnmp_, cfgUps_, boxes_);
+        runDialog_(testMode);
+    } catch (const std::exception&) {
+        boxes_.messageBox(kMsgAllocating, kTitleError, MbIcon::Error);
+    }
+}
+
+void TcfgF::bbtnPswChgClick() {
+    try {
+        TchgPswF change(this, cfgUps_.pswUnset != 0, kPasswordEditLength, boxes_);
+        change.cBxPswEnh()->setVisible(true);
+        change.cBxPswEnh()->setChecked(cfgUps_.pswEnabled != 0);
+        change.setCurrent(storedPassword(cfgUps_));
+        if (runDialog_(change) == QDialog::Accepted) {
+            cfgUps_.pswUnset = 0;
+            cfgUps_.pswEnabled = change.cBxPswEnh()->isChecked() ? 1 : 0;
+            storePassword(cfgUps_, change.current());
+        }
+    } catch (const std::exception&) {
+        boxes_.messageBox(kMsgAllocating, kTitleError, MbIcon::Error);
+    }
+}
+
+void TcfgF::btnAceptCfgClick() {
+    for (int i = 0; i < 4; ++i) {
+        if (comButtons_[i]->isChecked()) cfgUps_.comPort = i;
+    }
+    cfgUps_.tmpFail = ui_->trkBarTmpFail->value();
+    cfgUps_.tmpBat = ui_->trkBarTmpBat->value();
+    cfgUps_.tmpLowB = ui_->trkBarTmpLowB->value();
+    cfgUps_.enhShutdwn = ui_->ckBoxEnhShutdwn->isChecked() ? 1 : 0;
+    cfgSnmp_.enhSnmp = ui_->ckbxEnhSNMP->isChecked() ? 1 : 0;
+    cfgSnmp_.enhTrap = ui_->ckbxEnhTrap->isChecked() ? 1 : 0;
+    setFieldText(cfgSnmp_.ipAgent, toRecordText(ui_->edIpAgent->text()), kIpAgentLength);
+    done(QDialog::Accepted);
+}
+
+void TcfgF::keyPressEvent(QKeyEvent* event) {
+    if (!pressFocusedButtonOnEnter(*this, event)) QDialog::keyPressEvent(event);
+}
+
+}  // namespace ups

@@ -1,0 +1,178 @@
+#include "app/upsPsw.h"
+
+#include <QAbstractButton>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <exception>
+
+#include "app/artwork.h"
+#include "config/password.h"
+#include "config/windowsText.h"
+#include "ui_upsChgPsw.h"
+#include "ui_upsSysPsw.h"
+
+namespace ups {
+
+namespace {
+
+constexpr std::string_view kMsgWrongPassword = "Clave Incorrecta.";
+constexpr std::string_view kMsgWrongOldPassword = "Password Incorrecto";
+constexpr std::string_view kMsgPasswordChanged = "Password modificado";
+constexpr std::string_view kMsgVerifyFailed = "Error al verificar el password";
+constexpr std::string_view kMsgAllocating = "Asignando memoria.";
+
+constexpr Qt::WindowFlags kDialogFlags =
+    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    Qt::WindowCloseButtonHint;
+
+class FocusExitFilter : public QObject {
+public:
+    FocusExitFilter(QWidget* edit, std::function<void()> onExit)
+        : QObject(edit), onExit_(std::move(onExit)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusOut) {
+            auto* widget = static_cast<QWidget*>(watched);
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            const bool windowLeft =
+                reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+            if (!windowLeft && widget->window()->isVisible()) onExit_();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> onExit_;
+};
+
+}  // namespace
+
+int execDialog(QDialog& dialog) { return dialog.exec(); }
+
+void onFocusExit(QWidget* edit, std::function<void()> onExit) {
+    edit->installEventFilter(new FocusExitFilter(edit, std::move(onExit)));
+}
+
+std::string toRecordText(const QString& text) {
+    const QList<uint> ucs4 = text.toUcs4();
+    std::u32string chars(ucs4.begin(), ucs4.end());
+    return toWindows1252(chars);
+}
+
+QString fromRecordText(const std::string& bytes) {
+    const std::u32string chars = fromWindows1252(bytes);
+    return QString::fromUcs4(chars.data(), static_cast<qsizetype>(chars.size()));
+}
+
+void centreOnScreen(QWidget& window) {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        window.move(screen->availableGeometry().center() - window.rect().center());
+    }
+}
+
+bool pressFocusedButtonOnEnter(QDialog& dialog, QKeyEvent* event) {
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) return false;
+    if (auto* button = qobject_cast<QAbstractButton*>(dialog.focusWidget())) button->click();
+    return true;
+}
+
+// ---- TsysPswF ---------------------------------------------------------------------------------
+
+TsysPswF::TsysPswF(QWidget* owner) : QDialog(owner, kDialogFlags), ui_(new Ui::TsysPswF) {
+    ui_->setupUi(this);
+    setFixedSize(319, 184);
+    QFont title = ui_->Label1->font();
+    title.setPixelSize(16);
+    ui_->Label1->setFont(title);
+    QFont typed = ui_->edPassw->font();
+    typed.setPixelSize(12);
+    ui_->edPassw->setFont(typed);
+    ui_->Image1->setPixmap(art::logo());
+    connect(ui_->bBtAcept, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui_->bBtCancel, &QPushButton::clicked, this, &QDialog::reject);
+    centreOnScreen(*this);
+}
+
+TsysPswF::~TsysPswF() { delete ui_; }
+
+QLineEdit* TsysPswF::edPassw() const { return ui_->edPassw; }
+
+bool askConfigPassword(CfgUps& cfgUps, QWidget* owner, MessageBoxes& boxes,
+                       const DialogRunner& run) {
+    try {
+        TsysPswF prompt(owner);
+        prompt.edPassw()->setMaxLength(kPasswordEditLength);
+        prompt.edPassw()->setText(QString());
+        const std::string expected = storedPassword(cfgUps);
+        if (run(prompt) != QDialog::Accepted) return false;
+        if (toRecordText(prompt.edPassw()->text()) == expected) return true;
+        boxes.messageBox(kMsgWrongPassword, kTitleError, MbIcon::Warning);
+        return false;
+    } catch (const std::exception&) {
+        boxes.messageBox(kMsgAllocating, kTitleError, MbIcon::Error);
+        return false;
+    }
+}
+
+// ---- TchgPswF ---------------------------------------------------------------------------------
+
+TchgPswF::TchgPswF(QWidget* owner, bool noOldRequired, int maxLength, MessageBoxes& boxes)
+    : QDialog(owner, kDialogFlags),
+      ui_(new Ui::TchgPswF),
+      boxes_(boxes),
+      noOldRequired_(noOldRequired) {
+    ui_->setupUi(this);
+    setFixedSize(358, 151);
+    for (QLineEdit* edit : {ui_->edOldPsw, ui_->edNewPsw, ui_->edVerPsw}) {
+        edit->setMaxLength(maxLength);
+        edit->setText(QString());
+    }
+    if (noOldRequired_) {
+        ui_->lblOldPsw->setEnabled(false);
+        ui_->edOldPsw->setEnabled(false);
+    }
+    onFocusExit(ui_->edOldPsw, [this] { edOldPswExit(); });
+    onFocusExit(ui_->edVerPsw, [this] { edVerPswExit(); });
+    connect(ui_->bBtPswAcep, &QPushButton::clicked, this, &TchgPswF::bBtPswAcepClick);
+    connect(ui_->bBtPswCancel, &QPushButton::clicked, this, &QDialog::reject);
+    centreOnScreen(*this);
+}
+
+TchgPswF::~TchgPswF() { delete ui_; }
+
+QCheckBox* TchgPswF::cBxPswEnh() const { return ui_->cBxPswEnh; }
+
+void TchgPswF::edOldPswExit() {
+    oldText_ = toRecordText(ui_->edOldPsw->text());
+    oldCorrect_ = oldText_ == current_;
+}
+
+void TchgPswF::edVerPswExit() {
+    newVerified_ = ui_->edNewPsw->text() == ui_->edVerPsw->text();
+    if (newVerified_) newText_ = toRecordText(ui_->edNewPsw->text());
+}
+
+void TchgPswF::bBtPswAcepClick() {
+    if (!noOldRequired_ && !oldCorrect_) {
+        boxes_.messageBox(kMsgWrongOldPassword, kTitleAttention, MbIcon::Warning);
+        done(QDialog::Rejected);
+    } else if (newVerified_) {
+        boxes_.messageBox(kMsgPasswordChanged, kTitleAttention, MbIcon::Information);
+        current_ = newText_;
+        done(QDialog::Accepted);
+    } else {
+        boxes_.messageBox(kMsgVerifyFailed, kTitleAttention, MbIcon::Warning);
+        ui_->edNewPsw->setFocus();
+    }
+}
+
+void TchgPswF::keyPressEvent(QKeyEvent* event) {
+    if (!pressFocusedButtonOnEnter(*this, event)) QDialog::keyPressEvent(event);
+}
+
+}  // namespace ups
