@@ -33,8 +33,9 @@ int main(int argc, char** argv) {
     ups::DesktopSound sound;
     ups::QtTrayShell trayShell;
     ups::PosixSystemControl system;
+    ups::NetAgentTransport agent;
 
-    ups::TmainF mainF({store, serial, boxes, clock, sleeper, trayShell, system});
+    ups::TmainF mainF({store, serial, boxes, clock, sleeper, trayShell, system, agent});
     boxes.setDefaultOwner(&mainF);
     ups::TinfoFrm infoFrm(sound);
     mainF.setInfoForm(&infoFrm);

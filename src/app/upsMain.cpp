@@ -16,6 +16,7 @@ namespace ups {
 
 namespace {
 
+constexpr std::string_view kMsgNoAgent = "No se detectó el agente.";
 constexpr std::string_view kMsgNoSerialPort = "No hay puerto serie disponible.";
 constexpr std::string_view kMsgNoValidPort =
     "No hay un puerto válido seleccionado.\r\nSeleccione uno válido.";
@@ -37,8 +38,9 @@ TmainF::TmainF(MainDeps deps, QWidget* parent)
       deps_(deps),
       sio_(deps.serial),
       serialLink_(sio_, deps.sleeper),
+      agentLink_(cfgSnmp_, deps.agent),
       supervisor_(cfgUps_, cfgSnmp_, state_, trapFields_, *this, deps.system, testSeams_,
-                  deps.clock, deps.sleeper, &serialLink_, nullptr) {
+                  deps.clock, deps.sleeper, &serialLink_, &agentLink_) {
     // The records start as zero bytes, then take their defaults; the run-time state starts with
     // the values SupervisorState declares.
     clearRecords(cfgUps_, cfgSnmp_);
@@ -158,12 +160,44 @@ void TmainF::FormCreate() {
     loadConfig(cfgUps_, cfgSnmp_, deps_.store, deps_.boxes);
     state_.warnCountdown = cfgUps_.tmpFail;
     state_.shutdownCountdown = cfgUps_.tmpLowB;
+    trapCatch_ = std::make_unique<TrapCatch>(cfgSnmp_, trapFields_, deps_.trapOptions);
 
-    if (!cfgSnmp_.enhSnmp) startSerialRoad();
+    if (cfgSnmp_.enhSnmp) {
+        startSnmpRoad();
+    } else {
+        startSerialRoad();
+    }
 
     state_.displayDirty = true;
     state_.deriveEventCode();
     refreshDisplay();
+}
+
+void TmainF::startSnmpRoad() {
+    timer_.stop();
+    state_.serialLinkActive = false;
+    state_.agentLinkActive = false;
+    switch (agentLink_.detectAgent(fieldText(cfgSnmp_.ipAgent))) {
+        case agentAbsent:
+            deps_.boxes.messageBox(kMsgNoAgent, kTitleError, MbIcon::Error);
+            break;
+        case agentForeign:
+            break;
+        case agentFound:
+            state_.agentLinkActive = applyAgentStatus(agentLink_.readAgentStatus(), state_);
+            if (agentLink_.readAgentIdentity()) showAgentIdentity();
+            state_.agentCommandsOk = agentLink_.agentCommandsOk();
+            trapCatch_->Resume(state_.lineOk, state_.batteryLow);
+            break;
+    }
+    timer_.start();
+}
+
+void TmainF::showAgentIdentity() {
+    // The agent's texts are single-byte characters.
+    AgentInfoLines lines = agentLink_.identityInfoLines();
+    auto text = [](const std::string& s) { return QString::fromLatin1(s.data(), static_cast<int>(s.size())); };
+    setInfoLines(text(lines.line1), text(lines.line2), text(lines.line3));
 }
 
 void TmainF::startSerialRoad() {
@@ -331,6 +365,7 @@ void TmainF::FormClose() {
         serialLink_.closeAtEnd();
         state_.serialLinkActive = false;
     }
+    if (trapCatch_) trapCatch_->Terminate();
     trayComp_->SetVisible(false);
     trayComp_->SetHide(true);
 }

@@ -12,9 +12,11 @@
 #include "config/clock.h"
 #include "config/messageBox.h"
 #include "config/registryStore.h"
+#include "links/agentLink.h"
 #include "links/serialLib.h"
 #include "links/serialLink.h"
 #include "links/trapFields.h"
+#include "links/upsThead.h"
 #include "supervisor/supervisor.h"
 #include "supervisor/supervisorState.h"
 #include "supervisor/supervisorView.h"
@@ -43,6 +45,9 @@ struct MainDeps {
     Sleeper& sleeper;
     TrayShell& trayShell;
     SystemControl& system;
+    SnmpAgentTransport& agent;
+    // Where the trap listener binds: UDP 162 on every interface for the monitor.
+    TrapListenerOptions trapOptions = {};
 };
 
 class TmainF : public QWidget, public SupervisorView {
@@ -71,6 +76,9 @@ public:
     SupervisorState& state() { return state_; }
     TrapFields& trapFields() { return trapFields_; }
     SerialLink& serialLink() { return serialLink_; }
+    AgentLink& agentLink() { return agentLink_; }
+    // Created suspended by the start-up; null before it.
+    TrapCatch* trapCatch() { return trapCatch_.get(); }
     QTimer& Timer() { return timer_; }
     QMenu* pMnTray() { return pMnTray_; }
     QMenu* pMnFrm() { return pMnFrm_; }
@@ -113,6 +121,8 @@ private:
     void setInfoLines(const QString& l1, const QString& l2, const QString& l3);
     void setSerialInfoLines();
     void startSerialRoad();
+    void startSnmpRoad();
+    void showAgentIdentity();
     void applyTestButton(TestButtonChange change);
     void requestTermination();
     void restoreApplication();
@@ -127,6 +137,8 @@ private:
     TrapFields trapFields_;
     SerialLib sio_;
     SerialLink serialLink_;
+    AgentLink agentLink_;
+    std::unique_ptr<TrapCatch> trapCatch_;
     NoScheduledTests testSeams_;
     Supervisor supervisor_;
     TinfoFrm* infoFrm_ = nullptr;

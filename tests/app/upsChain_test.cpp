@@ -3,53 +3,23 @@
 #include <QLabel>
 #include <QtTest>
 
-#include "app/upsInfo.h"
 #include "app/upsMain.h"
-#include "config/configStore.h"
-#include "support/fakeSerialUps.h"
-#include "support/fakeSystemControl.h"
-#include "support/fakeTrayShell.h"
-#include "support/memoryRegistryStore.h"
-#include "support/scriptedMessageBoxes.h"
-#include "support/virtualTime.h"
+#include "support/windowRig.h"
 
 using namespace ups;
 using namespace ups::test;
 
 namespace {
 
-struct CountingSound : WarningSound {
-    int plays = 0;
-    void play() override { ++plays; }
-};
-
-struct Chain {
-    MemoryRegistryStore store;
-    VirtualTime time;
-    FakeSerialUps serial{&time};
-    ScriptedMessageBoxes boxes;
-    FakeTrayShell tray;
-    TickLog log;
-    FakeSystemControl system{log};
-    CountingSound sound;
-    std::unique_ptr<TmainF> window;
-    std::unique_ptr<TinfoFrm> info;
+struct Chain : WindowRig {
     QStringList notices;  // "second: text"
 
     explicit Chain(bool shutdown) {
-        CfgUps cfg;
-        CfgSnmp snmp;
-        clearRecords(cfg, snmp);
-        setDefaultConfig(cfg, snmp);
-        cfg.comPort = 0;
-        cfg.enhShutdwn = shutdown ? 1 : 0;
-        cfg.testMode = tmNever;
-        store.addKeyChain(kKeyConfig);
-        store.setBinary(kKeyConfig, kValueCfgUps, recordBytes(cfg));
-        store.setBinary(kKeyConfig, kValueCfgSnmp, recordBytes(snmp));
-        window = std::make_unique<TmainF>(MainDeps{store, serial, boxes, time, time, tray, system});
-        info = std::make_unique<TinfoFrm>(sound);
-        window->setInfoForm(info.get());
+        storeConfig([&](CfgUps& cfg, CfgSnmp&) {
+            cfg.comPort = 0;
+            cfg.enhShutdwn = shutdown ? 1 : 0;
+        });
+        make();
         window->FormCreate();
     }
 

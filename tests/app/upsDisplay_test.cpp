@@ -5,27 +5,15 @@
 #include <QtTest>
 
 #include "app/upsMain.h"
-#include "support/fakeSerialUps.h"
-#include "support/fakeSystemControl.h"
-#include "support/fakeTrayShell.h"
-#include "support/memoryRegistryStore.h"
-#include "support/scriptedMessageBoxes.h"
-#include "support/virtualTime.h"
+#include "support/windowRig.h"
 
 using namespace ups;
 using namespace ups::test;
 
 namespace {
 
-struct Rig {
-    MemoryRegistryStore store;
-    VirtualTime time;
-    FakeSerialUps serial{&time};
-    ScriptedMessageBoxes boxes;
-    FakeTrayShell tray;
-    TickLog log;
-    FakeSystemControl system{log};
-    TmainF window{MainDeps{store, serial, boxes, time, time, tray, system}};
+struct Rig : WindowRig {
+    TmainF& window = make();
 
     void draw(bool lineOk, bool batteryLow) {
         SupervisorState& s = window.state();

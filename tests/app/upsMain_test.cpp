@@ -6,52 +6,14 @@
 #include <QtTest>
 
 #include "app/upsMain.h"
-#include "config/configStore.h"
-#include "support/fakeSerialUps.h"
-#include "support/fakeSystemControl.h"
-#include "support/fakeTrayShell.h"
-#include "support/memoryRegistryStore.h"
-#include "support/scriptedMessageBoxes.h"
-#include "support/virtualTime.h"
+#include "support/windowRig.h"
 
 using namespace ups;
 using namespace ups::test;
 
 namespace {
 
-// Everything a main window needs, faked.
-struct Rig {
-    MemoryRegistryStore store;
-    VirtualTime time;
-    FakeSerialUps serial{&time};
-    ScriptedMessageBoxes boxes;
-    FakeTrayShell tray;
-    TickLog log;
-    FakeSystemControl system{log};
-    std::unique_ptr<TmainF> window;
-
-    TmainF& make() {
-        window = std::make_unique<TmainF>(MainDeps{store, serial, boxes, time, time, tray, system});
-        return *window;
-    }
-    // A store that already holds a configuration monitoring the given port.
-    void storeConfigWithPort(int comPort) {
-        CfgUps cfg;
-        CfgSnmp snmp;
-        clearRecords(cfg, snmp);
-        setDefaultConfig(cfg, snmp);
-        cfg.comPort = comPort;
-        store.addKeyChain(kKeyConfig);
-        store.setBinary(kKeyConfig, kValueCfgUps, recordBytes(cfg));
-        store.setBinary(kKeyConfig, kValueCfgSnmp, recordBytes(snmp));
-    }
-    CfgUps storedUps() const {
-        CfgUps cfg{};
-        auto v = store.value(kKeyConfig, kValueCfgUps);
-        if (v) overlayRecord(cfg, v->data);
-        return cfg;
-    }
-};
+using Rig = WindowRig;
 
 QColor textColour(QLabel* l) { return l->palette().color(QPalette::WindowText); }
 
@@ -71,7 +33,35 @@ private slots:
     void startWithNoPortConfiguredWarnsThenShowsTheWindow();
     void startWithAWorkingPortAssertsRtsAndStoresTheProbe();
     void startOnAFreshStoreWritesTheDefaults();
+    void startWithAnUnreachableAgentSaysSoAndShowsTheWindow();
+    void startWithAForeignAgentSaysNothing();
+    void startWithTheAgentShowsItsIdentityAndListensForTraps();
+    void startWithAnAgentWhoseStatusFailsStillListens();
 };
+
+namespace {
+
+void seedAgent(WindowRig& rig, bool trap = true) {
+    rig.storeConfig([&](CfgUps&, CfgSnmp& snmp) {
+        snmp.enhSnmp = 1;
+        snmp.enhTrap = trap ? 1 : 0;
+        setFieldText(snmp.ipAgent, "127.0.0.1");
+        setFieldText(snmp.snmpPass, "secreto");
+        snmp.snmpPassSet = 1;
+    });
+}
+
+void answerLikeTheUps(ScriptedAgentTransport& agent) {
+    agent.nextName = "1.3.6.1.4.1.27431.1.1.1.1.0";
+    agent.answer(kOidLineState, "2");
+    agent.answer(kOidBatteryState, "1");
+    agent.answer(kOidUpsSerial, "KV-00123456789");
+    agent.answer(kOidUpsModel, "Sentinel 3000 VA");
+    agent.answer(kOidUpsName, "UPS sala de servidores");
+    agent.answer(kOidWriteProbe, "0", "secreto");
+}
+
+}  // namespace
 
 void UpsMainTest::componentsCarryTheirCaptionsHintsAndInitialState() {
     Rig rig;
@@ -311,6 +301,76 @@ void UpsMainTest::startOnAFreshStoreWritesTheDefaults() {
     QVERIFY(snmp.has_value());
     QCOMPARE(snmp->data.size(), size_t(72));
     (void)w;
+}
+
+void UpsMainTest::startWithAnUnreachableAgentSaysSoAndShowsTheWindow() {
+    Rig rig;
+    seedAgent(rig);
+    rig.agent.pingResult = -1;
+    TmainF& w = rig.make();
+    w.FormCreate();
+    QCOMPARE(rig.boxes.texts(), std::vector<std::string>{"No se detectó el agente."});
+    QCOMPARE(rig.boxes.shown[0].title, std::string("! ERROR !"));
+    QVERIFY(rig.boxes.shown[0].icon == MbIcon::Error);
+    QVERIFY(!w.state().agentLinkActive && !w.state().serialLinkActive);
+    QVERIFY(w.trapCatch() && !w.trapCatch()->started());
+    QVERIFY(w.Timer().isActive());
+    QVERIFY(rig.serial.calls.empty());  // the serial ports are left alone in SNMP mode
+    w.TimerTimer();
+    QVERIFY(!(w.windowState() & Qt::WindowMinimized));
+    QVERIFY(!w.Timer().isActive());
+}
+
+void UpsMainTest::startWithAForeignAgentSaysNothing() {
+    Rig rig;
+    seedAgent(rig);
+    rig.agent.nextName = "1.3.6.1.4.1.311.1.1.0";
+    TmainF& w = rig.make();
+    w.FormCreate();
+    QVERIFY(rig.boxes.shown.empty());
+    QVERIFY(!w.state().agentLinkActive);
+    QVERIFY(!w.trapCatch()->started());
+    QCOMPARE(w.label("lblInfo1")->text(), QStringLiteral("Monitor de UPS"));
+    w.TimerTimer();
+    QVERIFY(!w.Timer().isActive());
+}
+
+void UpsMainTest::startWithTheAgentShowsItsIdentityAndListensForTraps() {
+    Rig rig;
+    seedAgent(rig);
+    answerLikeTheUps(rig.agent);
+    TmainF& w = rig.make();
+    w.FormCreate();
+    QVERIFY(rig.boxes.shown.empty());
+    QVERIFY(w.state().agentLinkActive);
+    QVERIFY(w.state().agentCommandsOk);
+    QVERIFY(!w.state().lineOk);  // the agent reports a line failure
+    QCOMPARE(w.state().eventCode, 1);
+    QCOMPARE(w.label("lblInfo1")->text(), QStringLiteral("UPS sala de servidores"));
+    QCOMPARE(w.label("lblInfo2")->text(), QStringLiteral("Nro. Serie : KV-0012345"));
+    QCOMPARE(w.label("lblInfo3")->text(), QStringLiteral("Modelo : Sentinel 3000 VA"));
+    QCOMPARE(w.label("lblSum")->text(), QStringLiteral("Suministro de Batería"));
+    QVERIFY(w.trapCatch()->started());
+    QCOMPARE(w.trapFields().lineState.load(), 2);  // seeded from the status read
+    QVERIFY(w.Timer().isActive());
+    w.close();  // closing stops and joins the listener
+}
+
+void UpsMainTest::startWithAnAgentWhoseStatusFailsStillListens() {
+    Rig rig;
+    seedAgent(rig);
+    answerLikeTheUps(rig.agent);
+    rig.agent.silence(kOidLineState);
+    TmainF& w = rig.make();
+    w.FormCreate();
+    QVERIFY(!w.state().agentLinkActive);
+    QVERIFY(w.trapCatch()->started());
+    QCOMPARE(w.label("lblInfo1")->text(), QStringLiteral("UPS sala de servidores"));
+    w.TimerTimer();
+    QVERIFY(!w.Timer().isActive());
+    QVERIFY(!(w.windowState() & Qt::WindowMinimized));
+    rig.boxes.answers = {MbResult::Yes};
+    w.close();
 }
 
 QTEST_MAIN(UpsMainTest)

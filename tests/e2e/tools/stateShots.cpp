@@ -5,24 +5,13 @@
 #include <QDir>
 #include <QTimer>
 
-#include "app/upsInfo.h"
-#include "app/upsMain.h"
-#include "config/configStore.h"
-#include "support/fakeSerialUps.h"
-#include "support/fakeSystemControl.h"
-#include "support/fakeTrayShell.h"
-#include "support/memoryRegistryStore.h"
-#include "support/scriptedMessageBoxes.h"
-#include "support/virtualTime.h"
+#include "support/windowRig.h"
+
 
 using namespace ups;
 using namespace ups::test;
 
 namespace {
-
-struct Silent : WarningSound {
-    void play() override {}
-};
 
 void settle() {
     for (int i = 0; i < 20; ++i) QApplication::processEvents();
@@ -35,30 +24,15 @@ int main(int argc, char** argv) {
     QDir out(argc > 1 ? argv[1] : ".");
     out.mkpath(".");
 
-    MemoryRegistryStore store;
-    VirtualTime time;
-    FakeSerialUps serial(&time);
-    ScriptedMessageBoxes boxes;
-    FakeTrayShell tray;
-    tray.host = false;
-    TickLog log;
-    FakeSystemControl system(log);
-    Silent sound;
-
-    CfgUps cfg;
-    CfgSnmp snmp;
-    clearRecords(cfg, snmp);
-    setDefaultConfig(cfg, snmp);
-    cfg.comPort = 0;
-    cfg.enhShutdwn = 1;
-    cfg.testMode = tmNever;
-    store.addKeyChain(kKeyConfig);
-    store.setBinary(kKeyConfig, kValueCfgUps, recordBytes(cfg));
-    store.setBinary(kKeyConfig, kValueCfgSnmp, recordBytes(snmp));
-
-    TmainF window(MainDeps{store, serial, boxes, time, time, tray, system});
-    TinfoFrm info(sound);
-    window.setInfoForm(&info);
+    WindowRig rig;
+    rig.tray.host = false;
+    rig.storeConfig([](CfgUps& cfg, CfgSnmp&) {
+        cfg.comPort = 0;
+        cfg.enhShutdwn = 1;
+    });
+    TmainF& window = rig.make();
+    TinfoFrm& info = *rig.info;
+    FakeSerialUps& serial = rig.serial;
     window.FormCreate();
     window.showNormal();
     settle();
