@@ -1,0 +1,570 @@
+// The configuration dialog: filling from the records, the delays, the address field, the agent
+// check, storing on "&Aceptar", and the sub-dialogs whose changes outlive a Cancel.
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QtTest>
+#include <cstring>
+
+#include "app/upsCfg.h"
+#include "app/upsPsw.h"
+#include "app/upsTest.h"
+#include "config/configStore.h"
+#include "config/password.h"
+#include "support/scriptedMessageBoxes.h"
+
+using namespace ups;
+using namespace ups::test;
+
+Q_DECLARE_METATYPE(AgentDetect)
+
+namespace {
+
+template <typename T>
+T* child(const QWidget& parent, const char* name) {
+    T* found = parent.findChild<T*>(QString::fromLatin1(name));
+    if (!found) qFatal("no control %s", name);
+    return found;
+}
+
+// An agent whose detection answers from a script and notes what it was asked.
+struct ScriptedAgent {
+    AgentDetect answer = agentFound;
+    std::vector<std::string> asked;
+    bool buttonEnabledDuringCheck = true;
+    QWidget* dialog = nullptr;
+
+    AgentDetector detector() {
+        return [this](const std::string& address) {
+            asked.push_back(address);
+            if (dialog) buttonEnabledDuringCheck = child<QPushButton>(*dialog, "bbtnTestIp")->isEnabled();
+            return answer;
+        };
+    }
+};
+
+struct Rig {
+    CfgUps ups;
+    CfgSnmp snmp;
+    ScriptedMessageBoxes boxes;
+    ScriptedAgent agent;
+    std::unique_ptr<TcfgF> dialog;
+
+    Rig() {
+        clearRecords(ups, snmp);
+        setDefaultConfig(ups, snmp);
+    }
+    TcfgF& make() {
+        dialog = std::make_unique<TcfgF>(nullptr, snmp, ups, boxes, agent.detector());
+        agent.dialog = dialog.get();
+        return *dialog;
+    }
+    template <typename T>
+    T* get(const char* name) const {
+        return child<T>(*dialog, name);
+    }
+    QString text(const char* label) const { return get<QLabel>(label)->text(); }
+};
+
+std::vector<std::uint8_t> bytesOf(const CfgUps& ups) { return recordBytes(ups); }
+
+}  // namespace
+
+class UpsCfgTest : public QObject {
+    Q_OBJECT
+private slots:
+    void windowCarriesItsCaptionsHintsAndRanges();
+    void portsThatFailedTheProbeCannotBeChosen();
+    void noPortChosenKeepsComPortAtMinusOne();
+    void lowBatteryDelayShowsMinutesAndSecondsAndStepsByTen();
+    void firstWarningDelayOutsideItsRangeIsShownAsStoredAndStoredClamped();
+    void acceptStoresEveryControl();
+    void addressIsNormalisedWhenLeavingTheField_data();
+    void addressIsNormalisedWhenLeavingTheField();
+    void invalidAddressIsRefusedAndKeepsTheFocus();
+    void lettersAndControlCharactersCannotBeTyped();
+    void enterInTheAddressMovesToTheCheckButton();
+    void untickingSnmpDisablesTheAgentFieldsButNotMonitoring();
+    void agentCheckOutcomes_data();
+    void agentCheckOutcomes();
+    void monitoringOffCanOnlyBeSwitchedOnAfterAFoundAgent();
+    void passwordChangedInTheSubDialogSurvivesACancel();
+    void wrongOldPasswordChangesNothing();
+    void testModeChangedInTheSubDialogSurvivesACancel();
+    void enterDoesNotAcceptTheDialog();
+};
+
+void UpsCfgTest::windowCarriesItsCaptionsHintsAndRanges() {
+    Rig rig;
+    TcfgF& d = rig.make();
+    QCOMPARE(d.windowTitle(), QStringLiteral("Configuración"));
+    QCOMPARE(d.size(), QSize(360, 315));
+    auto* pages = rig.get<QTabWidget>("pgCtrl");
+    QCOMPARE(pages->count(), 2);
+    QCOMPARE(pages->tabText(0), QStringLiteral("Serie"));
+    QCOMPARE(pages->tabText(1), QStringLiteral("Snmp"));
+    QCOMPARE(pages->currentIndex(), 0);
+
+    QCOMPARE(rig.get<QWidget>("GroupBox1")->toolTip(),
+             QStringLiteral("Puerto serie utilizado para monitorear la UPS"));
+    for (int i = 1; i <= 4; ++i) {
+        auto* radio = rig.get<QRadioButton>(qPrintable(QStringLiteral("rbtnCom%1").arg(i)));
+        QCOMPARE(radio->text(), QStringLiteral("COM %1").arg(i));
+        QCOMPARE(radio->parentWidget()->objectName(), QStringLiteral("GroupBox1"));
+    }
+    QCOMPARE(rig.get<QCheckBox>("ckbxEnhSNMP")->text(), QStringLiteral("Habilitar SNMP"));
+    QCOMPARE(rig.get<QCheckBox>("ckbxEnhSNMP")->toolTip(),
+             QStringLiteral("Habilita el monitoreo de la UPS por medio de un agente SNMP"));
+    QCOMPARE(rig.text("lblIpAdd"), QStringLiteral("Dirección IP:"));
+    QCOMPARE(rig.get<QLineEdit>("edIpAgent")->maxLength(), 15);
+    QCOMPARE(rig.get<QLineEdit>("edIpAgent")->toolTip(),
+             QStringLiteral("Dirección IP del agente de la UPS"));
+    QCOMPARE(rig.get<QPushButton>("bbtnTestIp")->text(), QStringLiteral("Verificar"));
+    QCOMPARE(rig.get<QPushButton>("bbtnTestIp")->toolTip(),
+             QStringLiteral("Confirma la presencia del agente en la dirección IP especificada"));
+    QCOMPARE(rig.get<QCheckBox>("ckbxEnhTrap")->text(), QStringLiteral("Monitorear"));
+    QCOMPARE(rig.get<QCheckBox>("ckbxEnhTrap")->toolTip(),
+             QStringLiteral("Permanece monitoreando envíos del agente"));
+    QCOMPARE(rig.get<QGroupBox>("gbTime")->title(),
+             QStringLiteral(" Tiempos a transcurrir entre  . . . "));
+
+    struct Bar {
+        const char* name;
+        int min, max, tick, arrow;
+        const char* hint;
+    };
+    for (const Bar& b :
+         {Bar{"trkBarTmpFail", 1, 15, 1, 1,
+              "Tiempo que tarda en visualizar un mensaje ante la primer falla de línea"},
+          Bar{"trkBarTmpBat", 10, 60, 5, 1,
+              "Tiempo entre avisos de línea en falla luego del primer aviso"},
+          Bar{"trkBarTmpLowB", 10, 300, 10, 10,
+              "Tiempo de espera para cerrar el sistema cuando en suministro de batería entra en "
+              "batería baja"}}) {
+        auto* bar = rig.get<QSlider>(b.name);
+        QCOMPARE(bar->minimum(), b.min);
+        QCOMPARE(bar->maximum(), b.max);
+        QCOMPARE(bar->tickInterval(), b.tick);
+        QCOMPARE(bar->singleStep(), b.arrow);
+        QCOMPARE(bar->toolTip(), QString::fromUtf8(b.hint));
+    }
+    QCOMPARE(rig.get<QPushButton>("bbtnTstCfg")->text(), QStringLiteral("Co&nfigurar Test"));
+    QCOMPARE(rig.get<QPushButton>("bbtnTstCfg")->toolTip(),
+             QStringLiteral("Configuración de Test programados"));
+    QCOMPARE(rig.get<QPushButton>("bbtnPswChg")->text(), QStringLiteral("&Modificar"));
+    QCOMPARE(rig.get<QPushButton>("bbtnPswChg")->toolTip(),
+             QStringLiteral("Establece una clave para acceder a la configuración"));
+    QCOMPARE(rig.get<QGroupBox>("GroupBox3")->title(), QStringLiteral(" Modo del Test "));
+    QCOMPARE(rig.get<QGroupBox>("GroupBox4")->title(),
+             QStringLiteral(" Clave para configuración "));
+    QCOMPARE(rig.get<QCheckBox>("ckBoxEnhShutdwn")->text(),
+             QStringLiteral("Habilitar cierre del Sistema Operativo"));
+    QCOMPARE(rig.get<QPushButton>("btnAceptCfg")->text(), QStringLiteral("&Aceptar"));
+    QCOMPARE(rig.get<QPushButton>("btnCancelCfg")->text(), QStringLiteral("&Cancelar"));
+
+    // Defaults: serial monitoring, so the agent fields are off and monitoring cannot be ticked.
+    QVERIFY(!rig.get<QLineEdit>("edIpAgent")->isEnabled());
+    QVERIFY(!rig.get<QLabel>("lblIpAdd")->isEnabled());
+    QVERIFY(!rig.get<QPushButton>("bbtnTestIp")->isEnabled());
+    QVERIFY(!rig.get<QCheckBox>("ckbxEnhTrap")->isEnabled());
+    QCOMPARE(rig.get<QLineEdit>("edIpAgent")->text(), QString());
+    QCOMPARE(rig.text("lblTmpFail"), QStringLiteral("  5 seg."));
+    QCOMPARE(rig.text("lblTmpBat"), QStringLiteral(" 30 seg."));
+}
+
+void UpsCfgTest::portsThatFailedTheProbeCannotBeChosen() {
+    Rig rig;
+    const std::int32_t status[4] = {0, -1000, 0, 5};
+    std::memcpy(rig.ups.portStatus, status, sizeof status);
+    rig.ups.comPort = 1;
+    rig.make();
+    const bool enabled[4] = {true, false, true, false};
+    for (int i = 0; i < 4; ++i) {
+        auto* radio = rig.get<QRadioButton>(qPrintable(QStringLiteral("rbtnCom%1").arg(i + 1)));
+        QCOMPARE(radio->isEnabled(), enabled[i]);
+        QCOMPARE(radio->isChecked(), i == 1);
+    }
+    // The checked port stays the choice even though it cannot be chosen again.
+    rig.dialog->btnAceptCfgClick();
+    QCOMPARE(rig.ups.comPort, 1);
+
+    Rig other;
+    std::memcpy(other.ups.portStatus, status, sizeof status);
+    other.ups.comPort = 0;
+    other.make();
+    other.get<QRadioButton>("rbtnCom3")->click();
+    other.dialog->btnAceptCfgClick();
+    QCOMPARE(other.ups.comPort, 2);
+}
+
+void UpsCfgTest::noPortChosenKeepsComPortAtMinusOne() {
+    Rig rig;
+    rig.ups.comPort = -1;
+    rig.make();
+    for (const char* name : {"rbtnCom1", "rbtnCom2", "rbtnCom3", "rbtnCom4"}) {
+        QVERIFY(!rig.get<QRadioButton>(name)->isChecked());
+    }
+    rig.dialog->btnAceptCfgClick();
+    QCOMPARE(rig.ups.comPort, -1);
+    QCOMPARE(rig.dialog->result(), int(QDialog::Accepted));
+}
+
+void UpsCfgTest::lowBatteryDelayShowsMinutesAndSecondsAndStepsByTen() {
+    Rig rig;
+    rig.ups.tmpLowB = 90;
+    rig.make();
+    auto* bar = rig.get<QSlider>("trkBarTmpLowB");
+    QCOMPARE(bar->value(), 90);
+    QCOMPARE(rig.text("lblTmpLowB"), QStringLiteral("01 min."));
+    QCOMPARE(rig.text("lblTmLBsec"), QStringLiteral("30 seg."));
+    QTest::keyClick(bar, Qt::Key_Right);
+    QCOMPARE(bar->value(), 100);
+    QCOMPARE(rig.text("lblTmpLowB"), QStringLiteral("01 min."));
+    QCOMPARE(rig.text("lblTmLBsec"), QStringLiteral("40 seg."));
+    rig.dialog->btnAceptCfgClick();
+    QCOMPARE(rig.ups.tmpLowB, 100);
+}
+
+void UpsCfgTest::firstWarningDelayOutsideItsRangeIsShownAsStoredAndStoredClamped() {
+    Rig rig;
+    rig.ups.tmpFail = 0;
+    rig.ups.tmpBat = 75;
+    rig.make();
+    QCOMPARE(rig.get<QSlider>("trkBarTmpFail")->value(), 1);
+    QCOMPARE(rig.text("lblTmpFail"), QStringLiteral("  0 seg."));
+    QCOMPARE(rig.get<QSlider>("trkBarTmpBat")->value(), 60);
+    QCOMPARE(rig.text("lblTmpBat"), QStringLiteral(" 75 seg."));
+    rig.dialog->btnAceptCfgClick();
+    QCOMPARE(rig.ups.tmpFail, 1);
+    QCOMPARE(rig.ups.tmpBat, 60);
+
+    // Moving the bar shows the position from then on.
+    Rig moved;
+    moved.ups.tmpFail = 0;
+    moved.make();
+    moved.get<QSlider>("trkBarTmpFail")->setValue(12);
+    QCOMPARE(moved.text("lblTmpFail"), QStringLiteral(" 12 seg."));
+}
+
+void UpsCfgTest::acceptStoresEveryControl() {
+    Rig rig;
+    rig.ups.comPort = 0;
+    rig.snmp.enhTrap = 1;
+    rig.make();
+    rig.get<QRadioButton>("rbtnCom4")->setChecked(true);
+    rig.get<QSlider>("trkBarTmpFail")->setValue(9);
+    rig.get<QSlider>("trkBarTmpBat")->setValue(45);
+    rig.get<QSlider>("trkBarTmpLowB")->setValue(250);
+    rig.get<QCheckBox>("ckBoxEnhShutdwn")->setChecked(true);
+    rig.get<QCheckBox>("ckbxEnhSNMP")->setChecked(true);
+    rig.get<QLineEdit>("edIpAgent")->setText(QStringLiteral("10.0.0.7"));
+    CfgUps before = rig.ups;
+    rig.dialog->btnAceptCfgClick();
+    QCOMPARE(rig.ups.comPort, 3);
+    QCOMPARE(rig.ups.tmpFail, 9);
+    QCOMPARE(rig.ups.tmpBat, 45);
+    QCOMPARE(rig.ups.tmpLowB, 250);
+    QCOMPARE(int(rig.ups.enhShutdwn), 1);
+    QCOMPARE(int(rig.snmp.enhSnmp), 1);
+    QCOMPARE(int(rig.snmp.enhTrap), 1);
+    QCOMPARE(fieldText(rig.snmp.ipAgent), std::string("10.0.0.7"));
+    QCOMPARE(rig.dialog->result(), int(QDialog::Accepted));
+    // Nothing else of the record moves.
+    before.comPort = 3;
+    before.tmpFail = 9;
+    before.tmpBat = 45;
+    before.tmpLowB = 250;
+    before.enhShutdwn = 1;
+    QVERIFY(bytesOf(before) == bytesOf(rig.ups));
+}
+
+void UpsCfgTest::addressIsNormalisedWhenLeavingTheField_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("leading zeros are octal") << "192.168.001.010" << "192.168.1.8";
+    QTest::newRow("plain") << "10.20.30.40" << "10.20.30.40";
+    QTest::newRow("short form") << "10.1" << "10.0.0.1";
+}
+
+void UpsCfgTest::addressIsNormalisedWhenLeavingTheField() {
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    Rig rig;
+    rig.snmp.enhSnmp = 1;
+    rig.make();
+    auto* edit = rig.get<QLineEdit>("edIpAgent");
+    edit->setText(typed);
+    rig.dialog->edIpAgentExit();
+    QCOMPARE(edit->text(), shown);
+    QVERIFY(rig.boxes.shown.empty());
+}
+
+void UpsCfgTest::invalidAddressIsRefusedAndKeepsTheFocus() {
+    Rig rig;
+    rig.snmp.enhSnmp = 1;
+    TcfgF& d = rig.make();
+    d.show();
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+    auto* edit = rig.get<QLineEdit>("edIpAgent");
+    rig.get<QTabWidget>("pgCtrl")->setCurrentIndex(1);
+    edit->setFocus();
+    edit->setText(QStringLiteral("255.255.255.255"));
+    // Leaving by Tab runs the exit check.
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QCOMPARE(rig.boxes.texts(), std::vector<std::string>{"La dirección ingresada no es válida"});
+    QCOMPARE(rig.boxes.shown[0].title, std::string("! ERROR !"));
+    QVERIFY(rig.boxes.shown[0].icon == MbIcon::Error);
+    QCOMPARE(edit->text(), QStringLiteral("255.255.255.255"));
+    QCOMPARE(QApplication::focusWidget(), edit);
+
+    // A valid address lets the focus go and is shown in its canonical form.
+    edit->setText(QStringLiteral("192.168.001.010"));
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QCOMPARE(rig.boxes.shown.size(), size_t(1));
+    QCOMPARE(edit->text(), QStringLiteral("192.168.1.8"));
+    QVERIFY(QApplication::focusWidget() != edit);
+}
+
+void UpsCfgTest::lettersAndControlCharactersCannotBeTyped() {
+    Rig rig;
+    rig.snmp.enhSnmp = 1;
+    rig.make();
+    auto* edit = rig.get<QLineEdit>("edIpAgent");
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("1a9 2.,x3-4"));
+    QCOMPARE(edit->text(), QStringLiteral("192.34"));
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QCOMPARE(edit->text(), QStringLiteral("192.3"));
+    // Ctrl+V is a control character too: nothing is pasted.
+    QApplication::clipboard()->setText(QStringLiteral("abc"));
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(edit->text(), QStringLiteral("192.3"));
+    // Keys that type nothing still move the cursor.
+    QTest::keyClick(edit, Qt::Key_Home);
+    QCOMPARE(edit->cursorPosition(), 0);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QCOMPARE(edit->text(), QStringLiteral("92.3"));
+
+    QVERIFY(rig.dialog->edIpAgentKeyPress(U'7'));
+    QVERIFY(!rig.dialog->edIpAgentKeyPress(U'\x03'));
+    QVERIFY(!rig.dialog->edIpAgentKeyPress(U'ñ'));
+}
+
+void UpsCfgTest::enterInTheAddressMovesToTheCheckButton() {
+    Rig rig;
+    rig.snmp.enhSnmp = 1;
+    TcfgF& d = rig.make();
+    d.show();
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+    rig.get<QTabWidget>("pgCtrl")->setCurrentIndex(1);
+    auto* edit = rig.get<QLineEdit>("edIpAgent");
+    edit->setFocus();
+    edit->setText(QStringLiteral("010.0.0.1"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), rig.get<QPushButton>("bbtnTestIp"));
+    // The button got the focus, it was not pressed; leaving the field normalised it.
+    QVERIFY(rig.agent.asked.empty());
+    QCOMPARE(edit->text(), QStringLiteral("8.0.0.1"));
+    QVERIFY(d.isVisible());
+}
+
+void UpsCfgTest::untickingSnmpDisablesTheAgentFieldsButNotMonitoring() {
+    Rig rig;
+    rig.snmp.enhSnmp = 1;
+    rig.snmp.enhTrap = 1;
+    setFieldText(rig.snmp.ipAgent, "10.0.0.9");
+    rig.make();
+    QVERIFY(rig.get<QLineEdit>("edIpAgent")->isEnabled());
+    QVERIFY(rig.get<QLabel>("lblIpAdd")->isEnabled());
+    QVERIFY(rig.get<QPushButton>("bbtnTestIp")->isEnabled());
+    QCOMPARE(rig.get<QLineEdit>("edIpAgent")->text(), QStringLiteral("10.0.0.9"));
+
+    rig.get<QCheckBox>("ckbxEnhSNMP")->click();
+    QVERIFY(!rig.get<QLineEdit>("edIpAgent")->isEnabled());
+    QVERIFY(!rig.get<QLabel>("lblIpAdd")->isEnabled());
+    QVERIFY(!rig.get<QPushButton>("bbtnTestIp")->isEnabled());
+    QVERIFY(rig.get<QCheckBox>("ckbxEnhTrap")->isEnabled());
+    QVERIFY(rig.get<QCheckBox>("ckbxEnhTrap")->isChecked());
+    rig.dialog->btnAceptCfgClick();
+    QCOMPARE(int(rig.snmp.enhSnmp), 0);
+    QCOMPARE(int(rig.snmp.enhTrap), 1);
+}
+
+void UpsCfgTest::agentCheckOutcomes_data() {
+    QTest::addColumn<AgentDetect>("outcome");
+    QTest::addColumn<bool>("trapEnabled");
+    QTest::addColumn<bool>("trapChecked");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("agent of this maker") << agentFound << true << true
+                                         << "Detectado el agente." << "Información";
+    QTest::newRow("agent of another enterprise")
+        << agentForeign << false << true << "No se detectó el agente." << "! ERROR !";
+    QTest::newRow("no echo or no SNMP answer")
+        << agentAbsent << false << false << "No se detectó el agente." << "! ERROR !";
+}
+
+void UpsCfgTest::agentCheckOutcomes() {
+    QFETCH(AgentDetect, outcome);
+    QFETCH(bool, trapEnabled);
+    QFETCH(bool, trapChecked);
+    QFETCH(QString, message);
+    QFETCH(QString, title);
+    Rig rig;
+    rig.snmp.enhSnmp = 1;
+    rig.snmp.enhTrap = 1;
+    setFieldText(rig.snmp.ipAgent, "10.0.0.1");
+    rig.make();
+    rig.agent.answer = outcome;
+    rig.get<QLineEdit>("edIpAgent")->setText(QStringLiteral("10.0.0.2"));
+    rig.get<QPushButton>("bbtnTestIp")->click();
+
+    QCOMPARE(rig.agent.asked, std::vector<std::string>{"10.0.0.2"});
+    QVERIFY(!rig.agent.buttonEnabledDuringCheck);
+    QVERIFY(rig.get<QPushButton>("bbtnTestIp")->isEnabled());
+    auto* trap = rig.get<QCheckBox>("ckbxEnhTrap");
+    QCOMPARE(trap->isEnabled(), trapEnabled);
+    QCOMPARE(trap->isChecked(), trapChecked);
+    QCOMPARE(rig.boxes.shown.size(), size_t(1));
+    QCOMPARE(QString::fromStdString(rig.boxes.shown[0].text), message);
+    QCOMPARE(QString::fromStdString(rig.boxes.shown[0].title), title);
+    QVERIFY(rig.boxes.shown[0].icon == (trapEnabled ? MbIcon::Information : MbIcon::Error));
+    // The check itself writes nothing; "&Aceptar" stores the mark, enabled or not.
+    QCOMPARE(fieldText(rig.snmp.ipAgent), std::string("10.0.0.1"));
+    rig.dialog->btnAceptCfgClick();
+    QCOMPARE(int(rig.snmp.enhTrap), trapChecked ? 1 : 0);
+}
+
+void UpsCfgTest::monitoringOffCanOnlyBeSwitchedOnAfterAFoundAgent() {
+    Rig rig;
+    rig.snmp.enhSnmp = 1;
+    rig.snmp.enhTrap = 0;
+    rig.make();
+    auto* trap = rig.get<QCheckBox>("ckbxEnhTrap");
+    QVERIFY(!trap->isEnabled());
+    QVERIFY(!trap->isChecked());
+    rig.agent.answer = agentFound;
+    rig.dialog->bbtnTestIpClick();
+    QVERIFY(trap->isEnabled());
+    trap->click();
+    rig.dialog->btnAceptCfgClick();
+    QCOMPARE(int(rig.snmp.enhTrap), 1);
+}
+
+void UpsCfgTest::passwordChangedInTheSubDialogSurvivesACancel() {
+    Rig rig;
+    rig.ups.pswUnset = 0;
+    rig.ups.pswEnabled = 0;
+    storePassword(rig.ups, "viejo");
+    TcfgF& d = rig.make();
+    bool sawChangeDialog = false;
+    std::string handedOver;
+    bool activarShown = false, activarTicked = true, oldAsked = false;
+    d.setDialogRunner([&](QDialog& dialog) {
+        auto* change = qobject_cast<TchgPswF*>(&dialog);
+        if (!change) return int(QDialog::Rejected);
+        sawChangeDialog = true;
+        handedOver = change->current();
+        activarShown = !change->cBxPswEnh()->isHidden();
+        activarTicked = change->cBxPswEnh()->isChecked();
+        oldAsked = child<QLineEdit>(*change, "edOldPsw")->isEnabled();
+        child<QLineEdit>(*change, "edOldPsw")->setText(QStringLiteral("viejo"));
+        change->edOldPswExit();
+        child<QLineEdit>(*change, "edNewPsw")->setText(QStringLiteral("Nueva1"));
+        child<QLineEdit>(*change, "edVerPsw")->setText(QStringLiteral("Nueva1"));
+        change->edVerPswExit();
+        change->cBxPswEnh()->setChecked(true);
+        change->bBtPswAcepClick();
+        return change->result();
+    });
+    rig.get<QPushButton>("bbtnPswChg")->click();
+    QVERIFY(sawChangeDialog);
+    // The current password was handed over and "Activar" showed the guard's state.
+    QCOMPARE(handedOver, std::string("viejo"));
+    QVERIFY(activarShown);
+    QVERIFY(!activarTicked);
+    QVERIFY(oldAsked);
+    QCOMPARE(rig.boxes.texts(), std::vector<std::string>{"Password modificado"});
+    d.reject();
+    QCOMPARE(storedPassword(rig.ups), std::string("Nueva1"));
+    QCOMPARE(int(rig.ups.pswUnset), 0);
+    QCOMPARE(int(rig.ups.pswEnabled), 1);
+
+    // With the guard on, the next prompt already wants the new password.
+    ScriptedMessageBoxes boxes;
+    auto typeAndAccept = [](const QString& typed) {
+        return [typed](QDialog& dialog) {
+            static_cast<TsysPswF&>(dialog).edPassw()->setText(typed);
+            return int(QDialog::Accepted);
+        };
+    };
+    QVERIFY(!askConfigPassword(rig.ups, nullptr, boxes, typeAndAccept(QStringLiteral("viejo"))));
+    QVERIFY(askConfigPassword(rig.ups, nullptr, boxes, typeAndAccept(QStringLiteral("Nueva1"))));
+}
+
+void UpsCfgTest::wrongOldPasswordChangesNothing() {
+    Rig rig;
+    rig.ups.pswUnset = 0;
+    rig.ups.pswEnabled = 1;
+    storePassword(rig.ups, "clave");
+    const auto before = bytesOf(rig.ups);
+    TcfgF& d = rig.make();
+    d.setDialogRunner([&](QDialog& dialog) {
+        auto& change = static_cast<TchgPswF&>(dialog);
+        child<QLineEdit>(change, "edOldPsw")->setText(QStringLiteral("CLAVE"));
+        change.edOldPswExit();
+        child<QLineEdit>(change, "edNewPsw")->setText(QStringLiteral("otra"));
+        child<QLineEdit>(change, "edVerPsw")->setText(QStringLiteral("otra"));
+        change.edVerPswExit();
+        change.bBtPswAcepClick();
+        return change.result();
+    });
+    d.bbtnPswChgClick();
+    QCOMPARE(rig.boxes.texts(), std::vector<std::string>{"Password Incorrecto"});
+    QVERIFY(bytesOf(rig.ups) == before);
+}
+
+void UpsCfgTest::testModeChangedInTheSubDialogSurvivesACancel() {
+    Rig rig;
+    rig.ups.testMode = tmDias;
+    TcfgF& d = rig.make();
+    d.setDialogRunner([&](QDialog& dialog) {
+        auto* testMode = qobject_cast<TtstF*>(&dialog);
+        if (!testMode) return int(QDialog::Rejected);
+        child<QRadioButton>(*testMode, "rdbtnSchedule")->click();
+        child<QLineEdit>(*testMode, "edSnmpPass")->setText(QStringLiteral("privada"));
+        testMode->btnAceptTcfgClick();
+        return testMode->result();
+    });
+    rig.get<QPushButton>("bbtnTstCfg")->click();
+    d.reject();
+    QCOMPARE(rig.ups.testMode, std::int32_t(tmSchedule));
+    QCOMPARE(fieldText(rig.snmp.snmpPass), std::string("privada"));
+    QCOMPARE(int(rig.snmp.snmpPassSet), 1);
+}
+
+void UpsCfgTest::enterDoesNotAcceptTheDialog() {
+    Rig rig;
+    TcfgF& d = rig.make();
+    d.show();
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+    auto* bar = rig.get<QSlider>("trkBarTmpFail");
+    bar->setFocus();
+    QTest::keyClick(bar, Qt::Key_Return);
+    QVERIFY(d.isVisible());
+    // On a focused button Enter presses it.
+    auto* accept = rig.get<QPushButton>("btnAceptCfg");
+    accept->setFocus();
+    QTest::keyClick(accept, Qt::Key_Return);
+    QVERIFY(!d.isVisible());
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+}
+
+QTEST_MAIN(UpsCfgTest)
+#include "upsCfg_test.moc"
