@@ -1,14 +1,16 @@
 #include "net/asn1util.h"
 
+#include <array>
 #include <climits>
+#include <cstring>
 
 namespace ups {
 
 namespace {
 
 // Cursors are ints; a longer text is read as if it ended here, so that `start + 1` and
-// `start + length` can never overflow.
-constexpr std::size_t kMaxReadable = INT_MAX / 2;
+// `start + length` can never overflow (the same limit as readItemHead's).
+constexpr std::size_t kMaxReadable = 0x3FFFFFFF;
 
 int readableSize(std::string_view buffer) {
     return static_cast<int>(buffer.size() < kMaxReadable ? buffer.size() : kMaxReadable);
@@ -30,11 +32,84 @@ std::uint32_t unsignedPieceOrZero(std::string_view piece) {
     return static_cast<std::uint32_t>(value);
 }
 
-void appendDottedOctets(std::string& out, std::string_view content) {
-    for (std::size_t i = 0; i < content.size(); ++i) {
-        if (i) out.push_back('.');
-        appendDecimal(out, static_cast<std::uint8_t>(content[i]));
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+std::size_t decimalDigits(std::uint32_t value) {
+    std::size_t count = 1;
+    for (; value >= 10000; value /= 10000) count += 4;
+    if (value >= 1000) return count + 3;
+    if (value >= 100) return count + 2;
+    return value >= 10 ? count + 1 : count;
+}
+
+// Writes `value` in decimal at `dst` and returns the number of characters (at most 10). Received
+// identifiers and values are turned into text in bulk, so this works two digits at a time.
+std::size_t formatUnsigned(char* dst, std::uint32_t value) {
+    if (value < 10) {
+        dst[0] = static_cast<char>('0' + value);
+        return 1;
     }
+    const std::size_t count = decimalDigits(value);
+    char* p = dst + count;
+    while (value >= 100) {
+        const std::uint32_t pair = value % 100;
+        value /= 100;
+        *--p = kDigitPairs[2 * pair + 1];
+        *--p = kDigitPairs[2 * pair];
+    }
+    if (value >= 10) {
+        *--p = kDigitPairs[2 * value + 1];
+        *--p = kDigitPairs[2 * value];
+    } else {
+        *--p = static_cast<char>('0' + value);
+    }
+    return count;
+}
+
+// ".0" to ".127": the text of every sub-identifier that fits in one octet, which is nearly all of
+// them, ready to be copied four characters at a time.
+struct DottedSmall {
+    char text[4];
+    std::uint8_t length;
+};
+
+constexpr auto kDottedSmall = [] {
+    std::array<DottedSmall, 128> table{};
+    for (unsigned value = 0; value < 128; ++value) {
+        DottedSmall& entry = table[value];
+        entry.text[0] = '.';
+        if (value >= 100) {
+            entry.text[1] = '1';
+            entry.text[2] = static_cast<char>('0' + value / 10 % 10);
+            entry.text[3] = static_cast<char>('0' + value % 10);
+            entry.length = 4;
+        } else if (value >= 10) {
+            entry.text[1] = static_cast<char>('0' + value / 10);
+            entry.text[2] = static_cast<char>('0' + value % 10);
+            entry.length = 3;
+        } else {
+            entry.text[1] = static_cast<char>('0' + value);
+            entry.length = 2;
+        }
+    }
+    return table;
+}();
+
+void appendDottedOctets(std::string& out, std::string_view content) {
+    char text[256];
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        if (used + 4 > sizeof text) {
+            out.append(text, used);
+            used = 0;
+        }
+        if (i) text[used++] = '.';
+        used += formatUnsigned(text + used, static_cast<std::uint8_t>(content[i]));
+    }
+    out.append(text, used);
 }
 
 }  // namespace
@@ -145,51 +220,48 @@ std::string IdToMib(std::string_view data) {
 }
 
 void appendMibText(std::string& out, std::string_view data) {
-    out.reserve(out.size() + data.size() * 3);
-    const int n = readableSize(data);
-    int pos = 1;
+    // The text is gathered in a local buffer and appended in pieces: a sub-identifier gives at
+    // most eleven characters, the first one (split in two) at most fourteen.
+    char text[512];
+    std::size_t used = 0;
+    const auto* p = reinterpret_cast<const std::uint8_t*>(data.data());
+    const auto* const end = p + data.size();
     bool first = true;
-    while (pos <= n) {
-        const int before = pos;
-        std::uint32_t value = ASNDecOIDItem(pos, data);
-        if (first && pos - before == 1) {
-            appendDecimal(out, value / 40);
+    while (p < end) {
+        if (used + 24 > sizeof text) {
+            out.append(text, used);
+            used = 0;
+        }
+        if (*p < 0x80) {
+            std::uint8_t value = *p++;
+            if (first) {
+                // One octet holds both first numbers: 40 * a + b, with a at most 3.
+                text[used++] = static_cast<char>('0' + value / 40);
+                value %= 40;
+                first = false;
+            }
+            std::memcpy(text + used, kDottedSmall[value].text, 4);
+            used += kDottedSmall[value].length;
+            continue;
+        }
+        // A sub-identifier with its continuation bit, read as ASNDecOIDItem reads it. Cut at the
+        // end of the content it may still have taken only one octet, and is then split as above.
+        const auto* const start = p;
+        std::uint32_t value = 0;
+        std::uint8_t octet;
+        do {
+            octet = *p++;
+            value = (value << 7) | (octet & 0x7F);
+        } while ((octet & 0x80) && p < end);
+        if (first && p - start == 1) {
+            text[used++] = static_cast<char>('0' + value / 40);
             value %= 40;
         }
         first = false;
-        out.push_back('.');
-        appendDecimal(out, value);
+        text[used++] = '.';
+        used += formatUnsigned(text + used, value);
     }
-}
-
-AsnItemHead readItemHead(int& start, std::string_view buffer) {
-    AsnItemHead head;
-    const int n = readableSize(buffer);
-    if (start < 1 || start + 1 > n) return head;
-    head.tag = octetAt(buffer, start++);
-    const std::int32_t len = ASNDecLen(start, buffer);
-    if (len < 0) {
-        start = n + 1;
-        return head;
-    }
-    if (static_cast<std::int64_t>(start) + len - 1 > n) return head;
-    head.content = buffer.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(len));
-    head.complete = true;
-    if (!(head.tag & kAsnConstructed)) start += len;
-    return head;
-}
-
-std::int32_t contentAsSigned(std::string_view content) {
-    std::uint32_t value = 0;
-    if (!content.empty() && (static_cast<std::uint8_t>(content[0]) & 0x80)) value = UINT32_MAX;
-    for (char c : content) value = (value << 8) | static_cast<std::uint8_t>(c);
-    return static_cast<std::int32_t>(value);
-}
-
-std::int32_t contentAsUnsigned(std::string_view content) {
-    std::uint32_t value = 0;
-    for (char c : content) value = (value << 8) | static_cast<std::uint8_t>(c);
-    return static_cast<std::int32_t>(value);
+    out.append(text, used);
 }
 
 void appendValueText(std::string& out, int tag, std::string_view content) {
@@ -232,6 +304,15 @@ std::string ASNItem(int& start, std::string_view buffer, int& valueType) {
 }
 
 void appendDecimal(std::string& out, std::int64_t value) {
+    if (value >= INT32_MIN && value <= static_cast<std::int64_t>(UINT32_MAX)) {
+        char text[11];
+        std::size_t used = 0;
+        if (value < 0) text[used++] = '-';
+        const auto magnitude = static_cast<std::uint32_t>(value < 0 ? -value : value);
+        used += formatUnsigned(text + used, magnitude);
+        out.append(text, used);
+        return;
+    }
     char digits[20];
     int count = 0;
     const bool negative = value < 0;

@@ -71,19 +71,53 @@ struct AsnItemHead {
     std::string_view content;
     bool complete = false;
 };
-AsnItemHead readItemHead(int& start, std::string_view buffer);
+inline AsnItemHead readItemHead(int& start, std::string_view buffer);
 
 // The value text of a primitive item, by tag, as ASNItem gives it.
 void appendValueText(std::string& out, int tag, std::string_view content);
 
 // Content as a big-endian two's-complement number; only the low 32 bits count.
-std::int32_t contentAsSigned(std::string_view content);
+inline std::int32_t contentAsSigned(std::string_view content) {
+    std::uint32_t value = 0;
+    if (!content.empty() && (static_cast<std::uint8_t>(content[0]) & 0x80)) value = UINT32_MAX;
+    for (char c : content) value = (value << 8) | static_cast<std::uint8_t>(c);
+    return static_cast<std::int32_t>(value);
+}
+
 // Content as a big-endian unsigned number; only the low 32 bits count, read back as signed.
-std::int32_t contentAsUnsigned(std::string_view content);
+inline std::int32_t contentAsUnsigned(std::string_view content) {
+    std::uint32_t value = 0;
+    for (char c : content) value = (value << 8) | static_cast<std::uint8_t>(c);
+    return static_cast<std::int32_t>(value);
+}
 
 // Decimal text helpers shared with the message layer.
 void appendDecimal(std::string& out, std::int64_t value);
 // Whole text as a signed 32-bit decimal number (optional sign, digits only); 0 otherwise.
 std::int32_t decimalOrZero(std::string_view text);
+
+// Every received datagram goes through here several times per binding, so it is inline.
+inline AsnItemHead readItemHead(int& start, std::string_view buffer) {
+    // Cursors are ints: a longer text is read as if it ended here, so that `start + length`
+    // cannot overflow.
+    constexpr std::size_t kMaxReadable = 0x3FFFFFFF;
+    const int n = static_cast<int>(buffer.size() < kMaxReadable ? buffer.size() : kMaxReadable);
+    AsnItemHead head;
+    if (start < 1 || start + 1 > n) return head;
+    const auto* octets = reinterpret_cast<const unsigned char*>(buffer.data());
+    head.tag = octets[start++ - 1];
+    const unsigned char first = octets[start - 1];
+    // Short lengths, nearly every one in SNMP, are read here; the rest by ASNDecLen.
+    const std::int32_t len = first < 0x80 ? (++start, first) : ASNDecLen(start, buffer);
+    if (len < 0) {
+        start = n + 1;
+        return head;
+    }
+    if (static_cast<std::int64_t>(start) + len - 1 > n) return head;
+    head.content = buffer.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(len));
+    head.complete = true;
+    if (!(head.tag & kAsnConstructed)) start += len;
+    return head;
+}
 
 }  // namespace ups

@@ -195,14 +195,9 @@ std::int32_t readNumber(int& pos, std::string_view buffer) {
 
 }  // namespace
 
-TSNMPRec::TSNMPRec() {
-    Clear();
-    ID = 1;
-}
-
 void TSNMPRec::Clear() {
     Version = 0;
-    Community = "ambito";
+    Community.assign(kDefaultCommunity);
     PDUType = 0;
     ErrorStatus = 0;
     ErrorIndex = 0;
@@ -211,40 +206,81 @@ void TSNMPRec::Clear() {
     OldTrapGen = 0;
     OldTrapSpec = 0;
     OldTrapTimeTicks = 0;
-    mibs_.clear();
+    for (int i = 0; i < mibCount_ && i < kInlineMibs; ++i) firstMibs_[static_cast<std::size_t>(i)] = {};
+    moreMibs_.clear();
+    mibCount_ = 0;
+}
+
+TSNMPMib& TSNMPRec::mibAt(int index) {
+    return index < kInlineMibs ? firstMibs_[static_cast<std::size_t>(index)]
+                               : moreMibs_[static_cast<std::size_t>(index - kInlineMibs)];
+}
+
+const TSNMPMib& TSNMPRec::mibAt(int index) const {
+    return index < kInlineMibs ? firstMibs_[static_cast<std::size_t>(index)]
+                               : moreMibs_[static_cast<std::size_t>(index - kInlineMibs)];
+}
+
+TSNMPMib& TSNMPRec::appendMib() {
+    if (mibCount_ >= kInlineMibs) moreMibs_.emplace_back();
+    return mibAt(mibCount_++);
 }
 
 void TSNMPRec::MIBAdd(std::string oid, std::string value, int valueType) {
-    mibs_.push_back({std::move(oid), std::move(value), valueType});
+    TSNMPMib& mib = appendMib();
+    mib.OID = std::move(oid);
+    mib.Value = std::move(value);
+    mib.ValueType = valueType;
 }
 
 const TSNMPMib* TSNMPRec::MIBByIndex(int index) const {
-    if (index < 0 || index >= MIBCount()) return nullptr;
-    return &mibs_[static_cast<std::size_t>(index)];
+    if (index < 0 || index >= mibCount_) return nullptr;
+    return &mibAt(index);
 }
 
 void TSNMPRec::MIBDelete(int index) {
-    if (index < 0 || index >= MIBCount()) return;
-    mibs_.erase(mibs_.begin() + index);
+    if (index < 0 || index >= mibCount_) return;
+    for (int i = index; i + 1 < mibCount_; ++i) mibAt(i) = std::move(mibAt(i + 1));
+    --mibCount_;
+    if (mibCount_ >= kInlineMibs) {
+        moreMibs_.pop_back();
+    } else {
+        firstMibs_[static_cast<std::size_t>(mibCount_)] = {};
+    }
 }
 
 std::string TSNMPRec::MIBGet(std::string_view oid) const {
-    for (const TSNMPMib& mib : mibs_) {
-        if (mib.OID == oid) return mib.Value;
+    for (int i = 0; i < mibCount_; ++i) {
+        if (mibAt(i).OID == oid) return mibAt(i).Value;
     }
     return {};
 }
 
+bool TSNMPRec::operator==(const TSNMPRec& other) const {
+    if (Version != other.Version || Community != other.Community || PDUType != other.PDUType ||
+        ID != other.ID || ErrorStatus != other.ErrorStatus || ErrorIndex != other.ErrorIndex ||
+        OldTrapEnterprise != other.OldTrapEnterprise || OldTrapHost != other.OldTrapHost ||
+        OldTrapGen != other.OldTrapGen || OldTrapSpec != other.OldTrapSpec ||
+        OldTrapTimeTicks != other.OldTrapTimeTicks || mibCount_ != other.mibCount_) {
+        return false;
+    }
+    for (int i = 0; i < mibCount_; ++i) {
+        if (!(mibAt(i) == other.mibAt(i))) return false;
+    }
+    return true;
+}
+
 std::string TSNMPRec::EncodeBuf() const {
     std::size_t estimate = 64 + Community.size() + OldTrapEnterprise.size();
-    for (const TSNMPMib& mib : mibs_) estimate += 16 + mib.OID.size() + mib.Value.size();
+    for (int i = 0; i < mibCount_; ++i) estimate += 16 + mibAt(i).OID.size() + mibAt(i).Value.size();
     BackWriter w(estimate);
 
     const std::size_t listStart = w.written();
-    for (auto mib = mibs_.rbegin(); mib != mibs_.rend(); ++mib) {
+    for (int i = mibCount_ - 1; i >= 0; --i) {
+        const TSNMPMib& mib = mibAt(i);
         const std::size_t bindingStart = w.written();
-        prependValue(w, *mib);
-        prependTlv(w, kAsnObjectId, MibToId(mib->OID));
+        prependValue(w, mib);
+        prependTlv(w, kAsnObjectId, MibToId(mib.OID));
         w.prependHeader(kAsnSequence, bindingStart);
     }
     w.prependHeader(kAsnSequence, listStart);
@@ -300,23 +336,19 @@ void TSNMPRec::decodeBindings(int& pos, std::string_view buffer, std::int32_t ou
     // A binding never holds a constructed name or value in SNMP v1. Such an item decodes with an
     // empty text: its content is read again as the following bindings, and copying it as well
     // would let nested items cost memory quadratic in the datagram's size.
-    auto bindingText = [&](int& type) {
+    auto readBindingText = [&](std::string& text) {
         const AsnItemHead head = readItemHead(pos, buffer);
-        type = head.tag;
-        std::string text;
         if (head.complete && !(head.tag & kAsnConstructed)) {
             appendValueText(text, head.tag, head.content);
         }
-        return text;
+        return head.tag;
     };
     while (pos < outerLength) {
         const int before = pos;
         readItemHead(pos, buffer);
-        int nameType = 0;
-        int valueType = 0;
-        std::string name = bindingText(nameType);
-        std::string value = bindingText(valueType);
-        mibs_.push_back({std::move(name), std::move(value), valueType});
+        TSNMPMib& mib = appendMib();
+        readBindingText(mib.OID);
+        mib.ValueType = readBindingText(mib.Value);
         // Every read with two or more octets left moves the cursor; this keeps the loop finite
         // should that ever change.
         if (pos <= before) break;

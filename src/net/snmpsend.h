@@ -2,6 +2,7 @@
 // SNMP v1 messages (RFC 1157) and their UDP transport: the message record with its encoder and
 // decoder, one request/answer exchange or one trap receive per TSNMPSend, and the client calls
 // the rest of the program uses.
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -34,10 +35,10 @@ struct TSNMPMib {
 
 class TSNMPRec {
 public:
-    TSNMPRec();
+    static constexpr std::string_view kDefaultCommunity = "ambito";
 
     std::int32_t Version = 0;
-    std::string Community;
+    std::string Community{kDefaultCommunity};
     std::int32_t PDUType = 0;
     std::int32_t ID = 1;
     std::int32_t ErrorStatus = 0;
@@ -51,7 +52,7 @@ public:
     // Back to an empty v1 message with the community "ambito". ID is kept.
     void Clear();
     void MIBAdd(std::string oid, std::string value, int valueType);
-    int MIBCount() const { return static_cast<int>(mibs_.size()); }
+    int MIBCount() const { return mibCount_; }
     // The entry at a 0-based index, or nullptr when there is none.
     const TSNMPMib* MIBByIndex(int index) const;
     void MIBDelete(int index);
@@ -64,11 +65,21 @@ public:
     // items that are missing or cut decode as empty texts and zeros.
     bool DecodeBuf(std::string_view buffer);
 
-    bool operator==(const TSNMPRec&) const = default;
+    bool operator==(const TSNMPRec& other) const;
 
 private:
+    // The first bindings live in the record itself: a message rarely has more, and decoding one
+    // then costs no allocation for the list. Entries past MIBCount() are kept empty.
+    static constexpr int kInlineMibs = 4;
+
+    TSNMPMib& appendMib();
+    TSNMPMib& mibAt(int index);
+    const TSNMPMib& mibAt(int index) const;
     void decodeBindings(int& pos, std::string_view buffer, std::int32_t outerLength);
-    std::vector<TSNMPMib> mibs_;
+
+    std::array<TSNMPMib, kInlineMibs> firstMibs_;
+    std::vector<TSNMPMib> moreMibs_;
+    int mibCount_ = 0;
 };
 
 class TSNMPSend {

@@ -141,6 +141,7 @@ TEST(Asn1Oid, ContentToTextEdgeCases) {
         {"80 2B 06", ".43.6"},
         // A last sub-identifier cut in its continuation ends with the text.
         {"2B 86", "1.3.6"},
+        {"86", "0.6"},  // a single octet, even a cut one, is split
         // Beyond 32 bits only the low bits are kept.
         {"2B 90 80 80 80 80 05", "1.3.5"},
     };
