@@ -1,12 +1,24 @@
 // The agent link against a scripted agent: detection outcomes and the enterprise piece rule, the
 // status read and what counts as an answer, the identity texts with their caps and the
-// write-community probe, and the command SET.
+// write-community probe, and the command SET. Then the same link over the network against the
+// UPS simulator and against net-snmp's snmpd.
 #include "links/agentLink.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <thread>
+
 #include "config/configStore.h"
+#include "net/childProcess.h"
+#include "net/snmpsend.h"
 #include "support/scriptedAgentTransport.h"
+#include "upsSimulator.h"
 
 namespace ups {
 namespace {
@@ -279,6 +291,270 @@ TEST(EnterpriseOfAnswer, PieceRule) {
     EXPECT_EQ(enterpriseOfAnswer("1.3.6.1.4.1..5"), std::nullopt);
     EXPECT_EQ(enterpriseOfAnswer("1.3.6.1.4.1.-5"), std::nullopt);
 }
+
+// ---- against real agents on loopback: the UPS simulator and net-snmp's snmpd ----
+
+namespace peers {
+
+namespace fs = std::filesystem;
+
+const char kWriteCommunity[] = "escritura";
+
+struct UpsIdentityTexts {
+    std::string name;
+    std::string serial;
+    std::string model;
+};
+
+class PeerAgent {
+  public:
+    virtual ~PeerAgent() = default;
+    virtual bool start(const UpsIdentityTexts& identity) = 0;
+    virtual std::string port() const = 0;
+    virtual void setState(bool lineOk, bool batteryLow) = 0;
+    virtual int commandsReceived() const = 0;
+    virtual std::string log() const = 0;
+};
+
+class SimulatorPeer : public PeerAgent {
+  public:
+    bool start(const UpsIdentityTexts& identity) override {
+        sim::SimulatorOptions o;
+        o.agentPort = "0";
+        o.trapPort = "9";  // traps go to the discard port
+        o.writeCommunity = kWriteCommunity;
+        o.upsName = identity.name;
+        o.upsSerial = identity.serial;
+        o.upsModel = identity.model;
+        sim_ = std::make_unique<sim::UpsSimulator>(o, log_);
+        return sim_->start();
+    }
+    std::string port() const override { return std::to_string(sim_->agentPort()); }
+    void setState(bool lineOk, bool batteryLow) override {
+        sim_->execute(lineOk ? "mains on" : "mains off");
+        sim_->execute(batteryLow ? "battery low" : "battery ok");
+    }
+    int commandsReceived() const override {
+        const std::string text = log_.str();
+        int n = 0;
+        for (auto at = text.find("command:"); at != std::string::npos;
+             at = text.find("command:", at + 1)) {
+            ++n;
+        }
+        return n;
+    }
+    std::string log() const override { return log_.str(); }
+    sim::UpsSimulator& simulator() { return *sim_; }
+
+  private:
+    std::ostringstream log_;
+    std::unique_ptr<sim::UpsSimulator> sim_;
+};
+
+// A private snmpd whose pass_persist backend reads the UPS's values from a file at every request.
+class SnmpdPeer : public PeerAgent {
+  public:
+    ~SnmpdPeer() override {
+        process_.reset();
+        if (!dir_.empty()) fs::remove_all(dir_);
+    }
+    bool start(const UpsIdentityTexts& identity) override {
+        char pattern[] = "/tmp/korvan-links-snmpd.XXXXXX";
+        if (!mkdtemp(pattern)) return false;
+        dir_ = pattern;
+        identity_ = identity;
+        setState(true, false);
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            TUDPBlockSocket probe;
+            probe.Bind("127.0.0.1", "0");
+            port_ = std::to_string(probe.GetLocalSinPort());
+            probe.CloseSocket();
+            writeConfig();
+            process_ = std::make_unique<test::ChildProcess>(
+                std::vector<std::string>{"snmpd", "-f", "-Lf", (dir_ / "snmpd.log").string(), "-C",
+                                         "-c", (dir_ / "snmpd.conf").string(), "-p",
+                                         (dir_ / "snmpd.pid").string()},
+                std::vector<std::string>{"MIBS=", "MIBDIRS=/nonexistent",
+                                         "SNMP_PERSISTENT_DIR=" + dir_.string(),
+                                         "SNMPCONFPATH=" + dir_.string()});
+            if (waitUntilAnswering()) return true;
+            process_.reset();
+        }
+        return false;
+    }
+    std::string port() const override { return port_; }
+    void setState(bool lineOk, bool batteryLow) override {
+        writeValues(lineOk ? "1" : "2", batteryLow ? "2" : "1");
+    }
+    // A missing value makes snmpd answer with an error status.
+    void dropBattery() { writeValues("1", ""); }
+    int commandsReceived() const override {
+        std::ifstream in(dir_ / "sets.log");
+        int n = 0;
+        for (std::string line; std::getline(in, line);)
+            n += line == "." + std::string(kOidUpsCommand) + " 1";
+        return n;
+    }
+    std::string log() const override {
+        std::ifstream in(dir_ / "snmpd.log");
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+  private:
+    void writeValues(const std::string& line, const std::string& battery) {
+        const fs::path tmp = dir_ / "values.tmp";
+        {
+            std::ofstream out(tmp);
+            out << "line=" << line << "\n";
+            if (!battery.empty()) out << "battery=" << battery << "\n";
+            out << "name=" << identity_.name << "\nserial=" << identity_.serial
+                << "\nmodel=" << identity_.model << "\n";
+        }
+        fs::rename(tmp, dir_ / "values");  // the backend never sees a half-written file
+    }
+    void writeConfig() {
+        const fs::path backend =
+            fs::path(UPS_TEST_SOURCE_DIR) / "tests/links/peers/upsAgentBackend.sh";
+        std::ofstream conf(dir_ / "snmpd.conf");
+        conf << "agentAddress udp:127.0.0.1:" << port_ << "\n"
+             << "master no\n"
+             << "view upsview included .1.3.6.1.4.1.27431\n"
+             << "view upsview included .1.3.6.1.2.1.1\n"
+             << "rocommunity ambito 127.0.0.1 -V upsview\n"
+             << "rwcommunity " << kWriteCommunity << " 127.0.0.1 -V upsview\n"
+             << "pass_persist .1.3.6.1.4.1.27431 " << backend.string() << " "
+             << (dir_ / "values").string() << " " << (dir_ / "sets.log").string() << "\n";
+    }
+    bool waitUntilAnswering() {
+        for (int i = 0; i < 100; ++i) {
+            std::string value;
+            if (SNMPGet(kOidLineState, "ambito", "127.0.0.1", value, port_, 100) && value == "1") {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+
+    fs::path dir_;
+    std::string port_;
+    UpsIdentityTexts identity_;
+    std::unique_ptr<test::ChildProcess> process_;
+};
+
+const UpsIdentityTexts kLongTexts{"Sala de servidores del tercer piso, rack 4 izquierda",
+                                  "SN0123456789AB", "KRV-1200-ONLINE-RACK"};
+
+struct PeerKind {
+    const char* name;
+    std::function<std::unique_ptr<PeerAgent>()> make;
+};
+
+class AgentLinkPeerTest : public ::testing::TestWithParam<PeerKind> {
+  protected:
+    void SetUp() override {
+        clearRecords(cfgUps, cfgSnmp);
+        setDefaultConfig(cfgUps, cfgSnmp);
+        setFieldText(cfgSnmp.ipAgent, "127.0.0.1");
+        setFieldText(cfgSnmp.snmpPass, kWriteCommunity);
+        cfgSnmp.snmpPassSet = 1;
+        peer = GetParam().make();
+        if (!peer->start(kLongTexts)) {
+            if (std::string(GetParam().name) == "Snmpd" &&
+                std::system("command -v snmpd >/dev/null") != 0)
+                GTEST_SKIP() << "snmpd is not installed (scripts/deps installs it)";
+            FAIL() << "the agent did not come up\n" << peer->log();
+        }
+        transport = std::make_unique<NetAgentTransport>(peer->port(), 500, 1000);
+        link = std::make_unique<AgentLink>(cfgSnmp, *transport);
+    }
+
+    CfgUps cfgUps;
+    CfgSnmp cfgSnmp;
+    std::unique_ptr<PeerAgent> peer;
+    std::unique_ptr<NetAgentTransport> transport;
+    std::unique_ptr<AgentLink> link;
+};
+
+TEST_P(AgentLinkPeerTest, DetectsTheUpsAgentByItsEnterprise) {
+    EXPECT_EQ(link->detectAgent("127.0.0.1"), agentFound);
+    cfgSnmp.enterprise = 311;
+    EXPECT_EQ(link->detectAgent("127.0.0.1"), agentForeign);
+}
+
+TEST_P(AgentLinkPeerTest, ReadsLineAndBattery) {
+    struct Case {
+        bool lineOk;
+        bool batteryLow;
+    };
+    for (const Case c :
+         {Case{true, false}, Case{false, false}, Case{false, true}, Case{true, true}}) {
+        SCOPED_TRACE(std::to_string(c.lineOk) + std::to_string(c.batteryLow));
+        peer->setState(c.lineOk, c.batteryLow);
+        const AgentStatusRead read = link->readAgentStatus();
+        EXPECT_TRUE(read.lineAnswered && read.batteryAnswered);
+        EXPECT_EQ(read.lineOk, c.lineOk);
+        EXPECT_EQ(read.batteryLow, c.batteryLow);
+    }
+}
+
+TEST_P(AgentLinkPeerTest, IdentityCappedAndWriteCommunityProbed) {
+    ASSERT_TRUE(link->readAgentIdentity());
+    EXPECT_EQ(link->upsSerial(), "SN01234567");
+    EXPECT_EQ(link->upsModel(), "KRV-1200-ONLINE-RACK");
+    EXPECT_EQ(link->upsName(), kLongTexts.name.substr(0, 40));
+    EXPECT_TRUE(link->agentCommandsOk());
+
+    setFieldText(cfgSnmp.snmpPass, "otra");  // a community the agent does not know: silence
+    EXPECT_TRUE(link->readAgentIdentity());
+    EXPECT_FALSE(link->agentCommandsOk());
+}
+
+TEST_P(AgentLinkPeerTest, CommandReachesTheAgentOnlyWithTheWriteCommunity) {
+    EXPECT_TRUE(link->sendTestCommand());
+    setFieldText(cfgSnmp.snmpPass, "ambito");  // readable, not writable: an error answer
+    EXPECT_TRUE(link->sendTestCommand());
+    setFieldText(cfgSnmp.snmpPass, "otra");
+    EXPECT_FALSE(link->sendTestCommand());
+    EXPECT_EQ(peer->commandsReceived(), 1) << peer->log();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Peers, AgentLinkPeerTest,
+    ::testing::Values(PeerKind{"Simulator", [] { return std::make_unique<SimulatorPeer>(); }},
+                      PeerKind{"Snmpd", [] { return std::make_unique<SnmpdPeer>(); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AgentLinkSnmpd, ErrorAnswerForTheBatteryCountsAsNotAnswered) {
+    SnmpdPeer peer;
+    if (!peer.start(kLongTexts)) GTEST_SKIP() << "snmpd did not come up";
+    CfgUps cfgUps;
+    CfgSnmp cfgSnmp;
+    clearRecords(cfgUps, cfgSnmp);
+    setDefaultConfig(cfgUps, cfgSnmp);
+    setFieldText(cfgSnmp.ipAgent, "127.0.0.1");
+    NetAgentTransport transport(peer.port(), 500, 1000);
+    AgentLink link(cfgSnmp, transport);
+    peer.dropBattery();
+    const AgentStatusRead read = link.readAgentStatus();
+    EXPECT_TRUE(read.lineAnswered);
+    EXPECT_FALSE(read.batteryAnswered);
+}
+
+TEST(AgentLinkSimulator, AgentThatEchoesButDoesNotAnswerIsAbsent) {
+    SimulatorPeer peer;
+    ASSERT_TRUE(peer.start(kLongTexts));
+    CfgUps cfgUps;
+    CfgSnmp cfgSnmp;
+    clearRecords(cfgUps, cfgSnmp);
+    setDefaultConfig(cfgUps, cfgSnmp);
+    NetAgentTransport transport(peer.port(), 300, 1000);
+    AgentLink link(cfgSnmp, transport);
+    peer.simulator().execute("silent on");
+    EXPECT_EQ(link.detectAgent("127.0.0.1"), agentAbsent);
+}
+
+}  // namespace peers
 
 }  // namespace
 }  // namespace ups

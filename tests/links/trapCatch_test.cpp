@@ -13,6 +13,7 @@
 #include "links/upsThead.h"
 #include "net/childProcess.h"
 #include "net/snmpsend.h"
+#include "upsSimulator.h"
 
 namespace ups {
 namespace {
@@ -560,6 +561,72 @@ INSTANTIATE_TEST_SUITE_P(
                         false,
                         kUntouched}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---- traps from the UPS simulator ----
+
+class SimulatorTrapTest : public TrapCatchTest {
+  protected:
+    void startBoth(const std::string& trapAgentAddress = "") {
+        startListening();
+        sim::SimulatorOptions o;
+        o.agentPort = "0";
+        o.trapPort = std::to_string(listener.boundPort());
+        o.trapAgentAddress = trapAgentAddress;
+        simulator = std::make_unique<sim::UpsSimulator>(o, log);
+        ASSERT_TRUE(simulator->start());
+    }
+    // Runs a simulator command and waits until the listener has handled its traps.
+    void run(const std::string& command) {
+        const std::uint64_t sentBefore = simulator->trapsSent();
+        const std::uint64_t receivedBefore = listener.trapsReceived();
+        ASSERT_EQ(simulator->execute(command), sim::CommandOutcome::Done) << command;
+        const std::uint64_t sent = simulator->trapsSent() - sentBefore;
+        ASSERT_TRUE(receivedAtLeast(receivedBefore + sent))
+            << command << ": " << listener.trapsReceived() - receivedBefore << " of " << sent;
+    }
+
+    std::ostringstream log;
+    std::unique_ptr<sim::UpsSimulator> simulator;
+};
+
+TEST_F(SimulatorTrapTest, PowerEventAndAdministratorNotices) {
+    startBoth();
+    struct Step {
+        const char* command;
+        FieldsSnapshot expected;
+    };
+    const std::vector<Step> steps{
+        {"mains off", {1, 2, -1, false, true, false}},
+        {"battery low", {2, 2, -1, false, true, false}},
+        {"mains on", {2, 1, -1, false, true, false}},
+        {"battery ok", {1, 1, -1, false, true, false}},
+        {"admin 5", {1, 1, 5, false, false, false}},
+        {"admin cancel", {1, 1, -1, false, false, false}},
+        {"coldstart", {1, 1, -1, true, false, false}},
+    };
+    for (const Step& step : steps) {
+        run(step.command);
+        EXPECT_EQ(snapshot(fields), step.expected) << step.command;
+    }
+    EXPECT_EQ(listener.trapsActedOn(), steps.size());
+}
+
+TEST_F(SimulatorTrapTest, TrapsNamingAnotherAgentAreDiscarded) {
+    startBoth("10.20.30.40");
+    run("mains off");
+    run("admin 3");
+    EXPECT_EQ(listener.trapsActedOn(), 0u);
+    EXPECT_EQ(snapshot(fields), kUntouched);
+}
+
+TEST_F(SimulatorTrapTest, SimulatorBurstIsCountedWhole) {
+    startBoth();
+    simulator->execute("mains off");
+    run("burst 10000");
+    EXPECT_EQ(listener.trapsActedOn(), simulator->trapsSent());
+    EXPECT_EQ(simulator->trapsSent(), 10001u);
+    EXPECT_EQ(fields.lineState, 2);
+}
 
 // As fast as loopback takes them: every trap is handled and the last one decides the state.
 TEST_F(TrapCatchTest, BurstOfTenThousandStatusTrapsLosesNone) {
