@@ -8,6 +8,28 @@
 
 #include "net/asn1util.h"
 
+namespace {
+
+// IdToMib the plain way: ASNDecOIDItem and std::to_string.
+std::string referenceMibText(std::string_view content) {
+    std::string text;
+    int cursor = 1;
+    bool first = true;
+    while (cursor <= static_cast<int>(content.size())) {
+        const int before = cursor;
+        std::uint32_t value = ups::ASNDecOIDItem(cursor, content);
+        if (first && cursor - before == 1) {
+            text += std::to_string(value / 40);
+            value %= 40;
+        }
+        first = false;
+        text += "." + std::to_string(value);
+    }
+    return text;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
@@ -27,7 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int lengthCursor = 1;
     const std::int32_t length = ups::ASNDecLen(lengthCursor, text);
     if (length < -1 || lengthCursor > end) __builtin_trap();
-    // Dotted text from any content must turn back into content without trouble.
-    ups::MibToId(ups::IdToMib(text));
+
+    // The dotted text of any content is what reading it one sub-identifier at a time gives.
+    const std::string dotted = ups::IdToMib(text);
+    if (dotted != referenceMibText(text)) __builtin_trap();
+    ups::MibToId(dotted);
     return 0;
 }
