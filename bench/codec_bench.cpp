@@ -3,7 +3,6 @@
 // and, when decoding, produces its own message object from the octets (a new one per message, as
 // a receiver would); net-snmp's octets are checked to equal ours before anything is timed.
 #include <benchmark/benchmark.h>
-
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
@@ -103,7 +102,8 @@ netsnmp_pdu* theirGetResponse() {
     const Oid battery(kBatteryOid), line(kLineOid), name(kNameOid);
     snmp_pdu_add_variable(pdu, battery.parts, battery.length, ASN_INTEGER, &one, sizeof one);
     snmp_pdu_add_variable(pdu, line.parts, line.length, ASN_INTEGER, &one, sizeof one);
-    snmp_pdu_add_variable(pdu, name.parts, name.length, ASN_OCTET_STR, kUpsName, std::strlen(kUpsName));
+    snmp_pdu_add_variable(pdu, name.parts, name.length, ASN_OCTET_STR, kUpsName,
+                          std::strlen(kUpsName));
     return pdu;
 }
 
@@ -130,7 +130,8 @@ std::string theirEncode(netsnmp_session& s, netsnmp_pdu* pdu) {
     size_t offset = 0;
     std::string out;
     const int built = snmp_build(&packet, &packetLength, &offset, &s, pdu);
-    if (built != 0) std::fprintf(stderr, "snmp_build: %d %s\n", built, snmp_api_errstring(snmp_errno));
+    if (built != 0)
+        std::fprintf(stderr, "snmp_build: %d %s\n", built, snmp_api_errstring(snmp_errno));
     if (built == 0) {
         // Built from the end of the buffer towards its start.
         out.assign(reinterpret_cast<char*>(packet + packetLength - offset), offset);
@@ -141,9 +142,9 @@ std::string theirEncode(netsnmp_session& s, netsnmp_pdu* pdu) {
 
 bool theirDecode(netsnmp_session& s, const std::string& octets) {
     netsnmp_pdu* pdu = static_cast<netsnmp_pdu*>(calloc(1, sizeof(netsnmp_pdu)));
-    const int result = snmp_parse(nullptr, &s, pdu,
-                                  reinterpret_cast<u_char*>(const_cast<char*>(octets.data())),
-                                  octets.size());
+    const int result =
+        snmp_parse(nullptr, &s, pdu, reinterpret_cast<u_char*>(const_cast<char*>(octets.data())),
+                   octets.size());
     const bool ok = result == SNMP_ERR_NOERROR && pdu->variables != nullptr;
     snmp_free_pdu(pdu);
     return ok;
@@ -182,7 +183,8 @@ void prepareCases() {
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
     init_snmp("korvan-bench");
     cases().push_back({"GetRequest", ourGetRequest(), theirGetRequest(), "ambito", {}});
-    cases().push_back({"GetResponse (3 bindings)", ourGetResponse(), theirGetResponse(), "ambito", {}});
+    cases().push_back(
+        {"GetResponse (3 bindings)", ourGetResponse(), theirGetResponse(), "ambito", {}});
     cases().push_back({"v1 Trap (2 bindings)", ourTrap(), theirTrap(), "public", {}});
     for (Case& c : cases()) {
         c.octets = c.ours.EncodeBuf();
@@ -237,7 +239,7 @@ void decodeTheirs(benchmark::State& state, const Case* c) {
 
 // Collects the rates of every run and prints them side by side at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         // With --benchmark_repetitions the median of the repetitions is taken.
@@ -254,8 +256,8 @@ public:
 
     void Finalize() override {
         ConsoleReporter::Finalize();
-        std::printf("\n%-8s %-26s %16s %16s %8s\n", "", "message", "ours (msg/s)", "net-snmp (msg/s)",
-                    "ratio");
+        std::printf("\n%-8s %-26s %16s %16s %8s\n", "", "message", "ours (msg/s)",
+                    "net-snmp (msg/s)", "ratio");
         for (const char* operation : {"Encode", "Decode"}) {
             for (const Case& c : cases()) {
                 const std::string key = std::string(operation) + "/" + c.name;
@@ -267,7 +269,7 @@ public:
         }
     }
 
-private:
+  private:
     std::map<std::string, double> rates_;
     std::set<std::string> medians_;
 };

@@ -197,8 +197,8 @@ std::string MibToId(std::string_view mib) {
     std::size_t from = 0;
     while (true) {
         const std::size_t dot = mib.find('.', from);
-        const std::uint32_t number =
-            unsignedPieceOrZero(mib.substr(from, dot == std::string_view::npos ? mib.npos : dot - from));
+        const std::uint32_t number = unsignedPieceOrZero(
+            mib.substr(from, dot == std::string_view::npos ? mib.npos : dot - from));
         if (index < 2) {
             numbers[index] = number;
         } else {
@@ -317,8 +317,8 @@ void appendDecimal(std::string& out, std::int64_t value) {
     int count = 0;
     const bool negative = value < 0;
     // Work in unsigned so that the most negative value needs no special case.
-    std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value)
-                                       : static_cast<std::uint64_t>(value);
+    std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     do {
         digits[count++] = static_cast<char>('0' + magnitude % 10);
         magnitude /= 10;

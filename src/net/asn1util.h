@@ -1,8 +1,8 @@
 #pragma once
 // Definite-length BER as SNMP v1 needs it. Every encoded or decoded unit is a byte text held in a
-// std::string (it may contain zero octets). Cursors are 1-based: cursor 1 stands on the first octet,
-// and a cursor of size() + 1 stands past the end. No function here reads outside its byte text,
-// whatever the octets say.
+// std::string (it may contain zero octets). Cursors are 1-based: cursor 1 stands on the first
+// octet, and a cursor of size() + 1 stands past the end. No function here reads outside its byte
+// text, whatever the octets say.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -114,7 +114,8 @@ inline AsnItemHead readItemHead(int& start, std::string_view buffer) {
         return head;
     }
     if (static_cast<std::int64_t>(start) + len - 1 > n) return head;
-    head.content = buffer.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(len));
+    head.content =
+        buffer.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(len));
     head.complete = true;
     if (!(head.tag & kAsnConstructed)) start += len;
     return head;

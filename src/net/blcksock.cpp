@@ -35,10 +35,16 @@ void appendBigEndian32(std::string& out, std::uint32_t value) {
 
 }  // namespace
 
-bool SocketInterfaceStartup() { return sys::startup(); }
-void SocketInterfaceCleanup() { sys::cleanup(); }
+bool SocketInterfaceStartup() {
+    return sys::startup();
+}
+void SocketInterfaceCleanup() {
+    sys::cleanup();
+}
 
-TBlockSocket::~TBlockSocket() { CloseSocket(); }
+TBlockSocket::~TBlockSocket() {
+    CloseSocket();
+}
 
 bool TBlockSocket::ensureSocket() {
     if (socket_ != sys::kNoSocket) return true;
@@ -108,8 +114,12 @@ void TBlockSocket::CloseSocket() {
     attached_ = false;
 }
 
-std::string TBlockSocket::GetRemoteSinIP() const { return sys::formatIpv4(remote_.address); }
-int TBlockSocket::GetRemoteSinPort() const { return remote_.port; }
+std::string TBlockSocket::GetRemoteSinIP() const {
+    return sys::formatIpv4(remote_.address);
+}
+int TBlockSocket::GetRemoteSinPort() const {
+    return remote_.port;
+}
 
 std::string TBlockSocket::GetLocalSinIP() const {
     sys::Endpoint local;
@@ -123,7 +133,9 @@ int TBlockSocket::GetLocalSinPort() const {
     return local.port;
 }
 
-void TBlockSocket::setRemote(const sys::Endpoint& endpoint) { remote_ = endpoint; }
+void TBlockSocket::setRemote(const sys::Endpoint& endpoint) {
+    remote_ = endpoint;
+}
 
 void TDgramBlockSocket::AttachRemote() {
     if (!ensureSocket()) return;

@@ -144,11 +144,21 @@ void TPINGSend::classify() {
         found = {IE_TTLExceed, "TTL Exceeded"};
     } else if (ReplyType == kDestinationUnreachable) {
         switch (ReplyCode) {
-            case 0: found = {IE_UnreachRoute, "No route to destination"}; break;
-            case 1: found = {IE_UnreachAddr, "Address unreachable"}; break;
-            case 3: found = {IE_UnreachPort, "Port unreachable"}; break;
-            case 13: found = {IE_UnreachAdmin, "Administratively prohibited"}; break;
-            default: found = {IE_UnreachOther, "Unknown unreachable"}; break;
+            case 0:
+                found = {IE_UnreachRoute, "No route to destination"};
+                break;
+            case 1:
+                found = {IE_UnreachAddr, "Address unreachable"};
+                break;
+            case 3:
+                found = {IE_UnreachPort, "Port unreachable"};
+                break;
+            case 13:
+                found = {IE_UnreachAdmin, "Administratively prohibited"};
+                break;
+            default:
+                found = {IE_UnreachOther, "Unknown unreachable"};
+                break;
         }
     }
     ReplyError = found.error;

@@ -11,7 +11,7 @@ namespace {
 // Builds a message from its last octet towards its first, so that every length is known when
 // its header is written and no content is copied into an enclosing item.
 class BackWriter {
-public:
+  public:
     explicit BackWriter(std::size_t capacity) : buffer_(capacity, '\0'), head_(capacity) {}
 
     std::size_t written() const { return buffer_.size() - head_; }
@@ -45,7 +45,7 @@ public:
         return std::move(buffer_);
     }
 
-private:
+  private:
     void makeRoom(std::size_t n) {
         if (n <= head_) return;
         const std::size_t used = written();
@@ -206,7 +206,8 @@ void TSNMPRec::Clear() {
     OldTrapGen = 0;
     OldTrapSpec = 0;
     OldTrapTimeTicks = 0;
-    for (int i = 0; i < mibCount_ && i < kInlineMibs; ++i) firstMibs_[static_cast<std::size_t>(i)] = {};
+    for (int i = 0; i < mibCount_ && i < kInlineMibs; ++i)
+        firstMibs_[static_cast<std::size_t>(i)] = {};
     moreMibs_.clear();
     mibCount_ = 0;
 }
@@ -272,7 +273,8 @@ bool TSNMPRec::operator==(const TSNMPRec& other) const {
 
 std::string TSNMPRec::EncodeBuf() const {
     std::size_t estimate = 64 + Community.size() + OldTrapEnterprise.size();
-    for (int i = 0; i < mibCount_; ++i) estimate += 16 + mibAt(i).OID.size() + mibAt(i).Value.size();
+    for (int i = 0; i < mibCount_; ++i)
+        estimate += 16 + mibAt(i).OID.size() + mibAt(i).Value.size();
     BackWriter w(estimate);
 
     const std::size_t listStart = w.written();
@@ -306,10 +308,12 @@ std::string TSNMPRec::EncodeBuf() const {
 
 bool TSNMPRec::DecodeBuf(std::string_view buffer) {
     Clear();
-    if (buffer.size() < 2 || !(static_cast<std::uint8_t>(buffer[0]) & kAsnConstructed)) return false;
+    if (buffer.size() < 2 || !(static_cast<std::uint8_t>(buffer[0]) & kAsnConstructed))
+        return false;
     int pos = 2;
     const std::int32_t outerLength = ASNDecLen(pos, buffer);
-    if (outerLength < 0 || buffer.size() < static_cast<std::uint64_t>(outerLength) + 2) return false;
+    if (outerLength < 0 || buffer.size() < static_cast<std::uint64_t>(outerLength) + 2)
+        return false;
 
     Version = readNumber(pos, buffer);
     // An SNMP v3 message has another layout after the version; nothing of it is read.

@@ -23,32 +23,52 @@ namespace {
 
 int winsockCode(int err) {
     switch (err) {
-        case 0: return 0;
-        case EINTR: return kErrInterrupted;
+        case 0:
+            return 0;
+        case EINTR:
+            return kErrInterrupted;
         case EACCES:
-        case EPERM: return kErrAccess;
-        case EINVAL: return kErrInvalid;
-        case EAGAIN: return kErrWouldBlock;
-        case EMSGSIZE: return kErrMessageSize;
-        case EPROTONOSUPPORT: return kErrProtocolNotSupported;
-        case EAFNOSUPPORT: return kErrFamilyNotSupported;
-        case EADDRINUSE: return kErrAddressInUse;
-        case EADDRNOTAVAIL: return kErrAddressNotAvailable;
-        case ENETUNREACH: return kErrNetworkUnreachable;
+        case EPERM:
+            return kErrAccess;
+        case EINVAL:
+            return kErrInvalid;
+        case EAGAIN:
+            return kErrWouldBlock;
+        case EMSGSIZE:
+            return kErrMessageSize;
+        case EPROTONOSUPPORT:
+            return kErrProtocolNotSupported;
+        case EAFNOSUPPORT:
+            return kErrFamilyNotSupported;
+        case EADDRINUSE:
+            return kErrAddressInUse;
+        case EADDRNOTAVAIL:
+            return kErrAddressNotAvailable;
+        case ENETUNREACH:
+            return kErrNetworkUnreachable;
         // An unreachable port reported on a datagram socket: Winsock calls it a reset.
         case ECONNREFUSED:
-        case ECONNRESET: return kErrConnectionReset;
+        case ECONNRESET:
+            return kErrConnectionReset;
         case ENOBUFS:
-        case ENOMEM: return kErrNoBuffers;
-        case ETIMEDOUT: return kErrTimedOut;
-        case EHOSTUNREACH: return kErrHostUnreachable;
-        default: return err;
+        case ENOMEM:
+            return kErrNoBuffers;
+        case ETIMEDOUT:
+            return kErrTimedOut;
+        case EHOSTUNREACH:
+            return kErrHostUnreachable;
+        default:
+            return err;
     }
 }
 
-int lastError() { return winsockCode(errno); }
+int lastError() {
+    return winsockCode(errno);
+}
 
-int fd(SocketHandle socket) { return static_cast<int>(socket); }
+int fd(SocketHandle socket) {
+    return static_cast<int>(socket);
+}
 
 sockaddr_in toSockaddr(const Endpoint& endpoint) {
     sockaddr_in sa{};
@@ -64,7 +84,9 @@ Endpoint fromSockaddr(const sockaddr_in& sa) {
 
 }  // namespace
 
-bool startup() { return true; }
+bool startup() {
+    return true;
+}
 void cleanup() {}
 
 SocketHandle openSocket(SocketKind kind, int& error) {
@@ -93,7 +115,7 @@ int bindSocket(SocketHandle socket, const Endpoint& local) {
 int connectSocket(SocketHandle socket, const Endpoint& remote) {
     const sockaddr_in sa = toSockaddr(remote);
     return ::connect(fd(socket), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) ? lastError()
-                                                                                   : 0;
+                                                                                    : 0;
 }
 
 int sendDatagram(SocketHandle socket, std::string_view data, const Endpoint* to) {
@@ -205,7 +227,9 @@ ReadOutcome readErrorReport(SocketHandle socket, IcmpErrorReport& report, int& e
     return ReadOutcome::Nothing;
 }
 
-void yieldProcessor() { ::sched_yield(); }
+void yieldProcessor() {
+    ::sched_yield();
+}
 
 bool resolveIpv4(const std::string& host, std::uint32_t& address) {
     in_addr in{};

@@ -18,8 +18,14 @@ TEST(Asn1Length, EncodesShortAndLongForms) {
         std::uint32_t length;
         const char* octets;
     } cases[] = {
-        {0, "00"},        {127, "7F"},         {128, "81 80"},          {255, "81 FF"},
-        {256, "82 01 00"}, {300, "82 01 2C"}, {65536, "83 01 00 00"}, {0xFFFFFFFF, "84 FF FF FF FF"},
+        {0, "00"},
+        {127, "7F"},
+        {128, "81 80"},
+        {255, "81 FF"},
+        {256, "82 01 00"},
+        {300, "82 01 2C"},
+        {65536, "83 01 00 00"},
+        {0xFFFFFFFF, "84 FF FF FF FF"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(hexOf(ASNEncLen(c.length)), hexOf(bytes(c.octets))) << c.length;
@@ -36,12 +42,12 @@ TEST(Asn1Length, DecodesWithCursorRules) {
         {"7F", 1, 127, 2},
         {"81 80", 1, 128, 3},
         {"82 01 2C", 1, 300, 4},
-        {"80", 1, 0, 2},                    // 0x80 alone is length 0
-        {"00 82 01 2C", 2, 300, 5},         // read where the cursor stands
-        {"82 01", 1, -1, 3},                // length octets cut: past the end
+        {"80", 1, 0, 2},                      // 0x80 alone is length 0
+        {"00 82 01 2C", 2, 300, 5},           // read where the cursor stands
+        {"82 01", 1, -1, 3},                  // length octets cut: past the end
         {"84 FF FF FF FF", 1, INT32_MAX, 6},  // too large for any text: saturates
         {"89 01 00 00 00 00 00 00 00 00", 1, INT32_MAX, 11},
-        {"7F", 2, -1, 2},                   // cursor past the end does not move
+        {"7F", 2, -1, 2},  // cursor past the end does not move
         {"7F", 0, -1, 0},
         {"", 1, -1, 1},
     };
@@ -53,8 +59,8 @@ TEST(Asn1Length, DecodesWithCursorRules) {
 }
 
 TEST(Asn1Length, RoundTripsEveryFormBoundary) {
-    for (std::uint32_t length : {0u, 1u, 127u, 128u, 255u, 256u, 65535u, 65536u, 16777215u,
-                                 16777216u, 0x7FFFFFFFu}) {
+    for (std::uint32_t length :
+         {0u, 1u, 127u, 128u, 255u, 256u, 65535u, 65536u, 16777215u, 16777216u, 0x7FFFFFFFu}) {
         const std::string octets = ASNEncLen(length);
         int cursor = 1;
         EXPECT_EQ(ASNDecLen(cursor, octets), static_cast<std::int32_t>(length));
@@ -113,14 +119,14 @@ TEST(Asn1Oid, TextToContentEdgeCases) {
         const char* content;
     } cases[] = {
         {"1.3.6.1.4.1", "2B 06 01 04 01"},
-        {"1", "28"},                       // a missing second number counts as 0
+        {"1", "28"},  // a missing second number counts as 0
         {"", "00"},
-        {"1.3.x.6", "2B 00 06"},           // a piece that is not a number counts as 0
+        {"1.3.x.6", "2B 00 06"},  // a piece that is not a number counts as 0
         {"1.3.-5", "2B 00"},
         {"1.3.4294967295", "2B 8F FF FF FF 7F"},
-        {"1.3.4294967296", "2B 00"},       // beyond 32 bits is not a number either
+        {"1.3.4294967296", "2B 00"},  // beyond 32 bits is not a number either
         {"2.39.128", "77 81 00"},
-        {".1.3", "01 03"},                 // the empty first piece is 0
+        {".1.3", "01 03"},  // the empty first piece is 0
     };
     for (const auto& c : cases) {
         EXPECT_EQ(hexOf(MibToId(c.text)), hexOf(bytes(c.content))) << '"' << c.text << '"';
@@ -168,7 +174,8 @@ TEST(Asn1Oid, GeneratedTextsRoundTrip) {
     for (int i = 0; i < 1000; ++i) {
         const std::uint32_t first = random() % 3;
         std::string text = std::to_string(first) + "." + std::to_string(random() % 40);
-        for (int n = random() % 12; n > 0; --n) text += "." + std::to_string(random() >> (random() % 32));
+        for (int n = random() % 12; n > 0; --n)
+            text += "." + std::to_string(random() >> (random() % 32));
         EXPECT_EQ(IdToMib(MibToId(text)), text);
     }
 }
@@ -242,8 +249,8 @@ TEST(Asn1Item, WalksAGetRequestItemByItem) {
         "30 2B 02 01 00 04 06 61 6D 62 69 74 6F A0 1E 02 01 01 02 01 00 02 01 00 30 13 30 11 06 0D"
         " 2B 06 01 04 01 81 D6 27 01 01 01 02 00 05 00");
     const int expectedTypes[] = {0x30, 2, 4, 0xA0, 2, 2, 2, 0x30, 0x30, 6, 5};
-    const std::string expectedValues[] = {"", "0", "ambito", "", "1", "0", "0", "", "",
-                                          "1.3.6.1.4.1.27431.1.1.1.2.0", ""};
+    const std::string expectedValues[] = {
+        "", "0", "ambito", "", "1", "0", "0", "", "", "1.3.6.1.4.1.27431.1.1.1.2.0", ""};
     int cursor = 1;
     for (std::size_t i = 0; i < std::size(expectedTypes); ++i) {
         int type = 0;
@@ -281,9 +288,18 @@ TEST(Asn1Decimal, ParsesWholeSignedNumbersOnly) {
         const char* text;
         std::int32_t value;
     } cases[] = {
-        {"0", 0},          {"15", 15},        {"-1", -1},          {"+7", 7},
-        {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN}, {"2147483648", 0}, {"", 0},
-        {"-", 0},          {"12a", 0},        {" 1", 0},           {"1.5", 0},
+        {"0", 0},
+        {"15", 15},
+        {"-1", -1},
+        {"+7", 7},
+        {"2147483647", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"2147483648", 0},
+        {"", 0},
+        {"-", 0},
+        {"12a", 0},
+        {" 1", 0},
+        {"1.5", 0},
     };
     for (const auto& c : cases) EXPECT_EQ(decimalOrZero(c.text), c.value) << c.text;
 }

@@ -40,7 +40,7 @@ std::vector<std::string> netSnmpEnvironment(const fs::path& dir) {
 
 // A private snmpd on 127.0.0.1 with its own configuration, port and pass_persist backend.
 class PrivateAgent {
-public:
+  public:
     bool start() {
         char pattern[] = "/tmp/korvan-snmpd.XXXXXX";
         if (!mkdtemp(pattern)) return false;
@@ -75,7 +75,7 @@ public:
         return {std::istreambuf_iterator<char>(in), {}};
     }
 
-private:
+  private:
     void writeConfig() {
         const fs::path backend = fs::path(UPS_TEST_SOURCE_DIR) / "tests/net/peers/ups-objects.sh";
         std::ofstream conf(dir_ / "snmpd.conf");
@@ -106,7 +106,7 @@ private:
 };
 
 class NetSnmpAgent : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         agent_ = new PrivateAgent;
         started_ = agent_->start();
@@ -117,7 +117,8 @@ protected:
         agent_ = nullptr;
     }
     void SetUp() override {
-        ASSERT_TRUE(started_) << "snmpd did not come up (scripts/deps installs it)\n" << agent_->log();
+        ASSERT_TRUE(started_) << "snmpd did not come up (scripts/deps installs it)\n"
+                              << agent_->log();
     }
 
     static const std::string& port() { return agent_->port(); }
@@ -192,7 +193,8 @@ TEST_F(NetSnmpAgent, UnknownObjectIsAnAnsweredError) {
     EXPECT_EQ(snmp.Reply.ErrorIndex, 1);
 
     std::string value = "stale";
-    EXPECT_TRUE(SNMPGet("1.3.6.1.4.1.27431.1.1.9.9.0", kReadCommunity, "127.0.0.1", value, port(), 2000));
+    EXPECT_TRUE(
+        SNMPGet("1.3.6.1.4.1.27431.1.1.9.9.0", kReadCommunity, "127.0.0.1", value, port(), 2000));
     EXPECT_EQ(value, "");
 }
 
@@ -211,7 +213,8 @@ TEST_F(NetSnmpAgent, SetWithTheWriteCommunityChangesTheObject) {
     EXPECT_EQ(value, "1");
 
     // The write-community probe of the identity read: a GET with the write community.
-    EXPECT_TRUE(SNMPGet("1.3.6.1.4.1.27431.1.1.3.2.0", kWriteCommunity, "127.0.0.1", value, port(), 2000));
+    EXPECT_TRUE(
+        SNMPGet("1.3.6.1.4.1.27431.1.1.3.2.0", kWriteCommunity, "127.0.0.1", value, port(), 2000));
     EXPECT_EQ(value, "0");
 }
 
@@ -226,7 +229,8 @@ TEST_F(NetSnmpAgent, RefusedSetIsStillAnswered) {
     EXPECT_NE(snmp.Reply.ErrorStatus, 0);
 
     // The wrong type for the object: refused by the backend, answered by the agent.
-    EXPECT_TRUE(SNMPSet(kCommandOid, kWriteCommunity, "127.0.0.1", "1", kAsnOctetString, port(), 2000));
+    EXPECT_TRUE(
+        SNMPSet(kCommandOid, kWriteCommunity, "127.0.0.1", "1", kAsnOctetString, port(), 2000));
 }
 
 // Runs snmptrap with `arguments` after the destination, to 127.0.0.1:port.

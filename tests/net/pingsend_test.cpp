@@ -1,6 +1,8 @@
 // ICMP echo on loopback. Cases that need a host which does not answer by itself run in a network
 // namespace of their own (a forked child), where the system's echo answers can be switched off and
 // a scripted responder on a raw socket answers instead.
+#include "net/pingsend.h"
+
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/wait.h>
@@ -15,7 +17,6 @@
 #include <thread>
 
 #include "hexBytes.h"
-#include "net/pingsend.h"
 
 namespace ups {
 namespace {
@@ -39,9 +40,17 @@ struct PingOutcome {
 
     std::string serialize() const {
         std::ostringstream out;
-        out << answered << '\n' << pingTime << '\n' << replyType << '\n' << replyCode << '\n'
-            << replyError << '\n' << echoDatagram << '\n' << hostResult << '\n' << elapsedMs << '\n'
-            << replyFrom << '\n' << replyErrorDesc << '\n' << request << '\n';
+        out << answered << '\n'
+            << pingTime << '\n'
+            << replyType << '\n'
+            << replyCode << '\n'
+            << replyError << '\n'
+            << echoDatagram << '\n'
+            << hostResult << '\n'
+            << elapsedMs << '\n'
+            << replyFrom << '\n'
+            << replyErrorDesc << '\n'
+            << request << '\n';
         return out.str();
     }
     static PingOutcome parse(const std::string& text) {
@@ -75,9 +84,9 @@ PingOutcome pingOnce(TPINGSend& ping, const std::string& host) {
 }
 
 struct Namespace {
-    bool ignoreEcho = false;        // the system does not answer echo requests
+    bool ignoreEcho = false;         // the system does not answer echo requests
     bool allowEchoDatagram = false;  // any group may use the unprivileged echo socket
-    bool dropPrivileges = false;    // the body runs as nobody: no raw sockets
+    bool dropPrivileges = false;     // the body runs as nobody: no raw sockets
 };
 
 bool writeFile(const char* path, const char* text) {
@@ -99,7 +108,8 @@ std::string inFreshNamespace(const Namespace& ns, const std::function<std::strin
             result = "skip: cannot create a network namespace (needs root)";
         } else if (std::system("ip link set lo up") != 0) {
             result = "skip: cannot bring the namespace's loopback up";
-        } else if (!writeFile("/proc/sys/net/ipv4/icmp_echo_ignore_all", ns.ignoreEcho ? "1" : "0") ||
+        } else if (!writeFile("/proc/sys/net/ipv4/icmp_echo_ignore_all",
+                              ns.ignoreEcho ? "1" : "0") ||
                    (ns.allowEchoDatagram &&
                     !writeFile("/proc/sys/net/ipv4/ping_group_range", "0 2147483647"))) {
             result = "skip: cannot set the namespace's ICMP settings";
@@ -120,7 +130,8 @@ std::string inFreshNamespace(const Namespace& ns, const std::function<std::strin
     close(fds[1]);
     std::string text;
     char chunk[512];
-    for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;) text.append(chunk, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;)
+        text.append(chunk, static_cast<std::size_t>(n));
     close(fds[0]);
     int status = 0;
     waitpid(child, &status, 0);
@@ -162,7 +173,7 @@ std::string errorReportAbout(const std::string& request, int type, int code) {
 
 // Waits on a raw socket for the first echo request and answers it by script.
 class Responder {
-public:
+  public:
     using Script = std::function<std::vector<Answer>(const std::string& requestDatagram)>;
 
     explicit Responder(Script script) : script_(std::move(script)) {
@@ -179,7 +190,7 @@ public:
         return request_;
     }
 
-private:
+  private:
     void run() {
         const auto start = Clock::now();
         while (Clock::now() - start < std::chrono::seconds(3)) {
@@ -233,7 +244,7 @@ bool namespacesAvailable() {
     return available;
 }
 
-#define REQUIRE_NAMESPACES()                                                              \
+#define REQUIRE_NAMESPACES() \
     if (!namespacesAvailable()) GTEST_SKIP() << "network namespaces need root here"
 
 TEST(Ping, LoopbackAnswersOverTheRawSocket) {
@@ -292,6 +303,17 @@ TEST(Ping, DelayedEchoReplyGivesTheRoundTripTime) {
     EXPECT_EQ(o.hostResult, o.pingTime);
 }
 
+TEST(Ping, ReplyLateInTheBudgetIsStillTaken) {
+    REQUIRE_NAMESPACES();
+    const PingOutcome o = pingScripted(
+        [](const std::string& r) {
+            return std::vector<Answer>{{450, echoReplyTo(r)}};
+        },
+        600);
+    EXPECT_EQ(o.answered, 1);
+    EXPECT_GE(o.hostResult, 450);
+}
+
 TEST(Ping, ErrorReportsAreClassified) {
     REQUIRE_NAMESPACES();
     const struct {
@@ -340,7 +362,8 @@ TEST(Ping, AnswersToOtherRequestsAreSkipped) {
 
 TEST(Ping, NoAnswerGivesMinusOneAfterTheTimeout) {
     REQUIRE_NAMESPACES();
-    const PingOutcome o = pingScripted([](const std::string&) { return std::vector<Answer>{}; }, 200);
+    const PingOutcome o =
+        pingScripted([](const std::string&) { return std::vector<Answer>{}; }, 200);
     EXPECT_EQ(o.answered, 0);
     EXPECT_EQ(o.hostResult, -1);
     EXPECT_EQ(o.pingTime, -1);
@@ -350,9 +373,11 @@ TEST(Ping, NoAnswerGivesMinusOneAfterTheTimeout) {
 
 TEST(Ping, AnAnswerAfterTheBudgetIsNotTaken) {
     REQUIRE_NAMESPACES();
-    const PingOutcome o = pingScripted([](const std::string& r) {
-        return std::vector<Answer>{{300, echoReplyTo(r)}};
-    }, 150);
+    const PingOutcome o = pingScripted(
+        [](const std::string& r) {
+            return std::vector<Answer>{{300, echoReplyTo(r)}};
+        },
+        150);
     EXPECT_EQ(o.answered, 0);
     EXPECT_LT(o.elapsedMs, 290);
 }

@@ -13,7 +13,8 @@ using test::bytes;
 using test::hexOf;
 
 const char kGetRequestPdu[] =
-    "A0 1E 02 01 01 02 01 00 02 01 00 30 13 30 11 06 0D 2B 06 01 04 01 81 D6 27 01 01 01 02 00 05 00";
+    "A0 1E 02 01 01 02 01 00 02 01 00 30 13 30 11 06 0D 2B 06 01 04 01 81 D6 27 01 01 01 02 00 05 "
+    "00";
 const char kGetNextRequestPdu[] =
     "A1 16 02 01 02 02 01 00 02 01 00 30 0B 30 09 06 05 2B 06 01 04 01 05 00";
 // What `snmptrap -v 1 -c public ... .1.3.6.1.4.1.27431 127.0.0.1 6 1 '' <battery> i 2 <line> i 2`
@@ -167,10 +168,10 @@ TEST(SnmpRecDecode, RejectsWhatCannotBeAMessage) {
     const char* cases[] = {
         "",
         "30",
-        "02 01 00",                     // first octet without the constructed bit
-        "30 84 00 00",                  // outer length octets cut
-        "30 05 02 01 00",               // says 5, holds 3
-        "30 82 01 2C 02 01 00",         // says 300
+        "02 01 00",              // first octet without the constructed bit
+        "30 84 00 00",           // outer length octets cut
+        "30 05 02 01 00",        // says 5, holds 3
+        "30 82 01 2C 02 01 00",  // says 300
     };
     for (const char* c : cases) {
         TSNMPRec rec;
@@ -273,15 +274,15 @@ TEST(SnmpRecDecode, MissingItemsGiveEmptiesAndZeros) {
 
 // Records that survive a trip through the encoder unchanged: canonical texts for each type.
 class MessageGenerator {
-public:
+  public:
     explicit MessageGenerator(unsigned seed) : random_(seed) {}
 
     TSNMPRec next() {
         TSNMPRec rec;
         rec.Version = static_cast<std::int32_t>(random_() % 2);
         rec.Community = octets(random_() % 4 == 0 ? 200 : 12);
-        const int pduTypes[] = {kPduGetRequest, kPduGetNextRequest, kPduGetResponse,
-                                kPduSetRequest, kPduTrap};
+        const int pduTypes[] = {kPduGetRequest, kPduGetNextRequest, kPduGetResponse, kPduSetRequest,
+                                kPduTrap};
         rec.PDUType = pduTypes[random_() % 5];
         if (rec.PDUType == kPduTrap) {
             rec.OldTrapEnterprise = oid();
@@ -298,18 +299,36 @@ public:
         return rec;
     }
 
-private:
+  private:
     void addBinding(TSNMPRec& rec) {
         switch (random_() % 9) {
-            case 0: rec.MIBAdd(oid(), std::to_string(number()), kAsnInteger); break;
-            case 1: rec.MIBAdd(oid(), octets(random_() % 3 == 0 ? 400 : 20), kAsnOctetString); break;
-            case 2: rec.MIBAdd(oid(), "", kAsnNull); break;
-            case 3: rec.MIBAdd(oid(), oid(), kAsnObjectId); break;
-            case 4: rec.MIBAdd(oid(), ip(), kAsnIpAddress); break;
-            case 5: rec.MIBAdd(oid(), std::to_string(number()), kAsnCounter); break;
-            case 6: rec.MIBAdd(oid(), std::to_string(number()), kAsnGauge); break;
-            case 7: rec.MIBAdd(oid(), std::to_string(number()), kAsnTimeTicks); break;
-            default: rec.MIBAdd(oid(), octets(8), kAsnOpaque); break;
+            case 0:
+                rec.MIBAdd(oid(), std::to_string(number()), kAsnInteger);
+                break;
+            case 1:
+                rec.MIBAdd(oid(), octets(random_() % 3 == 0 ? 400 : 20), kAsnOctetString);
+                break;
+            case 2:
+                rec.MIBAdd(oid(), "", kAsnNull);
+                break;
+            case 3:
+                rec.MIBAdd(oid(), oid(), kAsnObjectId);
+                break;
+            case 4:
+                rec.MIBAdd(oid(), ip(), kAsnIpAddress);
+                break;
+            case 5:
+                rec.MIBAdd(oid(), std::to_string(number()), kAsnCounter);
+                break;
+            case 6:
+                rec.MIBAdd(oid(), std::to_string(number()), kAsnGauge);
+                break;
+            case 7:
+                rec.MIBAdd(oid(), std::to_string(number()), kAsnTimeTicks);
+                break;
+            default:
+                rec.MIBAdd(oid(), octets(8), kAsnOpaque);
+                break;
         }
     }
 
@@ -353,7 +372,8 @@ TEST(SnmpRecProperty, DecodeOfEncodeIsIdentity) {
 }
 
 std::vector<std::string> sampleMessages() {
-    std::vector<std::string> messages = {bytes(kNetSnmpTrap), responseWith(bytes("04 03 55 50 53"))};
+    std::vector<std::string> messages = {bytes(kNetSnmpTrap),
+                                         responseWith(bytes("04 03 55 50 53"))};
     MessageGenerator generate(99);
     for (int i = 0; i < 40; ++i) messages.push_back(generate.next().EncodeBuf());
     return messages;
@@ -431,8 +451,8 @@ TEST(SnmpRecRobustness, CutMessagesKeepWhatIsWhole) {
 }
 
 TEST(SnmpRecRobustness, CorruptedOctetsStayInBounds) {
-    const unsigned char replacements[] = {0x00, 0x01, 0x02, 0x04, 0x06, 0x30, 0x7F,
-                                          0x80, 0x81, 0x84, 0xA4, 0xFF};
+    const unsigned char replacements[] = {0x00, 0x01, 0x02, 0x04, 0x06, 0x30,
+                                          0x7F, 0x80, 0x81, 0x84, 0xA4, 0xFF};
     for (const std::string& message : sampleMessages()) {
         for (std::size_t at = 0; at < message.size(); ++at) {
             for (unsigned char r : replacements) {
@@ -455,9 +475,11 @@ TEST(SnmpRecRobustness, CorruptedOctetsStayInBounds) {
 TEST(SnmpRecRobustness, NestedItemsCostLinearMemory) {
     // A full-size datagram of nested SEQUENCEs, each one valid, under the binding list.
     std::string nested;
-    while (nested.size() < 65000) nested = bytes("30") + ASNEncLen(static_cast<std::uint32_t>(nested.size())) + nested;
+    while (nested.size() < 65000)
+        nested = bytes("30") + ASNEncLen(static_cast<std::uint32_t>(nested.size())) + nested;
     std::string body = bytes("02 01 00 04 00 A2 00 02 01 00 02 01 00 02 01 00") + nested;
-    const std::string message = bytes("30") + ASNEncLen(static_cast<std::uint32_t>(body.size())) + body;
+    const std::string message =
+        bytes("30") + ASNEncLen(static_cast<std::uint32_t>(body.size())) + body;
     TSNMPRec rec;
     ASSERT_TRUE(rec.DecodeBuf(message));
     EXPECT_GT(rec.MIBCount(), 1000);

@@ -1,5 +1,7 @@
 // The SNMP client transport on loopback, against a scripted agent of our own: what goes out, which
 // datagram is taken as the answer, and how every failure ends.
+#include "net/snmpsend.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,7 +11,6 @@
 #include <thread>
 
 #include "hexBytes.h"
-#include "net/snmpsend.h"
 
 namespace ups {
 namespace {
@@ -33,7 +34,7 @@ std::string closedPort() {
 // An agent on 127.0.0.1 that hands each request to a script, which answers with any number of
 // datagrams (none for a silent agent).
 class ScriptedAgent {
-public:
+  public:
     using Script = std::function<std::vector<std::string>(const TSNMPRec& request)>;
 
     explicit ScriptedAgent(Script script) : script_(std::move(script)) {
@@ -55,7 +56,7 @@ public:
     // The port the last request came from, for tests that send to the client themselves.
     int clientPort() const { return clientPort_; }
 
-private:
+  private:
     void serve() {
         while (!stop_) {
             const std::string datagram = socket_.RecvPacket(20);
@@ -166,7 +167,8 @@ TEST(SnmpClient, FailuresLeaveTheValueEmpty) {
         ScriptedAgent::Script script;
     } cases[] = {
         {"silent agent", [](const TSNMPRec&) { return std::vector<std::string>{}; }},
-        {"answer that does not decode", [](const TSNMPRec&) { return std::vector{bytes("02 01 00")}; }},
+        {"answer that does not decode",
+         [](const TSNMPRec&) { return std::vector{bytes("02 01 00")}; }},
         {"empty datagram", [](const TSNMPRec&) { return std::vector{std::string()}; }},
     };
     for (const auto& c : cases) {
@@ -222,7 +224,8 @@ TEST(SnmpClient, UnusableAddressesFailAtOnce) {
 
 TEST(SnmpClient, TheFirstOfTwoAnswersIsTaken) {
     ScriptedAgent agent([](const TSNMPRec& q) {
-        return std::vector{answer(q, "first", kAsnOctetString), answer(q, "second", kAsnOctetString)};
+        return std::vector{answer(q, "first", kAsnOctetString),
+                           answer(q, "second", kAsnOctetString)};
     });
     TSNMPSend snmp;
     snmp.TargetPort = agent.port();
@@ -265,7 +268,8 @@ TEST(SnmpClient, DatagramsFromAnotherHostAreNotTakenForTheAnswer) {
 }
 
 // A v1 trap as an agent would send it.
-std::string trapDatagram(int generic, int specific, std::vector<std::pair<std::string, std::string>> bindings,
+std::string trapDatagram(int generic, int specific,
+                         std::vector<std::pair<std::string, std::string>> bindings,
                          const std::string& agentAddress = "127.0.0.1") {
     TSNMPRec trap;
     trap.Community = "public";
@@ -375,6 +379,20 @@ TEST(SnmpTrapReceive, FunctionBindsItsOwnSocketAndFillsTheOutputs) {
     EXPECT_EQ(names, (std::vector<std::string>{"1.3.6.1.4.1.27431.1.1.1.1.0",
                                                "1.3.6.1.4.1.27431.1.1.1.2.0"}));
     EXPECT_EQ(values, (std::vector<std::string>{"2", "1"}));
+}
+
+TEST(SnmpTrapReceive, TrapSentBeforeTheFunctionBindsIsLost) {
+    const std::string port = closedPort();
+    TUDPBlockSocket source;
+    source.Connect("127.0.0.1", port);
+    source.SendString(trapDatagram(0, 0, {}));
+    std::string sender, agent, enterprise, community;
+    std::int32_t generic = 0, specific = 0, stamp = 0;
+    std::vector<std::string> names, values;
+    EXPECT_EQ(RecvTrap(sender, agent, enterprise, community, generic, specific, stamp, names,
+                       values, port, 100),
+              0);
+    EXPECT_EQ(enterprise, "");
 }
 
 TEST(BlockSocket, BindToAnyPortZeroWaitsForTheFirstSend) {
