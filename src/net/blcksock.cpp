@@ -58,7 +58,9 @@ void TBlockSocket::Bind(const std::string& ip, const std::string& port) {
     sys::Endpoint local;
     lastError_ = parseEndpoint(ip, port, local);
     if (lastError_) return;
-    if (!HasSocket() && local.address == 0 && local.port == 0) return;
+    // Any address and port 0 is what the system gives an unbound socket at its first send anyway;
+    // asking for it again on a socket already in use would only be refused.
+    if (local.address == 0 && local.port == 0) return;
     if (!ensureSocket()) return;
     lastError_ = sys::bindSocket(socket_, local);
     bound_ = lastError_ == 0;

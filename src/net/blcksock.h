@@ -23,8 +23,8 @@ class TBlockSocket {
     TBlockSocket& operator=(const TBlockSocket&) = delete;
     virtual ~TBlockSocket();
 
-    // Binds to a local address and port. Before the system socket exists, binding the any-address
-    // to port 0 does nothing: the system picks a port at the first send.
+    // Binds to a local address and port. Binding the any-address to port 0 does nothing: the
+    // system picks a port at the first send.
     void Bind(const std::string& ip, const std::string& port);
     // Records the remote address and creates the system socket. A datagram socket is not
     // connected to the peer by this; see TDgramBlockSocket::AttachRemote.

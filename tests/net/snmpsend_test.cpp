@@ -237,6 +237,19 @@ TEST(SnmpClient, TheFirstOfTwoAnswersIsTaken) {
     EXPECT_EQ(snmp.HostIP, "127.0.0.1");
 }
 
+TEST(SnmpClient, OneObjectCanSendAgain) {
+    ScriptedAgent agent([](const TSNMPRec& q) { return std::vector{answer(q, "7")}; });
+    TSNMPSend snmp;
+    snmp.TargetPort = agent.port();
+    snmp.Timeout = 2000;
+    snmp.Query.PDUType = kPduGetRequest;
+    snmp.Query.MIBAdd(kLineOid, "", kAsnNull);
+    ASSERT_TRUE(snmp.SendRequest());
+    ASSERT_TRUE(snmp.SendRequest());
+    EXPECT_EQ(snmp.Reply.MIBGet(kLineOid), "7");
+    EXPECT_EQ(agent.requests(), 2);
+}
+
 TEST(SnmpClient, AnswersAreNotMatchedByIdentifierOrType) {
     ScriptedAgent agent([](const TSNMPRec&) {
         TSNMPRec other;
