@@ -302,24 +302,26 @@ TEST_F(XSession, WithAWindowManagerEachOtherProcessGetsOneRequestAndReallyCloses
     EXPECT_FALSE(ownWindowGotAClientMessage());
 }
 
-TEST_F(XSession, WithoutAWindowManagerTheRootsChildrenAreFilteredTheSameWay) {
+TEST_F(XSession, WithoutAWindowManagerTheRootsChildrenAreFilteredAndMinimisedOnesCount) {
     ownWindow();
     const pid_t hiddenFirst = peer({"hidden:Oculta", "titled:Visible"});
     const pid_t twoWindows = peer({"titled:Uno", "titled:Dos"});
     const pid_t onlySkipped = peer({"untitled", "transient:Dialogo", "dock:Panel"});
+    const pid_t minimised = peer({"iconic:Minimizada"});
     const pid_t xmessage = client({"xmessage", "Hola"});
     const auto hiddenIds = peerWindows(hiddenFirst);
     const auto twoIds = peerWindows(twoWindows);
     ASSERT_EQ(hiddenIds.size(), 2u);
     ASSERT_EQ(twoIds.size(), 2u);
     ASSERT_EQ(peerWindows(onlySkipped).size(), 3u);
+    ASSERT_EQ(peerWindows(minimised).size(), 1u);
     // The peers' windows exist once they print; xmessage's shows up by its title.
     ASSERT_TRUE(waitFor([&] { return rootChildNamed("xmessage"); }));
     EXPECT_TRUE(rootList("_NET_CLIENT_LIST").empty());
 
     const auto sent = X11WindowCloser(getpid(), display_).closeOtherApplications();
 
-    std::vector<long> expected{hiddenFirst, twoWindows, xmessage};
+    std::vector<long> expected{hiddenFirst, twoWindows, minimised, xmessage};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(pidsOf(sent), expected);
     for (const auto& s : sent) {
@@ -331,7 +333,7 @@ TEST_F(XSession, WithoutAWindowManagerTheRootsChildrenAreFilteredTheSameWay) {
         }
         EXPECT_TRUE(s.viaDeleteWindow);
     }
-    for (pid_t pid : {hiddenFirst, twoWindows, xmessage}) {
+    for (pid_t pid : {hiddenFirst, twoWindows, minimised, xmessage}) {
         EXPECT_TRUE(waitFor([&] { return hasExited(pid); })) << "pid " << pid << " still runs";
     }
     EXPECT_FALSE(hasExited(onlySkipped));

@@ -5,6 +5,8 @@
 //   hidden:NAME     titled, never mapped
 //   transient:NAME  mapped, titled, transient for the first window
 //   dock:NAME       mapped, titled, a dock window
+//   iconic:NAME     titled, unmapped, WM_STATE iconic: what a window manager leaves of a
+//                   minimised window (for sessions without one)
 // It sets no _NET_WM_PID, so only the X-Resource extension tells its process. It prints
 // "ready <id>..." once its windows are mapped, "delete <id>" when asked to close a window (and
 // then exits), and gives up after a minute so a broken test leaves nothing behind.
@@ -38,7 +40,13 @@ Window makeWindow(Display* d, const std::string& spec, Window first) {
         XChangeProperty(d, w, type, XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<unsigned char*>(&dock), 1);
     }
-    if (kind != "hidden") XMapWindow(d, w);
+    if (kind == "iconic") {
+        Atom wmState = XInternAtom(d, "WM_STATE", False);
+        long state[2] = {IconicState, None};
+        XChangeProperty(d, w, wmState, wmState, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(state), 2);
+    }
+    if (kind != "hidden" && kind != "iconic") XMapWindow(d, w);
     return w;
 }
 
