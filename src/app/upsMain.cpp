@@ -39,6 +39,9 @@ TmainF::TmainF(MainDeps deps, QWidget* parent)
       sio_(deps.serial),
       serialLink_(sio_, deps.sleeper),
       agentLink_(cfgSnmp_, deps.agent),
+      agentCommands_(agentLink_),
+      testSeams_(cfgUps_, cfgSnmp_, state_, *this, deps.store, deps.boxes, deps.sleeper,
+                 &serialLink_, &agentCommands_),
       supervisor_(cfgUps_, cfgSnmp_, state_, trapFields_, *this, deps.system, testSeams_,
                   deps.clock, deps.sleeper, &serialLink_, &agentLink_) {
     // The records start as zero bytes, then take their defaults; the run-time state starts with
@@ -56,6 +59,8 @@ TmainF::TmainF(MainDeps deps, QWidget* parent)
     ui_->bbtnIniTest->setIcon(QIcon(art::glyph("START")));
     setLabelColour(ui_->lblSum, kBlue);
     setLabelColour(ui_->lblBat, kBlue);
+
+    connect(ui_->bbtnIniTest, &QPushButton::clicked, this, &TmainF::bbtnIniTestClick);
 
     timer_.setObjectName("Timer");
     timer_.setInterval(1000);
@@ -233,6 +238,8 @@ void TmainF::requestTermination() {
 }
 
 void TmainF::TimerTimer() { supervisor_.TimerTimer(); }
+
+void TmainF::bbtnIniTestClick() { ups::bbtnIniTestClick(*this, state_, testSeams_, deps_.sleeper); }
 
 void TmainF::showNotice(std::optional<std::string> caption, std::optional<int> picture,
                         std::string text, int hideDelayMs) {

@@ -17,6 +17,7 @@
 #include "links/serialLink.h"
 #include "links/trapFields.h"
 #include "links/upsThead.h"
+#include "supervisor/batteryTestSeams.h"
 #include "supervisor/supervisor.h"
 #include "supervisor/supervisorState.h"
 #include "supervisor/supervisorView.h"
@@ -66,6 +67,7 @@ public:
     void MinimClicClick();
     void FormDblClick();
     void TimerTimer();
+    void bbtnIniTestClick();
     void refreshDisplay() override;
     // The answer to a desktop logoff or shutdown: true lets it go on.
     bool sessionMayEnd(bool mayAsk);
@@ -139,7 +141,14 @@ private:
     SerialLink serialLink_;
     AgentLink agentLink_;
     std::unique_ptr<TrapCatch> trapCatch_;
-    NoScheduledTests testSeams_;
+    // The agent link as the battery test sees it.
+    struct AgentLinkCommands : AgentCommands {
+        explicit AgentLinkCommands(AgentLink& link) : link(link) {}
+        bool sendTestCommand() override { return link.sendTestCommand(); }
+        AgentStatusRead readAgentStatus() override { return link.readAgentStatus(); }
+        AgentLink& link;
+    } agentCommands_;
+    ScheduledBatteryTests testSeams_;
     Supervisor supervisor_;
     TinfoFrm* infoFrm_ = nullptr;
     QTimer timer_;

@@ -1,6 +1,7 @@
 // The serial monitor from end to end, in virtual seconds: the UPS drops CTS, then DCD, with the
 // shutdown enabled; the window, its pop-up and the system control see what a user would.
 #include <QLabel>
+#include <QPushButton>
 #include <QtTest>
 
 #include "app/upsMain.h"
@@ -44,6 +45,9 @@ class UpsChainTest : public QObject {
 private slots:
     void criticalEventClosesApplicationsAtHalfTimeAndPowersOffAtZero();
     void mainsBackBeforeZeroStopsTheCountdown();
+    void testButtonRunsABatteryTestThatPasses();
+    void testButtonReportsAFailedBattery();
+    void alarmButtonSendsTheBreakPulseWithoutAQuestion();
 };
 
 void UpsChainTest::criticalEventClosesApplicationsAtHalfTimeAndPowersOffAtZero() {
@@ -110,6 +114,55 @@ void UpsChainTest::mainsBackBeforeZeroStopsTheCountdown() {
     QVERIFY(c.window->Timer().isActive());
     QCOMPARE(c.window->label("lblSum")->text(), QStringLiteral("Suministro de Línea"));
     QCOMPARE(c.window->state().shutdownCountdown, 30);
+}
+
+void UpsChainTest::testButtonRunsABatteryTestThatPasses() {
+    Chain c(false);
+    c.serial.testDropsMainsAfterMs = 400;  // the UPS goes to its battery when told to
+    c.boxes.answers = {MbResult::Yes};
+    QPushButton* button = c.window->button("bbtnIniTest");
+    QVERIFY(button->isEnabled());
+    QTest::mouseClick(button, Qt::LeftButton);
+
+    QCOMPARE(c.boxes.texts(),
+             std::vector<std::string>{"Se realizará un test a la UPS.\r\n¿Desea Continuar?."});
+    QCOMPARE(c.boxes.shown[0].title, std::string("Pregunta"));
+    QCOMPARE(c.info->text(), QStringLiteral("Test satisfactorio, batería operativa."));
+    QCOMPARE(c.sound.plays, 1);  // the start pop-up came up once; the result replaced its text
+    QVERIFY(!c.serial.breakOn());
+    QCOMPARE(c.serial.breakOnTimes.size(), size_t(1));
+    // The watch and the 4 s the good news stays up, all in virtual time.
+    QCOMPARE(c.time.elapsedMs, 10'000.0 + 4'000.0);
+    QVERIFY(button->isEnabled());
+    QVERIFY(c.window->Timer().isActive());
+}
+
+void UpsChainTest::testButtonReportsAFailedBattery() {
+    Chain c(false);
+    c.serial.testDropsMainsAfterMs = 200;
+    c.serial.testDropsBatteryAfterMs = 3'000;
+    c.boxes.answers = {MbResult::Yes};
+    QTest::mouseClick(c.window->button("bbtnIniTest"), Qt::LeftButton);
+    QCOMPARE(c.boxes.shown.size(), size_t(2));
+    QCOMPARE(c.boxes.shown[1].text, std::string("Falla en test, controlar batería."));
+    QCOMPARE(c.boxes.shown[1].title, std::string("Información"));
+    QVERIFY(c.boxes.shown[1].icon == MbIcon::Warning);
+    QVERIFY(c.window->Timer().isActive());
+}
+
+void UpsChainTest::alarmButtonSendsTheBreakPulseWithoutAQuestion() {
+    Chain c(false);
+    c.serial.batteryOk = false;
+    c.second(0);
+    QPushButton* button = c.window->button("bbtnIniTest");
+    QCOMPARE(button->text(), QStringLiteral("&Alarma"));
+    int plays = c.sound.plays;
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(c.boxes.shown.empty());
+    QCOMPARE(c.sound.plays, plays);
+    QCOMPARE(c.serial.breakOnTimes.size(), size_t(1));
+    QCOMPARE(c.serial.breakOffTimes[0] - c.serial.breakOnTimes[0], 500.0);
+    QVERIFY(button->isEnabled());
 }
 
 QTEST_MAIN(UpsChainTest)
