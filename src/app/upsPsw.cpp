@@ -1,12 +1,14 @@
 #include "app/upsPsw.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <exception>
 
 #include "app/artwork.h"
@@ -29,6 +31,29 @@ constexpr Qt::WindowFlags kDialogFlags =
     Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
     Qt::WindowCloseButtonHint;
 
+// Eats the mouse press whose delivery is under way (the application hands it to the widget
+// right after the focus change), and nothing after it.
+class PendingClickSwallower : public QObject {
+public:
+    PendingClickSwallower() : QObject(qApp) {
+        qApp->installEventFilter(this);
+        QTimer::singleShot(0, this, [this] { finish(); });
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonPress) return false;
+        finish();
+        return true;
+    }
+
+private:
+    void finish() {
+        qApp->removeEventFilter(this);
+        deleteLater();
+    }
+};
+
 class FocusExitFilter : public QObject {
 public:
     FocusExitFilter(QWidget* edit, std::function<void()> onExit)
@@ -36,13 +61,17 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::FocusOut) {
-            auto* widget = static_cast<QWidget*>(watched);
-            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-            const bool windowLeft =
-                reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
-            if (!windowLeft && widget->window()->isVisible()) onExit_();
-        }
+        if (event->type() != QEvent::FocusOut) return false;
+        auto* widget = static_cast<QWidget*>(watched);
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        const bool windowLeft =
+            reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+        if (windowLeft || !widget->window()->isVisible()) return false;
+        onExit_();
+        // A refused text takes the focus back. When a click took it away, the click itself
+        // must not happen as well: pressing "Aceptar" or "Verificar" with a refused address
+        // would otherwise act on it.
+        if (reason == Qt::MouseFocusReason && widget->hasFocus()) new PendingClickSwallower;
         return false;
     }
 

@@ -88,6 +88,7 @@ private slots:
     void addressIsNormalisedWhenLeavingTheField_data();
     void addressIsNormalisedWhenLeavingTheField();
     void invalidAddressIsRefusedAndKeepsTheFocus();
+    void clickThatLeavesAnInvalidAddressIsLost();
     void lettersAndControlCharactersCannotBeTyped();
     void enterInTheAddressMovesToTheCheckButton();
     void untickingSnmpDisablesTheAgentFieldsButNotMonitoring();
@@ -329,6 +330,33 @@ void UpsCfgTest::invalidAddressIsRefusedAndKeepsTheFocus() {
     QCOMPARE(rig.boxes.shown.size(), size_t(1));
     QCOMPARE(edit->text(), QStringLiteral("192.168.1.8"));
     QVERIFY(QApplication::focusWidget() != edit);
+}
+
+void UpsCfgTest::clickThatLeavesAnInvalidAddressIsLost() {
+    Rig rig;
+    rig.snmp.enhSnmp = 1;
+    setFieldText(rig.snmp.ipAgent, "10.0.0.1");
+    TcfgF& d = rig.make();
+    d.show();
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+    rig.get<QTabWidget>("pgCtrl")->setCurrentIndex(1);
+    auto* edit = rig.get<QLineEdit>("edIpAgent");
+    edit->setFocus();
+    edit->setText(QStringLiteral("300.1.1.1"));
+    // The refusal takes the focus back, and the click that took it away does not happen.
+    QTest::mouseClick(rig.get<QPushButton>("btnAceptCfg"), Qt::LeftButton);
+    QCOMPARE(rig.boxes.texts(), std::vector<std::string>{"La dirección ingresada no es válida"});
+    QVERIFY(d.isVisible());
+    QCOMPARE(QApplication::focusWidget(), edit);
+    QCOMPARE(fieldText(rig.snmp.ipAgent), std::string("10.0.0.1"));
+    QTest::mouseClick(rig.get<QPushButton>("bbtnTestIp"), Qt::LeftButton);
+    QVERIFY(rig.agent.asked.empty());
+
+    // Once the address is valid, the same click goes through.
+    edit->setText(QStringLiteral("10.0.0.2"));
+    QTest::mouseClick(rig.get<QPushButton>("btnAceptCfg"), Qt::LeftButton);
+    QVERIFY(!d.isVisible());
+    QCOMPARE(fieldText(rig.snmp.ipAgent), std::string("10.0.0.2"));
 }
 
 void UpsCfgTest::lettersAndControlCharactersCannotBeTyped() {
