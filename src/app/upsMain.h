@@ -12,6 +12,7 @@
 #include "config/clock.h"
 #include "config/messageBox.h"
 #include "config/registryStore.h"
+#include "app/upsPsw.h"
 #include "links/agentLink.h"
 #include "links/serialLib.h"
 #include "links/serialLink.h"
@@ -68,6 +69,9 @@ public:
     void FormDblClick();
     void TimerTimer();
     void bbtnIniTestClick();
+    void bbtnSetupClick();
+    // How the configuration and password dialogs are shown; tests drive them through this.
+    void setDialogRunner(DialogRunner run) { runDialog_ = std::move(run); }
     void refreshDisplay() override;
     // The answer to a desktop logoff or shutdown: true lets it go on.
     bool sessionMayEnd(bool mayAsk);
@@ -124,6 +128,12 @@ private:
     void setSerialInfoLines();
     void startSerialRoad();
     void startSnmpRoad();
+    void runConfiguration();
+    void applyAcceptedConfiguration(std::int32_t previousPort);
+    void applySnmpConfiguration();
+    void applySerialConfiguration(std::int32_t previousPort);
+    void resumeAfterCancel();
+    void resetToNormalState();
     void showAgentIdentity();
     void applyTestButton(TestButtonChange change);
     void requestTermination();
@@ -156,6 +166,7 @@ private:
     QMenu* pMnFrm_ = nullptr;
     TTrayComp* trayComp_ = nullptr;
     QVector<QPixmap> imgLst_;
+    DialogRunner runDialog_ = execDialog;
     bool closed_ = false;
     bool terminationRequested_ = false;
 };

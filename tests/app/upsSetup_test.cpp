@@ -1,0 +1,223 @@
+// The configuration button: password, the dialog over the live records, and the link the new
+// settings name taking over without a restart.
+#include <QLabel>
+#include <QLineEdit>
+#include <QtTest>
+
+#include "app/upsCfg.h"
+#include "app/upsMain.h"
+#include "config/password.h"
+#include "support/windowRig.h"
+
+using namespace ups;
+using namespace ups::test;
+
+namespace {
+
+// What the user does in the dialog, applied to the live records as the dialog's "Aceptar" would.
+using Edit = std::function<void(CfgUps&, CfgSnmp&)>;
+
+struct SetupRig : WindowRig {
+    int dialogsShown = 0;
+
+    TmainF& startSerial(int port) {
+        storeConfigWithPort(port);
+        TmainF& w = make();
+        w.FormCreate();
+        return w;
+    }
+    // Runs the configuration button with the user accepting (edit given) or cancelling.
+    void configure(std::optional<Edit> edit) {
+        window->setDialogRunner([this, edit](QDialog& dialog) {
+            if (!qobject_cast<TcfgF*>(&dialog)) return int(QDialog::Rejected);
+            ++dialogsShown;
+            if (!edit) return int(QDialog::Rejected);
+            (*edit)(window->cfgUps(), window->cfgSnmp());
+            return int(QDialog::Accepted);
+        });
+        window->bbtnSetupClick();
+    }
+    QString info(int line) {
+        return window->label(("lblInfo" + std::to_string(line)).c_str())->text();
+    }
+};
+
+void answerLikeTheUps(ScriptedAgentTransport& agent) {
+    agent.nextName = "1.3.6.1.4.1.27431.1.1.1.1.0";
+    agent.answer(kOidLineState, "1");
+    agent.answer(kOidBatteryState, "2");
+    agent.answer(kOidUpsSerial, "KV123");
+    agent.answer(kOidUpsModel, "Sentinel");
+    agent.answer(kOidUpsName, "UPS oficina");
+}
+
+void useAgent(CfgUps&, CfgSnmp& snmp, bool trap) {
+    snmp.enhSnmp = 1;
+    snmp.enhTrap = trap ? 1 : 0;
+    setFieldText(snmp.ipAgent, "127.0.0.1");
+}
+
+}  // namespace
+
+class UpsSetupTest : public QObject {
+    Q_OBJECT
+private slots:
+    void acceptingTheSamePortKeepsTheLinkAndTheState();
+    void switchingPortClosesTheOldOneAndOpensTheNew();
+    void switchingToTheAgentWithTrapsReadsItAndListens();
+    void switchingToTheAgentWithoutTrapsShowsAnUnknownAgent();
+    void cancellingRestartsTheTickOnlyWithALink();
+    void aWrongPasswordKeepsTheDialogShut();
+    void acceptingInDaysModeStartsTheCountNow();
+    void anUnexpectedFailureIsReportedAsMemory();
+};
+
+void UpsSetupTest::acceptingTheSamePortKeepsTheLinkAndTheState() {
+    SetupRig rig;
+    TmainF& w = rig.startSerial(1);
+    rig.serial.mainsPresent = false;
+    rig.serial.batteryOk = false;
+    for (int i = 0; i < 5; ++i) w.TimerTimer();
+    int countdownBefore = w.state().shutdownCountdown;
+    QVERIFY(countdownBefore < 30);
+    rig.serial.calls.clear();
+
+    rig.configure([](CfgUps& cfg, CfgSnmp&) { cfg.tmpFail = 9; cfg.tmpLowB = 200; });
+
+    QCOMPARE(rig.dialogsShown, 1);
+    for (const auto& c : rig.serial.callNames()) QVERIFY2(c.rfind("read", 0) == 0, c.c_str());
+    QVERIFY(w.state().serialLinkActive);
+    QCOMPARE(w.state().eventCode, 3);                       // the state stays
+    QCOMPARE(w.state().warnCountdown, 9);                   // reloaded
+    QCOMPARE(w.state().shutdownCountdown, countdownBefore); // battery low: kept
+    QVERIFY(w.Timer().isActive());
+    QCOMPARE(rig.storedUps().tmpLowB, 200);
+}
+
+void UpsSetupTest::switchingPortClosesTheOldOneAndOpensTheNew() {
+    SetupRig rig;
+    TmainF& w = rig.startSerial(1);
+    rig.serial.mainsPresent = false;
+    w.TimerTimer();
+    QCOMPARE(w.state().eventCode, 1);
+    rig.serial.calls.clear();
+
+    rig.configure([](CfgUps& cfg, CfgSnmp&) { cfg.comPort = 2; });
+
+    auto calls = rig.serial.callNames();
+    QCOMPARE(QString::fromStdString(calls.at(0)), QStringLiteral("close 1"));  // no RTS clear
+    QCOMPARE(QString::fromStdString(calls.at(1)), QStringLiteral("open 2 512 512"));
+    QVERIFY(rig.serial.isOpen(2) && !rig.serial.isOpen(1));
+    QCOMPARE(w.serialLink().port(), 2);
+    QVERIFY(w.state().lineOk && !w.state().batteryLow);
+    QCOMPARE(w.state().eventCode, 0);
+    QCOMPARE(rig.info(1), QStringLiteral("Monitor por puerto serie"));
+    QVERIFY(w.Timer().isActive());
+    // RTS is asserted by the first tick's read.
+    w.TimerTimer();
+    QVERIFY(rig.serial.rts());
+}
+
+void UpsSetupTest::switchingToTheAgentWithTrapsReadsItAndListens() {
+    SetupRig rig;
+    answerLikeTheUps(rig.agent);
+    TmainF& w = rig.startSerial(0);
+    rig.serial.calls.clear();
+
+    rig.configure([](CfgUps& cfg, CfgSnmp& snmp) { useAgent(cfg, snmp, true); });
+
+    QCOMPARE(rig.serial.callNames(), std::vector<std::string>{"close 0"});
+    QVERIFY(!w.state().serialLinkActive);
+    QVERIFY(w.state().agentLinkActive);
+    QVERIFY(w.state().lineOk && w.state().batteryLow);
+    QCOMPARE(w.trapFields().batteryState.load(), 2);
+    QVERIFY(w.trapCatch()->started() && !w.trapCatch()->paused());
+    QCOMPARE(rig.info(1), QStringLiteral("UPS oficina"));
+    QCOMPARE(rig.info(2), QStringLiteral("Nro. Serie : KV123"));
+    QCOMPARE(rig.info(3), QStringLiteral("Modelo : Sentinel"));
+    QVERIFY(w.Timer().isActive());
+
+    // The next visit pauses the listener while the dialog is open, and resumes it after.
+    bool pausedDuringDialog = false;
+    w.setDialogRunner([&](QDialog&) {
+        pausedDuringDialog = w.trapCatch()->paused();
+        return int(QDialog::Rejected);
+    });
+    w.bbtnSetupClick();
+    QVERIFY(pausedDuringDialog);
+    QVERIFY(!w.trapCatch()->paused());
+}
+
+void UpsSetupTest::switchingToTheAgentWithoutTrapsShowsAnUnknownAgent() {
+    SetupRig rig;
+    rig.agent.pingResult = -1;  // nothing answers at the new address
+    TmainF& w = rig.startSerial(0);
+    rig.serial.mainsPresent = false;
+    w.TimerTimer();
+
+    rig.configure([](CfgUps& cfg, CfgSnmp& snmp) { useAgent(cfg, snmp, false); });
+
+    QVERIFY(!w.state().serialLinkActive && !w.state().agentLinkActive);
+    QVERIFY(w.state().lineOk);
+    QCOMPARE(w.state().eventCode, 0);
+    QCOMPARE(rig.info(1), QStringLiteral("Agente no detectado"));
+    QCOMPARE(rig.info(2), QStringLiteral("Nro. Serie :  ????"));
+    QCOMPARE(rig.info(3), QStringLiteral("Modelo : desconocido"));
+    QVERIFY(!w.Timer().isActive());
+    QVERIFY(!w.trapCatch()->started());
+}
+
+void UpsSetupTest::cancellingRestartsTheTickOnlyWithALink() {
+    SetupRig rig;
+    TmainF& w = rig.startSerial(3);
+    rig.configure(std::nullopt);
+    QVERIFY(w.Timer().isActive());
+
+    SetupRig none;
+    TmainF& w2 = none.startSerial(-1);
+    none.boxes.shown.clear();
+    none.configure(std::nullopt);
+    QVERIFY(!w2.Timer().isActive());
+    QVERIFY(none.boxes.shown.empty());
+}
+
+void UpsSetupTest::aWrongPasswordKeepsTheDialogShut() {
+    SetupRig rig;
+    TmainF& w = rig.startSerial(0);
+    storePassword(w.cfgUps(), "Clave1");
+    w.cfgUps().pswEnabled = 1;
+    w.cfgUps().pswUnset = 0;
+    w.setDialogRunner([&](QDialog& dialog) {
+        if (auto* prompt = qobject_cast<TsysPswF*>(&dialog)) {
+            prompt->edPassw()->setText("clave1");
+            return int(QDialog::Accepted);
+        }
+        ++rig.dialogsShown;
+        return int(QDialog::Rejected);
+    });
+    w.bbtnSetupClick();
+    QCOMPARE(rig.dialogsShown, 0);
+    QCOMPARE(rig.boxes.texts(), std::vector<std::string>{"Clave Incorrecta."});
+    QVERIFY(w.Timer().isActive());  // supervision was never interrupted
+}
+
+void UpsSetupTest::acceptingInDaysModeStartsTheCountNow() {
+    SetupRig rig;
+    TmainF& w = rig.startSerial(0);
+    rig.time.set(46'100.25);
+    rig.configure([](CfgUps& cfg, CfgSnmp&) { cfg.testMode = tmDias; });
+    QCOMPARE(w.cfgUps().lastTest, 46'100.25);
+    QCOMPARE(rig.storedUps().lastTest, 46'100.25);
+}
+
+void UpsSetupTest::anUnexpectedFailureIsReportedAsMemory() {
+    SetupRig rig;
+    TmainF& w = rig.startSerial(0);
+    w.setDialogRunner([](QDialog&) -> int { throw std::bad_alloc(); });
+    w.bbtnSetupClick();
+    QCOMPARE(rig.boxes.texts(), std::vector<std::string>{"Asignando memoria."});
+    QCOMPARE(rig.boxes.shown[0].title, std::string("! ERROR !"));
+}
+
+QTEST_MAIN(UpsSetupTest)
+#include "upsSetup_test.moc"
