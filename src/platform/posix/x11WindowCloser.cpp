@@ -194,10 +194,10 @@ public:
     unsigned long clientOf(Window w) const {
 #ifdef UPS_HAVE_XRES
         if (hasXRes_) {
-            XResClientIdSpec spec{w, XRES_CLIENT_ID_XID_MASK};
+            XResClientIdSpec clientSpec{w, XRES_CLIENT_ID_XID_MASK};
             long count = 0;
             XResClientIdValue* values = nullptr;
-            if (XResQueryClientIds(d_, 1, &spec, &count, &values) == Success) {
+            if (XResQueryClientIds(d_, 1, &clientSpec, &count, &values) == Success) {
                 unsigned long client = count > 0 ? values[0].spec.client : w;
                 XResClientIdsDestroy(count, values);
                 return client;
@@ -233,10 +233,10 @@ private:
     long xresPid(Window w) const {
 #ifdef UPS_HAVE_XRES
         if (!hasXRes_) return -1;
-        XResClientIdSpec spec{w, XRES_CLIENT_ID_PID_MASK};
+        XResClientIdSpec clientSpec{w, XRES_CLIENT_ID_PID_MASK};
         long count = 0;
         XResClientIdValue* values = nullptr;
-        if (XResQueryClientIds(d_, 1, &spec, &count, &values) != Success) return -1;
+        if (XResQueryClientIds(d_, 1, &clientSpec, &count, &values) != Success) return -1;
         long pid = -1;
         for (long i = 0; i < count; ++i) {
             if (values[i].spec.mask & XRES_CLIENT_ID_PID_MASK) pid = XResGetClientPid(&values[i]);
