@@ -198,7 +198,11 @@ public:
             long count = 0;
             XResClientIdValue* values = nullptr;
             if (XResQueryClientIds(d_, 1, &clientSpec, &count, &values) == Success) {
-                unsigned long client = count > 0 ? values[0].spec.client : w;
+                unsigned long client = w;
+                if (count > 0) {
+                    const auto& [query, length, value] = values[0];
+                    client = query.client;
+                }
                 XResClientIdsDestroy(count, values);
                 return client;
             }
@@ -239,7 +243,8 @@ private:
         if (XResQueryClientIds(d_, 1, &clientSpec, &count, &values) != Success) return -1;
         long pid = -1;
         for (long i = 0; i < count; ++i) {
-            if (values[i].spec.mask & XRES_CLIENT_ID_PID_MASK) pid = XResGetClientPid(&values[i]);
+            const auto& [query, length, value] = values[i];
+            if (query.mask & XRES_CLIENT_ID_PID_MASK) pid = XResGetClientPid(&values[i]);
         }
         XResClientIdsDestroy(count, values);
         return pid;
