@@ -7,6 +7,10 @@
 # screenshots of each step are kept in $BUILD/e2e-snmp/ for a look at the texts.
 source "$(dirname "$0")/tools/lib.bash"
 
+# UDP 161 and 162 are machine-wide: two runs of this test (from two build trees) take turns.
+exec 9>/tmp/korvan-e2e-snmp.lock
+flock -w 240 9 || fail "another run of the SNMP end-to-end test held the ports for 4 minutes"
+
 SIM=$BUILD/tools/upssim/upssim
 SHOTS=$BUILD/e2e-snmp
 SIMLOG=$WORK/upssim.log
