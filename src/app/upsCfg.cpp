@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QTimer>
 #include <exception>
 
 #include "app/upsTest.h"
@@ -72,6 +73,13 @@ void TcfgF::connectHandlers() {
     connect(ui_->ckbxEnhSNMP, &QCheckBox::toggled, this, &TcfgF::ckbxEnhSNMPClick);
     ui_->edIpAgent->installEventFilter(this);
     onFocusExit(ui_->edIpAgent, [this] { edIpAgentExit(); });
+    // Changing the page hides the address field without taking its focus away; take it, so
+    // that the address is checked as it is when the field is left any other way.
+    connect(ui_->pgCtrl, &QTabWidget::currentChanged, this, [this] {
+        if (ui_->edIpAgent->hasFocus() && !ui_->edIpAgent->isVisible()) {
+            ui_->pgCtrl->setFocus(Qt::TabFocusReason);
+        }
+    });
     connect(ui_->bbtnTestIp, &QPushButton::clicked, this, &TcfgF::bbtnTestIpClick);
     connect(ui_->bbtnTstCfg, &QPushButton::clicked, this, &TcfgF::bbtnTstCfgClick);
     connect(ui_->bbtnPswChg, &QPushButton::clicked, this, &TcfgF::bbtnPswChgClick);
@@ -144,7 +152,16 @@ void TcfgF::edIpAgentExit() {
     auto canonical = canonicalAddressText(toRecordText(ui_->edIpAgent->text()));
     if (!canonical) {
         boxes_.messageBox(kMsgInvalidAddress, kTitleError, MbIcon::Error);
-        ui_->edIpAgent->setFocus();
+        if (ui_->edIpAgent->isVisible()) {
+            ui_->edIpAgent->setFocus();
+        } else {
+            // Left by a change of page, which is still under way: bring the field back once
+            // that change is over.
+            QTimer::singleShot(0, this, [this] {
+                ui_->pgCtrl->setCurrentWidget(ui_->tsSnmp);
+                ui_->edIpAgent->setFocus();
+            });
+        }
         return;
     }
     ui_->edIpAgent->setText(QString::fromStdString(*canonical));

@@ -89,6 +89,8 @@ private slots:
     void addressIsNormalisedWhenLeavingTheField();
     void invalidAddressIsRefusedAndKeepsTheFocus();
     void clickThatLeavesAnInvalidAddressIsLost();
+    void closingWithAnInvalidAddressAsksNothing();
+    void switchingPagesWithAnInvalidAddressStaysOnTheAddress();
     void lettersAndControlCharactersCannotBeTyped();
     void enterInTheAddressMovesToTheCheckButton();
     void untickingSnmpDisablesTheAgentFieldsButNotMonitoring();
@@ -357,6 +359,49 @@ void UpsCfgTest::clickThatLeavesAnInvalidAddressIsLost() {
     QTest::mouseClick(rig.get<QPushButton>("btnAceptCfg"), Qt::LeftButton);
     QVERIFY(!d.isVisible());
     QCOMPARE(fieldText(rig.snmp.ipAgent), std::string("10.0.0.2"));
+}
+
+void UpsCfgTest::closingWithAnInvalidAddressAsksNothing() {
+    Rig rig;
+    rig.snmp.enhSnmp = 1;
+    TcfgF& d = rig.make();
+    d.show();
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+    rig.get<QTabWidget>("pgCtrl")->setCurrentIndex(1);
+    auto* edit = rig.get<QLineEdit>("edIpAgent");
+    edit->setFocus();
+    edit->setText(QStringLiteral("1.2.3.4.5"));
+    QTest::keyClick(edit, Qt::Key_Escape);
+    QVERIFY(!d.isVisible());
+    QCOMPARE(d.result(), int(QDialog::Rejected));
+    QVERIFY(rig.boxes.shown.empty());
+}
+
+void UpsCfgTest::switchingPagesWithAnInvalidAddressStaysOnTheAddress() {
+    Rig rig;
+    rig.snmp.enhSnmp = 1;
+    TcfgF& d = rig.make();
+    d.show();
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+    auto* pages = rig.get<QTabWidget>("pgCtrl");
+    pages->setCurrentIndex(1);
+    auto* edit = rig.get<QLineEdit>("edIpAgent");
+    edit->setFocus();
+    edit->setText(QStringLiteral("1.2.3.4.5"));
+    pages->setCurrentIndex(0);
+    QCoreApplication::processEvents();
+    QCOMPARE(rig.boxes.texts(), std::vector<std::string>{"La dirección ingresada no es válida"});
+    QCOMPARE(pages->currentIndex(), 1);
+    QVERIFY(edit->isVisible());
+    QCOMPARE(QApplication::focusWidget(), edit);
+
+    // With a valid address the page changes and the address is normalised.
+    edit->setText(QStringLiteral("010.1"));
+    pages->setCurrentIndex(0);
+    QCOMPARE(rig.boxes.shown.size(), size_t(1));
+    QCOMPARE(pages->currentIndex(), 0);
+    QCOMPARE(edit->text(), QStringLiteral("8.0.0.1"));
+    QVERIFY(QApplication::focusWidget() != edit);
 }
 
 void UpsCfgTest::lettersAndControlCharactersCannotBeTyped() {
