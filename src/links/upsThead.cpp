@@ -177,6 +177,11 @@ void TrapCatch::Pause() {
     if (started_) paused_ = true;
 }
 
+bool TrapCatch::started() const {
+    std::lock_guard lock(mutex_);
+    return started_;
+}
+
 bool TrapCatch::paused() const {
     std::lock_guard lock(mutex_);
     return !started_ || paused_;

@@ -59,7 +59,7 @@ class TrapCatch {
     // receiveWaitMs). Safe to call more than once and on a listener that never started.
     void Terminate();
 
-    bool started() const { return started_; }
+    bool started() const;
     bool paused() const;
     // True once the trap port is bound; until then traps sent to it are lost.
     bool listening() const { return listening_.load(std::memory_order_acquire); }
