@@ -171,7 +171,8 @@ void TcfgF::bbtnTestIpClick() {
     QPushButton* check = ui_->bbtnTestIp;
     const bool hadFocus = check->hasFocus();
     check->setEnabled(false);
-    const AgentDetect found = detectAgent_(toRecordText(ui_->edIpAgent->text()));
+    const std::string address = toRecordText(ui_->edIpAgent->text());
+    const AgentDetect found = detectAgent_ ? detectAgent_(address) : agentAbsent;
     QCheckBox* trap = ui_->ckbxEnhTrap;
     switch (found) {
         case agentFound: trap->setEnabled(true); break;

@@ -6,9 +6,11 @@
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QValidator>
 #include <exception>
 
 #include "app/artwork.h"
@@ -79,6 +81,17 @@ private:
     std::function<void()> onExit_;
 };
 
+class RecordTextValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        for (char32_t c : input.toUcs4()) {
+            if (!isWindows1252(c)) return Invalid;
+        }
+        return Acceptable;
+    }
+};
+
 }  // namespace
 
 int execDialog(QDialog& dialog) { return dialog.exec(); }
@@ -97,6 +110,8 @@ QString fromRecordText(const std::string& bytes) {
     const std::u32string chars = fromWindows1252(bytes);
     return QString::fromUcs4(chars.data(), static_cast<qsizetype>(chars.size()));
 }
+
+void acceptOnlyRecordText(QLineEdit* edit) { edit->setValidator(new RecordTextValidator(edit)); }
 
 void centreOnScreen(QWidget& window) {
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -122,6 +137,7 @@ TsysPswF::TsysPswF(QWidget* owner) : QDialog(owner, kDialogFlags), ui_(new Ui::T
     typed.setPixelSize(12);
     ui_->edPassw->setFont(typed);
     ui_->Image1->setPixmap(art::logo());
+    acceptOnlyRecordText(ui_->edPassw);
     connect(ui_->bBtAcept, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->bBtCancel, &QPushButton::clicked, this, &QDialog::reject);
     centreOnScreen(*this);
@@ -160,6 +176,7 @@ TchgPswF::TchgPswF(QWidget* owner, bool noOldRequired, int maxLength, MessageBox
     for (QLineEdit* edit : {ui_->edOldPsw, ui_->edNewPsw, ui_->edVerPsw}) {
         edit->setMaxLength(maxLength);
         edit->setText(QString());
+        acceptOnlyRecordText(edit);
     }
     if (noOldRequired_) {
         ui_->lblOldPsw->setEnabled(false);
@@ -182,8 +199,9 @@ void TchgPswF::edOldPswExit() {
 }
 
 void TchgPswF::edVerPswExit() {
-    newVerified_ = ui_->edNewPsw->text() == ui_->edVerPsw->text();
-    if (newVerified_) newText_ = toRecordText(ui_->edNewPsw->text());
+    const std::string typed = toRecordText(ui_->edNewPsw->text());
+    newVerified_ = typed == toRecordText(ui_->edVerPsw->text());
+    if (newVerified_) newText_ = typed;
 }
 
 void TchgPswF::bBtPswAcepClick() {

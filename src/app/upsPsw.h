@@ -33,6 +33,9 @@ void onFocusExit(QWidget* edit, std::function<void()> onExit);
 // The records keep single-byte Windows-1252 text.
 std::string toRecordText(const QString& text);
 QString fromRecordText(const std::string& bytes);
+// Lets only characters the records can hold be typed, so that two different passwords can
+// never become the same bytes.
+void acceptOnlyRecordText(QLineEdit* edit);
 
 // A dialog placed in the middle of the screen, as all the configuration dialogs are.
 void centreOnScreen(QWidget& window);

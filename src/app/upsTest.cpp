@@ -39,6 +39,7 @@ TtstF::TtstF(QWidget* owner, CfgSnmp& cfgSnmp, CfgUps& cfgUps, MessageBoxes& box
                   ui_->mskEdJue, ui_->mskEdVie, ui_->mskEdSab};
     dayChecks_ = {ui_->ckbxEnDom, ui_->ckbxEnLun, ui_->ckbxEnMar, ui_->ckbxEnMie,
                   ui_->ckbxEnJue, ui_->ckbxEnVie, ui_->ckbxEnSab};
+    acceptOnlyRecordText(ui_->edSnmpPass);
     connectHandlers();
     fillControls();
     centreOnScreen(*this);

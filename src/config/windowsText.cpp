@@ -25,6 +25,8 @@ char toByte(char32_t c) {
 
 }  // namespace
 
+bool isWindows1252(char32_t c) { return c == U'?' || toByte(c) != kUnmappable; }
+
 std::string toWindows1252(std::u32string_view text) {
     std::string bytes;
     bytes.reserve(text.size());

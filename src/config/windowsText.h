@@ -8,6 +8,8 @@ namespace ups {
 
 inline constexpr char kUnmappable = '?';
 
+bool isWindows1252(char32_t c);
+
 // A character that Windows-1252 cannot hold becomes kUnmappable.
 std::string toWindows1252(std::u32string_view text);
 std::u32string fromWindows1252(std::string_view bytes);

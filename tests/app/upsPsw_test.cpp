@@ -24,6 +24,16 @@ T* child(const QWidget& parent, const char* name) {
     return found;
 }
 
+// Types text key by key, any character (QTest's own key clicks take ASCII only).
+void typeText(QWidget* widget, const QString& text) {
+    for (QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &release);
+    }
+}
+
 CfgUps guardedRecord(std::string_view password) {
     CfgUps ups;
     CfgSnmp snmp;
@@ -54,6 +64,7 @@ private slots:
     void promptVerdicts();
     void promptEditStopsAtEightCharacters();
     void promptAcceptsOnEnter();
+    void passwordEditsTakeOnlyCharactersTheRecordHolds();
     void changeDialogCarriesItsCaptionsAndStartsEmpty();
     void withoutAPasswordTheOldFieldIsDisabled();
     void firstPasswordIsStoredAndThenRequiredAsOld();
@@ -152,6 +163,20 @@ void UpsPswTest::promptAcceptsOnEnter() {
     });
     QVERIFY(granted);
     QVERIFY(boxes.shown.empty());
+}
+
+void UpsPswTest::passwordEditsTakeOnlyCharactersTheRecordHolds() {
+    // Two such characters would both be stored as the same byte.
+    TsysPswF prompt(nullptr);
+    typeText(prompt.edPassw(), QStringLiteral("aжñ€b"));
+    QCOMPARE(prompt.edPassw()->text(), QStringLiteral("añ€b"));
+    ScriptedMessageBoxes boxes;
+    TchgPswF change(nullptr, false, 8, boxes);
+    for (const char* name : {"edOldPsw", "edNewPsw", "edVerPsw"}) {
+        auto* edit = child<QLineEdit>(change, name);
+        typeText(edit, QStringLiteral("жx"));
+        QCOMPARE(edit->text(), QStringLiteral("x"));
+    }
 }
 
 void UpsPswTest::changeDialogCarriesItsCaptionsAndStartsEmpty() {

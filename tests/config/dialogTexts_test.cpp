@@ -85,6 +85,15 @@ TEST(WindowsText, LatinLettersAndTheHighControlsMapToOneByteEach) {
     EXPECT_EQ(toWindows1252(U"жx"), "?x");
 }
 
+TEST(WindowsText, TellsWhichCharactersTheCodePageHolds) {
+    for (char32_t c : {U'a', U'?', U'ñ', U'€', U'\u00ff', U'\u0081'}) {
+        EXPECT_TRUE(isWindows1252(c)) << static_cast<unsigned>(c);
+    }
+    for (char32_t c : {U'ж', U'\u0100', U'\u2603', U'\U0001F600'}) {
+        EXPECT_FALSE(isWindows1252(c)) << static_cast<unsigned>(c);
+    }
+}
+
 TEST(WindowsText, EveryByteSurvivesARoundTrip) {
     std::string all;
     for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
