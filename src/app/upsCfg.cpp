@@ -21,7 +21,9 @@ constexpr std::string_view kMsgAgentNotDetected = "No se detectó el agente.";
 constexpr std::string_view kMsgAllocating = "Asignando memoria.";
 constexpr std::size_t kIpAgentLength = 15;
 
-QString labelText(const std::string& text) { return QString::fromStdString(text); }
+QString labelText(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 // Keys that type no character into the field (they produce no character message on the
 // system the monitor comes from), so the character filter never sees them.
@@ -30,8 +32,10 @@ bool typesNoCharacter(const QKeyEvent& key) {
         case Qt::Key_Tab:
         case Qt::Key_Backtab:
         case Qt::Key_Escape:
-        case Qt::Key_Delete: return true;
-        default: return key.text().isEmpty();
+        case Qt::Key_Delete:
+            return true;
+        default:
+            return key.text().isEmpty();
     }
 }
 
@@ -64,7 +68,9 @@ TcfgF::TcfgF(QWidget* owner, CfgSnmp& cfgSnmp, CfgUps& cfgUps, MessageBoxes& box
     centreOnScreen(*this);
 }
 
-TcfgF::~TcfgF() { delete ui_; }
+TcfgF::~TcfgF() {
+    delete ui_;
+}
 
 void TcfgF::connectHandlers() {
     connect(ui_->trkBarTmpFail, &QSlider::valueChanged, this, &TcfgF::trkBarTmpFailChange);
@@ -132,9 +138,13 @@ void TcfgF::ckbxEnhSNMPClick() {
 
 bool TcfgF::edIpAgentKeyPress(char32_t typed) {
     switch (addressKeyAction(typed)) {
-        case AddressKey::accept: return true;
-        case AddressKey::moveToCheck: ui_->bbtnTestIp->setFocus(Qt::TabFocusReason); return false;
-        case AddressKey::discard: break;
+        case AddressKey::accept:
+            return true;
+        case AddressKey::moveToCheck:
+            ui_->bbtnTestIp->setFocus(Qt::TabFocusReason);
+            return false;
+        case AddressKey::discard:
+            break;
     }
     return false;
 }
@@ -175,8 +185,12 @@ void TcfgF::bbtnTestIpClick() {
     const AgentDetect found = detectAgent_ ? detectAgent_(address) : agentAbsent;
     QCheckBox* trap = ui_->ckbxEnhTrap;
     switch (found) {
-        case agentFound: trap->setEnabled(true); break;
-        case agentForeign: trap->setEnabled(false); break;
+        case agentFound:
+            trap->setEnabled(true);
+            break;
+        case agentForeign:
+            trap->setEnabled(false);
+            break;
         case agentAbsent:
             trap->setEnabled(false);
             trap->setChecked(false);

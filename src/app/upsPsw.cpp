@@ -29,9 +29,9 @@ constexpr std::string_view kMsgPasswordChanged = "Password modificado";
 constexpr std::string_view kMsgVerifyFailed = "Error al verificar el password";
 constexpr std::string_view kMsgAllocating = "Asignando memoria.";
 
-constexpr Qt::WindowFlags kDialogFlags =
-    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-    Qt::WindowCloseButtonHint;
+constexpr Qt::WindowFlags kDialogFlags = Qt::Dialog | Qt::CustomizeWindowHint |
+                                         Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                         Qt::WindowCloseButtonHint;
 
 // Eats the mouse press whose delivery is under way (the application hands it to the widget
 // right after the focus change), and nothing after it.
@@ -94,7 +94,9 @@ public:
 
 }  // namespace
 
-int execDialog(QDialog& dialog) { return dialog.exec(); }
+int execDialog(QDialog& dialog) {
+    return dialog.exec();
+}
 
 void onFocusExit(QWidget* edit, std::function<void()> onExit) {
     edit->installEventFilter(new FocusExitFilter(edit, std::move(onExit)));
@@ -111,7 +113,9 @@ QString fromRecordText(const std::string& bytes) {
     return QString::fromUcs4(chars.data(), static_cast<qsizetype>(chars.size()));
 }
 
-void acceptOnlyRecordText(QLineEdit* edit) { edit->setValidator(new RecordTextValidator(edit)); }
+void acceptOnlyRecordText(QLineEdit* edit) {
+    edit->setValidator(new RecordTextValidator(edit));
+}
 
 void centreOnScreen(QWidget& window) {
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -143,9 +147,13 @@ TsysPswF::TsysPswF(QWidget* owner) : QDialog(owner, kDialogFlags), ui_(new Ui::T
     centreOnScreen(*this);
 }
 
-TsysPswF::~TsysPswF() { delete ui_; }
+TsysPswF::~TsysPswF() {
+    delete ui_;
+}
 
-QLineEdit* TsysPswF::edPassw() const { return ui_->edPassw; }
+QLineEdit* TsysPswF::edPassw() const {
+    return ui_->edPassw;
+}
 
 bool askConfigPassword(CfgUps& cfgUps, QWidget* owner, MessageBoxes& boxes,
                        const DialogRunner& run) {
@@ -189,9 +197,13 @@ TchgPswF::TchgPswF(QWidget* owner, bool noOldRequired, int maxLength, MessageBox
     centreOnScreen(*this);
 }
 
-TchgPswF::~TchgPswF() { delete ui_; }
+TchgPswF::~TchgPswF() {
+    delete ui_;
+}
 
-QCheckBox* TchgPswF::cBxPswEnh() const { return ui_->cBxPswEnh; }
+QCheckBox* TchgPswF::cBxPswEnh() const {
+    return ui_->cBxPswEnh;
+}
 
 void TchgPswF::edOldPswExit() {
     oldText_ = toRecordText(ui_->edOldPsw->text());

@@ -45,7 +45,9 @@ TtstF::TtstF(QWidget* owner, CfgSnmp& cfgSnmp, CfgUps& cfgUps, MessageBoxes& box
     centreOnScreen(*this);
 }
 
-TtstF::~TtstF() { delete ui_; }
+TtstF::~TtstF() {
+    delete ui_;
+}
 
 void TtstF::connectHandlers() {
     // Checking a radio button from code runs its handler too, which is how the controls are
@@ -76,11 +78,21 @@ void TtstF::fillControls() {
     ui_->cspEdNroDays->setValue(cfgUps_.testInterval);
     editTestMode_ = cfgUps_.testMode;
     switch (cfgUps_.testMode) {
-        case tmWinStart: ui_->rdbtnWinStart->setChecked(true); break;
-        case tmCnStart: ui_->rdbtnCnStart->setChecked(true); break;
-        case tmDias: ui_->rdbtnDias->setChecked(true); break;
-        case tmSchedule: ui_->rdbtnSchedule->setChecked(true); break;
-        default: ui_->rdbtnNever->setChecked(true); break;
+        case tmWinStart:
+            ui_->rdbtnWinStart->setChecked(true);
+            break;
+        case tmCnStart:
+            ui_->rdbtnCnStart->setChecked(true);
+            break;
+        case tmDias:
+            ui_->rdbtnDias->setChecked(true);
+            break;
+        case tmSchedule:
+            ui_->rdbtnSchedule->setChecked(true);
+            break;
+        default:
+            ui_->rdbtnNever->setChecked(true);
+            break;
     }
     for (int day = 0; day < kScheduleDays; ++day) {
         const TestSchedEntry& entry = cfgUps_.testSched[day];
@@ -146,13 +158,27 @@ void TtstF::checkTimeEdit(QLineEdit* edit) {
     edit->setFocus();
 }
 
-void TtstF::mskEdDomExit() { checkTimeEdit(ui_->mskEdDom); }
-void TtstF::mskEdLunExit() { checkTimeEdit(ui_->mskEdLun); }
-void TtstF::mskEdMarExit() { checkTimeEdit(ui_->mskEdMar); }
-void TtstF::mskEdMieExit() { checkTimeEdit(ui_->mskEdMie); }
-void TtstF::mskEdJueExit() { checkTimeEdit(ui_->mskEdJue); }
-void TtstF::mskEdVieExit() { checkTimeEdit(ui_->mskEdVie); }
-void TtstF::mskEdSabExit() { checkTimeEdit(ui_->mskEdSab); }
+void TtstF::mskEdDomExit() {
+    checkTimeEdit(ui_->mskEdDom);
+}
+void TtstF::mskEdLunExit() {
+    checkTimeEdit(ui_->mskEdLun);
+}
+void TtstF::mskEdMarExit() {
+    checkTimeEdit(ui_->mskEdMar);
+}
+void TtstF::mskEdMieExit() {
+    checkTimeEdit(ui_->mskEdMie);
+}
+void TtstF::mskEdJueExit() {
+    checkTimeEdit(ui_->mskEdJue);
+}
+void TtstF::mskEdVieExit() {
+    checkTimeEdit(ui_->mskEdVie);
+}
+void TtstF::mskEdSabExit() {
+    checkTimeEdit(ui_->mskEdSab);
+}
 
 void TtstF::btnAceptTcfgClick() {
     for (int day = 0; day < kScheduleDays; ++day) {

@@ -14,8 +14,14 @@ std::string formatted(const char* format, int value) {
 
 }  // namespace
 
-std::string delaySecondsText(int seconds) { return formatted("%3d seg.", seconds); }
-std::string delayMinutesPartText(int seconds) { return formatted("%02d min.", seconds / 60); }
-std::string delaySecondsPartText(int seconds) { return formatted("%02d seg.", seconds % 60); }
+std::string delaySecondsText(int seconds) {
+    return formatted("%3d seg.", seconds);
+}
+std::string delayMinutesPartText(int seconds) {
+    return formatted("%02d min.", seconds / 60);
+}
+std::string delaySecondsPartText(int seconds) {
+    return formatted("%02d seg.", seconds % 60);
+}
 
 }  // namespace ups

@@ -10,9 +10,12 @@ constexpr std::uint32_t kAllOnes = 0xFFFFFFFFu;
 
 int digitValue(char c, unsigned base) {
     int v = -1;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        v = c - '0';
+    else if (c >= 'a' && c <= 'f')
+        v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+        v = c - 'A' + 10;
     return v >= 0 && static_cast<unsigned>(v) < base ? v : -1;
 }
 

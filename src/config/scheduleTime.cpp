@@ -10,7 +10,9 @@ namespace {
 constexpr char kBlank = '_';
 constexpr std::size_t kShownLength = 5;  // "HH:MM"
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // scanf's "%2d": skips blanks, then an optional sign and digits, two characters at most.
 std::optional<int> scanNumber(std::string_view text, std::size_t& pos) {
@@ -39,8 +41,10 @@ std::optional<std::string> maskedTimeText(std::string_view shown) {
     if (shown.size() != kShownLength || shown[2] != ':') return std::nullopt;
     std::string hourDigits;
     for (char c : shown.substr(0, 2)) {
-        if (isDigit(c)) hourDigits += c;
-        else if (c != kBlank && c != ' ') return std::nullopt;
+        if (isDigit(c))
+            hourDigits += c;
+        else if (c != kBlank && c != ' ')
+            return std::nullopt;
     }
     if (hourDigits.empty() || !isDigit(shown[3]) || !isDigit(shown[4])) return std::nullopt;
     if (hourDigits.size() == 1) hourDigits.insert(hourDigits.begin(), ' ');

@@ -1,5 +1,7 @@
 // The configuration dialog: filling from the records, the delays, the address field, the agent
 // check, storing on "&Aceptar", and the sub-dialogs whose changes outlive a Cancel.
+#include "app/upsCfg.h"
+
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGroupBox>
@@ -12,7 +14,6 @@
 #include <QtTest>
 #include <cstring>
 
-#include "app/upsCfg.h"
 #include "app/upsPsw.h"
 #include "app/upsTest.h"
 #include "config/configStore.h"
@@ -43,7 +44,8 @@ struct ScriptedAgent {
     AgentDetector detector() {
         return [this](const std::string& address) {
             asked.push_back(address);
-            if (dialog) buttonEnabledDuringCheck = child<QPushButton>(*dialog, "bbtnTestIp")->isEnabled();
+            if (dialog)
+                buttonEnabledDuringCheck = child<QPushButton>(*dialog, "bbtnTestIp")->isEnabled();
             return answer;
         };
     }
@@ -72,7 +74,9 @@ struct Rig {
     QString text(const char* label) const { return get<QLabel>(label)->text(); }
 };
 
-std::vector<std::uint8_t> bytesOf(const CfgUps& ups) { return recordBytes(ups); }
+std::vector<std::uint8_t> bytesOf(const CfgUps& ups) {
+    return recordBytes(ups);
+}
 
 }  // namespace
 
@@ -290,9 +294,12 @@ void UpsCfgTest::acceptStoresEveryControl() {
 void UpsCfgTest::addressIsNormalisedWhenLeavingTheField_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("leading zeros are octal") << "192.168.001.010" << "192.168.1.8";
-    QTest::newRow("plain") << "10.20.30.40" << "10.20.30.40";
-    QTest::newRow("short form") << "10.1" << "10.0.0.1";
+    QTest::newRow("leading zeros are octal") << "192.168.001.010"
+                                             << "192.168.1.8";
+    QTest::newRow("plain") << "10.20.30.40"
+                           << "10.20.30.40";
+    QTest::newRow("short form") << "10.1"
+                                << "10.0.0.1";
 }
 
 void UpsCfgTest::addressIsNormalisedWhenLeavingTheField() {
@@ -475,12 +482,14 @@ void UpsCfgTest::agentCheckOutcomes_data() {
     QTest::addColumn<bool>("trapChecked");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("title");
-    QTest::newRow("agent of this maker") << agentFound << true << true
-                                         << "Detectado el agente." << "Información";
+    QTest::newRow("agent of this maker") << agentFound << true << true << "Detectado el agente."
+                                         << "Información";
     QTest::newRow("agent of another enterprise")
-        << agentForeign << false << true << "No se detectó el agente." << "! ERROR !";
+        << agentForeign << false << true << "No se detectó el agente."
+        << "! ERROR !";
     QTest::newRow("no echo or no SNMP answer")
-        << agentAbsent << false << false << "No se detectó el agente." << "! ERROR !";
+        << agentAbsent << false << false << "No se detectó el agente."
+        << "! ERROR !";
 }
 
 void UpsCfgTest::agentCheckOutcomes() {

@@ -1,5 +1,7 @@
 // The configuration password: the one-attempt prompt, and the change dialog whose verdicts rest
 // on what its exit handlers saw.
+#include "app/upsPsw.h"
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -7,7 +9,6 @@
 #include <QtTest>
 
 #include "app/upsCfg.h"
-#include "app/upsPsw.h"
 #include "config/configStore.h"
 #include "config/password.h"
 #include "support/scriptedMessageBoxes.h"
@@ -97,18 +98,22 @@ void UpsPswTest::promptVerdicts_data() {
     QTest::addColumn<int>("result");
     QTest::addColumn<bool>("granted");
     QTest::addColumn<bool>("warned");
-    QTest::newRow("right password") << "Clave8ch" << "Clave8ch" << int(QDialog::Accepted) << true
-                                    << false;
-    QTest::newRow("wrong password") << "clave" << "otra" << int(QDialog::Accepted) << false << true;
-    QTest::newRow("letter case differs")
-        << "clave" << "Clave" << int(QDialog::Accepted) << false << true;
-    QTest::newRow("prefix of the password")
-        << "clave" << "clav" << int(QDialog::Accepted) << false << true;
+    QTest::newRow("right password") << "Clave8ch"
+                                    << "Clave8ch" << int(QDialog::Accepted) << true << false;
+    QTest::newRow("wrong password") << "clave"
+                                    << "otra" << int(QDialog::Accepted) << false << true;
+    QTest::newRow("letter case differs") << "clave"
+                                         << "Clave" << int(QDialog::Accepted) << false << true;
+    QTest::newRow("prefix of the password") << "clave"
+                                            << "clav" << int(QDialog::Accepted) << false << true;
     QTest::newRow("empty password set, empty typed")
-        << "" << "" << int(QDialog::Accepted) << true << false;
+        << ""
+        << "" << int(QDialog::Accepted) << true << false;
     QTest::newRow("empty password set, something typed")
-        << "" << "x" << int(QDialog::Accepted) << false << true;
-    QTest::newRow("cancelled") << "clave" << "clave" << int(QDialog::Rejected) << false << false;
+        << ""
+        << "x" << int(QDialog::Accepted) << false << true;
+    QTest::newRow("cancelled") << "clave"
+                               << "clave" << int(QDialog::Rejected) << false << false;
     QTest::newRow("non-ASCII letters compared as single bytes")
         << QStringLiteral("año") << QStringLiteral("año") << int(QDialog::Accepted) << true
         << false;

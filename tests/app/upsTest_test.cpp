@@ -1,5 +1,7 @@
 // The test-mode dialog: the mode buttons and the two groups they switch, the time check of the
 // schedule edits, and what "&Aceptar" writes into the live records.
+#include "app/upsTest.h"
+
 #include <QCheckBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -11,7 +13,6 @@
 #include <QtTest>
 
 #include "app/upsPsw.h"
-#include "app/upsTest.h"
 #include "config/configStore.h"
 #include "support/scriptedMessageBoxes.h"
 
@@ -62,8 +63,8 @@ struct Rig {
                get<QLabel>("lblcant")->isEnabled();
     }
     bool countGroupOff() const {
-        return !get<QFrame>("pnlCnt")->isEnabled() &&
-               !get<QSpinBox>("cspEdNroDays")->isEnabled() && !get<QLabel>("lblcant")->isEnabled();
+        return !get<QFrame>("pnlCnt")->isEnabled() && !get<QSpinBox>("cspEdNroDays")->isEnabled() &&
+               !get<QLabel>("lblcant")->isEnabled();
     }
     bool scheduleGroupOn() const { return scheduleControls(true); }
     bool scheduleGroupOff() const { return scheduleControls(false); }
@@ -128,7 +129,7 @@ void UpsTestTest::windowCarriesItsCaptionsAndControls() {
     QCOMPARE(count->minimum(), 1);
     QCOMPARE(count->maximum(), 100);
     QCOMPARE(count->parentWidget()->objectName(), QStringLiteral("pnlCnt"));
-    const char* const days[] = {"Domingo", "Lunes", "Martes", "Miércoles",
+    const char* const days[] = {"Domingo", "Lunes",   "Martes", "Miércoles",
                                 "Jueves",  "Viernes", "Sábado"};
     for (int day = 0; day < kScheduleDays; ++day) {
         QCOMPARE(d.dayCheck(day)->objectName(), QStringLiteral("ckbxEn%1").arg(kDayNames[day]));
@@ -158,16 +159,14 @@ void UpsTestTest::storedModeSelectsItsButtonAndGroups_data() {
     QTest::addColumn<bool>("scheduleOn");
     QTest::addColumn<QString>("unit");
     QTest::newRow("0 never") << 0 << "rdbtnNever" << 0 << false << false << "Cantidad de Días";
-    QTest::newRow("1 every start") << 1 << "rdbtnWinStart" << 1 << false << false
-                                   << "Cantidad de Días";
+    QTest::newRow("1 every start")
+        << 1 << "rdbtnWinStart" << 1 << false << false << "Cantidad de Días";
     QTest::newRow("2 every n starts")
         << 2 << "rdbtnCnStart" << 2 << true << false << "Cantidad de Inicios";
     QTest::newRow("3 every n days") << 3 << "rdbtnDias" << 3 << true << false << "Cantidad de Días";
-    QTest::newRow("4 schedule") << 4 << "rdbtnSchedule" << 4 << false << true
-                                << "Cantidad de Días";
+    QTest::newRow("4 schedule") << 4 << "rdbtnSchedule" << 4 << false << true << "Cantidad de Días";
     QTest::newRow("7 unknown") << 7 << "rdbtnNever" << 0 << false << false << "Cantidad de Días";
-    QTest::newRow("-1 unknown") << -1 << "rdbtnNever" << 0 << false << false
-                                << "Cantidad de Días";
+    QTest::newRow("-1 unknown") << -1 << "rdbtnNever" << 0 << false << false << "Cantidad de Días";
 }
 
 void UpsTestTest::storedModeSelectsItsButtonAndGroups() {
@@ -337,8 +336,8 @@ void UpsTestTest::acceptStoresEverySetting() {
     rig.get<QCheckBox>("ckbxAskStart")->setChecked(false);
     for (int day = 0; day < kScheduleDays; ++day) {
         d.dayCheck(day)->setChecked(day % 2 == 0);
-        d.timeEdit(day)->setText(QStringLiteral("%1:%2").arg(10 + day).arg(day * 7, 2, 10,
-                                                                            QChar('0')));
+        d.timeEdit(day)->setText(
+            QStringLiteral("%1:%2").arg(10 + day).arg(day * 7, 2, 10, QChar('0')));
     }
     rig.get<QLineEdit>("edSnmpPass")->setText(QStringLiteral("secreta"));
     d.btnAceptTcfgClick();
@@ -360,12 +359,18 @@ void UpsTestTest::snmpPasswordSetsItsFlag_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("kept");
     QTest::addColumn<int>("flag");
-    QTest::newRow("cleared") << "antigua" << "" << "" << 0;
-    QTest::newRow("set") << "" << "x" << "x" << 1;
-    QTest::newRow("twenty characters")
-        << "" << "12345678901234567890" << "12345678901234567890" << 1;
-    QTest::newRow("longer text stops at twenty")
-        << "" << "123456789012345678901234" << "12345678901234567890" << 1;
+    QTest::newRow("cleared") << "antigua"
+                             << ""
+                             << "" << 0;
+    QTest::newRow("set") << ""
+                         << "x"
+                         << "x" << 1;
+    QTest::newRow("twenty characters") << ""
+                                       << "12345678901234567890"
+                                       << "12345678901234567890" << 1;
+    QTest::newRow("longer text stops at twenty") << ""
+                                                 << "123456789012345678901234"
+                                                 << "12345678901234567890" << 1;
     QTest::newRow("characters the record cannot hold are not taken")
         << "" << QStringLiteral("añжo") << QStringLiteral("año") << 1;
 }

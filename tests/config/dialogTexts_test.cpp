@@ -49,9 +49,9 @@ TEST(ScheduleTime, ScanReadsTwoNumbersOfAtMostTwoCharacters) {
         int hour;
         int minute;
     };
-    for (const Case& c : {Case{"07:05", 7, 5}, Case{" 7:05", 7, 5}, Case{"23:59", 23, 59},
-                          Case{"24:00", 24, 0}, Case{" 7:60", 7, 60}, Case{"00:00", 0, 0},
-                          Case{"7:5", 7, 5}}) {
+    for (const Case& c :
+         {Case{"07:05", 7, 5}, Case{" 7:05", 7, 5}, Case{"23:59", 23, 59}, Case{"24:00", 24, 0},
+          Case{" 7:60", 7, 60}, Case{"00:00", 0, 0}, Case{"7:5", 7, 5}}) {
         auto t = scanTimeText(c.text);
         ASSERT_TRUE(t.has_value()) << c.text;
         EXPECT_EQ(t->hour, c.hour) << c.text;

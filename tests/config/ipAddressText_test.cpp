@@ -77,12 +77,11 @@ INSTANTIATE_TEST_SUITE_P(
     Filter, AddressKeys,
     ::testing::Values(KeyCase{U'0', AddressKey::accept}, KeyCase{U'9', AddressKey::accept},
                       KeyCase{U'.', AddressKey::accept}, KeyCase{U'\b', AddressKey::accept},
-                      KeyCase{U'\r', AddressKey::moveToCheck},
-                      KeyCase{U'a', AddressKey::discard}, KeyCase{U'x', AddressKey::discard},
-                      KeyCase{U' ', AddressKey::discard}, KeyCase{U',', AddressKey::discard},
-                      KeyCase{U'-', AddressKey::discard}, KeyCase{U'\x16', AddressKey::discard},
-                      KeyCase{U'\n', AddressKey::discard}, KeyCase{U'\t', AddressKey::discard},
-                      KeyCase{U'\x1b', AddressKey::discard},
+                      KeyCase{U'\r', AddressKey::moveToCheck}, KeyCase{U'a', AddressKey::discard},
+                      KeyCase{U'x', AddressKey::discard}, KeyCase{U' ', AddressKey::discard},
+                      KeyCase{U',', AddressKey::discard}, KeyCase{U'-', AddressKey::discard},
+                      KeyCase{U'\x16', AddressKey::discard}, KeyCase{U'\n', AddressKey::discard},
+                      KeyCase{U'\t', AddressKey::discard}, KeyCase{U'\x1b', AddressKey::discard},
                       KeyCase{U'\u0661', AddressKey::discard}));
 
 }  // namespace
