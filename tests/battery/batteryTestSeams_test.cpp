@@ -193,35 +193,6 @@ TEST(ScheduledTestStep, AFailedAgentTestReportsWithTheTimerRunningAndTheStateFol
     EXPECT_EQ(rig.state.eventCode, 0);
 }
 
-TEST(ScheduledTestStep, EachOutcomeIsPresentedAsTheTableSays) {
-    struct Case {
-        const char* name;
-        std::optional<double> mainsDropMs, batteryDropMs;
-        std::vector<std::string> presentation;
-    };
-    const std::vector<Case> cases{
-        {"passed",
-         300,
-         std::nullopt,
-         {"defaultBeep", "notice Test satisfactorio, batería operativa.", "repaintNotice"}},
-        {"battery failed", 300, 2000, {"messageBox, timer running"}},
-        {"no response", std::nullopt, std::nullopt, {"messageBox, timer running"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TestRig rig;
-        rig.ups.testMode = tmWinStart;
-        rig.serial.testDropsMainsAfterMs = c.mainsDropMs;
-        rig.serial.testDropsBatteryAfterMs = c.batteryDropMs;
-        rig.tick();
-        std::vector<std::string> expected{"disableTestButton",
-                                          "notice Iniciando prueba de batería.", "repaintNotice"};
-        expected.insert(expected.end(), c.presentation.begin(), c.presentation.end());
-        expected.push_back("enableTestButton");
-        EXPECT_EQ(rig.entriesOfTick(1), expected);
-    }
-}
-
 TEST(ScheduledTestStep, AMonitorStartedDuringAPowerEventTestsOnceTheEventIsOver) {
     TestRig rig;
     rig.ups.testMode = tmWinStart;
@@ -235,15 +206,6 @@ TEST(ScheduledTestStep, AMonitorStartedDuringAPowerEventTestsOnceTheEventIsOver)
     rig.tick();
     EXPECT_EQ(rig.testsStarted(), 1);
     EXPECT_FALSE(rig.state.startPending);
-}
-
-TEST(ScheduledTestStep, WithoutAnActiveLinkTheTickNeverAsks) {
-    TestRig rig;
-    rig.ups.testMode = tmWinStart;
-    rig.state.serialLinkActive = false;
-    rig.tick();
-    EXPECT_TRUE(rig.state.startPending);
-    EXPECT_EQ(rig.view.notices.size(), 0u);
 }
 
 TEST(ScheduledTestStep, TheMondaySlotIsMissedWhenAPowerEventCoversIt) {
@@ -334,17 +296,6 @@ TEST(TestButton, InTheAlarmRoleTheClickPulsesTheBreakAndShowsNothingEvenWithAskS
     EXPECT_TRUE(rig.view.timerRunning);
 }
 
-TEST(TestButton, InTheAlarmRoleOverTheAgentTheClickSendsOneSet) {
-    TestRig rig{Link::Agent};
-    rig.state.lineOk = false;
-    rig.state.deriveEventCode();
-    rig.click();
-    EXPECT_EQ(rig.agent.sets(), 1);
-    EXPECT_EQ(rig.agent.statusReads(), 0);
-    EXPECT_TRUE(rig.view.notices.empty());
-    EXPECT_TRUE(rig.view.boxes.shown.empty());
-}
-
 TEST(TestButton, NoResponseIsReportedWithTheTimerAlreadyRunning) {
     TestRig rig;
     rig.click();
@@ -356,15 +307,6 @@ TEST(TestButton, NoResponseIsReportedWithTheTimerAlreadyRunning) {
               (std::vector<std::string>{"0 disableTestButton",
                                         "0 notice Iniciando prueba de batería.", "0 repaintNotice",
                                         "0 messageBox, timer running", "0 enableTestButton"}));
-}
-
-TEST(TestButton, AnAgentSilentAtTheCheckIsReportedAsNoAnswer) {
-    TestRig rig{Link::Agent};
-    rig.agent.silentReads = {3};
-    rig.click();
-    ASSERT_EQ(rig.view.boxes.shown.size(), 1u);
-    EXPECT_EQ(rig.view.boxes.shown[0].text, "El equipo no responde a la consulta.");
-    EXPECT_EQ(rig.view.boxes.shown[0].icon, MbIcon::Error);
 }
 
 TEST(TestButton, APassedTestHoldsTheTimerStoppedThroughTheFourSecondWait) {

@@ -21,7 +21,7 @@ using namespace outcome;
 enum class Via { Serial, Agent, Both, Neither };
 
 class UpsCommandTest : public ::testing::Test {
-  protected:
+protected:
     UpsCommandTest() {
         link.openSerialLink(0);
         link.assertRts();
@@ -210,14 +210,6 @@ TEST_F(UpsCommandTest, SerialBatteryHoldingForAllHundredPollsGives1AndReleasesTh
     EXPECT_EQ(ups.breakOnTimes, std::vector<double>{0.0});
     EXPECT_EQ(ups.breakOffTimes, std::vector<double>{10000.0});
     EXPECT_EQ(agent.calls.size(), 0u);
-}
-
-TEST_F(UpsCommandTest, SerialBatteryFailingLateInTheWatchEndsItAtOnce) {
-    ups.testDropsMainsAfterMs = 400;
-    ups.testDropsBatteryAfterMs = 6500;
-    EXPECT_EQ(run(context(0, Via::Serial)), trBatteryFail);
-    EXPECT_EQ(time.sleeps.size(), 65u);
-    EXPECT_FALSE(ups.breakOn());
 }
 
 // ---- the SNMP watch ----
