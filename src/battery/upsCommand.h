@@ -40,7 +40,7 @@ inline constexpr int kAgentResponsePoll = 2;  // two half-second sleeps: one sec
 // The agent's side of the orders. The agent link implements it (with the write community and the
 // agent address of the live record).
 class AgentCommands {
-  public:
+public:
     virtual ~AgentCommands() = default;
     // SET testCommandOid = INTEGER "1" with the write community; true when the agent answered.
     virtual bool sendTestCommand() = 0;
@@ -50,7 +50,7 @@ class AgentCommands {
 
 // What the battery test shows the user. The main window implements it.
 class TestPrompts {
-  public:
+public:
     virtual ~TestPrompts() = default;
     // The Yes/No question kTestQuestion under "Pregunta"; true only for Yes.
     virtual bool confirmTest() = 0;
@@ -73,7 +73,7 @@ struct UpsCommandContext {
 using StatusSink = std::function<void(const AgentStatusRead&)>;
 
 class UpsCommands {
-  public:
+public:
     // Either link may be null when the configuration does not use it; a null link carries nothing.
     UpsCommands(TestPrompts& prompts, Sleeper& sleeper, SerialLink* serialLink = nullptr,
                 AgentCommands* agent = nullptr)
@@ -86,7 +86,7 @@ class UpsCommands {
     // Otherwise the battery test, with its outcome.
     int runUpsCommand(const UpsCommandContext& context, const StatusSink& onStatusRead);
 
-  private:
+private:
     bool serialCarries(const UpsCommandContext& context) const;
     bool agentCarries(const UpsCommandContext& context) const;
     void silenceAlarm(const UpsCommandContext& context);

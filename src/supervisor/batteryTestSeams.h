@@ -16,17 +16,17 @@ namespace ups {
 
 // The battery test's question and start pop-up, shown through the main window.
 class ViewTestPrompts : public TestPrompts {
-  public:
+public:
     explicit ViewTestPrompts(SupervisorView& view) : view_(view) {}
     bool confirmTest() override;
     void showStartNotice() override;
 
-  private:
+private:
     SupervisorView& view_;
 };
 
 class ScheduledBatteryTests : public TestSeams {
-  public:
+public:
     // The records are the live ones (the scheduler moves startCount and lastTest and saves both
     // records through store and boxes). Either link may be null until the configuration opens it.
     ScheduledBatteryTests(CfgUps& cfgUps, const CfgSnmp& cfgSnmp, SupervisorState& state,
@@ -40,7 +40,7 @@ class ScheduledBatteryTests : public TestSeams {
     void setSerialLink(SerialLink* link) { commands_.setSerialLink(link); }
     void setAgentCommands(AgentCommands* agent) { commands_.setAgentCommands(agent); }
 
-  private:
+private:
     CfgUps& cfgUps_;
     const CfgSnmp& cfgSnmp_;
     SupervisorState& state_;

@@ -21,7 +21,7 @@ double monday(int hour, int minute, int second = 0, int ms = 0) {
 }
 
 class SchedulerTest : public ::testing::Test {
-  protected:
+protected:
     SchedulerTest() {
         std::memset(&cfg, 0, sizeof cfg);
         cfg.testInterval = 7;

@@ -34,24 +34,24 @@ const fs::path kSimulator = fs::path(UPS_TEST_BINARY_DIR) / "tools" / "upssim" /
 constexpr char kWriteCommunity[] = "clave-bat";
 
 class RealSleeper : public Sleeper {
-  public:
+public:
     void sleepMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 };
 
 // The monitor's agent link as the battery test sees it.
 class AgentLinkCommands : public AgentCommands {
-  public:
+public:
     explicit AgentLinkCommands(AgentLink& link) : link_(link) {}
     bool sendTestCommand() override { return link_.sendTestCommand(); }
     AgentStatusRead readAgentStatus() override { return link_.readAgentStatus(); }
 
-  private:
+private:
     AgentLink& link_;
 };
 
 // A loopback UDP port held open for the simulator's traps, so they land on a socket of ours.
 class TrapSink {
-  public:
+public:
     TrapSink() {
         fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in a{};
@@ -67,13 +67,13 @@ class TrapSink {
     }
     int port() const { return port_; }
 
-  private:
+private:
     int fd_ = -1;
     int port_ = 0;
 };
 
 class UpsCommandSimulatorTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         if (!fs::exists(kSimulator)) GTEST_SKIP() << "upssim not built at " << kSimulator;
         ASSERT_TRUE(SocketInterfaceStartup());

@@ -32,7 +32,7 @@ struct RunResult {
 };
 
 class SchedulerRunsTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "scheduler-runs-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);

@@ -10,7 +10,7 @@
 namespace ups::test {
 
 class RecordingPrompts : public TestPrompts {
-  public:
+public:
     explicit RecordingPrompts(std::vector<std::string>* sharedLog = nullptr)
         : log_(sharedLog ? *sharedLog : ownLog_) {}
 
@@ -33,7 +33,7 @@ class RecordingPrompts : public TestPrompts {
 
     const std::vector<std::string>& log() const { return log_; }
 
-  private:
+private:
     std::vector<std::string> ownLog_;
     std::vector<std::string>& log_;
 };

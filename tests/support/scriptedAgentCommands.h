@@ -19,7 +19,7 @@ struct AgentCommandCall {
 };
 
 class ScriptedAgentCommands : public AgentCommands {
-  public:
+public:
     explicit ScriptedAgentCommands(const VirtualTime* time = nullptr) : time_(time) {}
 
     bool setAnswered = true;
@@ -61,7 +61,7 @@ class ScriptedAgentCommands : public AgentCommands {
         return read;
     }
 
-  private:
+private:
     double nowMs() const { return time_ ? time_->elapsedMs : 0.0; }
     void record(const char* what) { calls.push_back({nowMs(), what}); }
     int count(const std::string& what) const {
