@@ -239,7 +239,7 @@ void decodeTheirs(benchmark::State& state, const Case* c) {
 
 // Collects the rates of every run and prints them side by side at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
-  public:
+public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         // With --benchmark_repetitions the median of the repetitions is taken.
@@ -269,7 +269,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
         }
     }
 
-  private:
+private:
     std::map<std::string, double> rates_;
     std::set<std::string> medians_;
 };

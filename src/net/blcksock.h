@@ -18,7 +18,7 @@ bool SocketInterfaceStartup();
 void SocketInterfaceCleanup();
 
 class TBlockSocket {
-  public:
+public:
     TBlockSocket(const TBlockSocket&) = delete;
     TBlockSocket& operator=(const TBlockSocket&) = delete;
     virtual ~TBlockSocket();
@@ -47,7 +47,7 @@ class TBlockSocket {
     // True once a Bind to a local port has succeeded on the current system socket.
     bool IsBound() const { return bound_; }
 
-  protected:
+protected:
     TBlockSocket() = default;
     // Creates the system socket of this class's kind if there is none yet.
     bool ensureSocket();
@@ -59,7 +59,7 @@ class TBlockSocket {
     void setLastError(int error) { lastError_ = error; }
     void setRemote(const sys::Endpoint& endpoint);
 
-  private:
+private:
     sys::SocketHandle socket_ = sys::kNoSocket;
     sys::Endpoint remote_;
     bool bound_ = false;
@@ -68,7 +68,7 @@ class TBlockSocket {
 };
 
 class TDgramBlockSocket : public TBlockSocket {
-  public:
+public:
     // Connects the system socket to the recorded remote address. The system then delivers only
     // the peer's datagrams and reports the peer's port unreachable, which an unconnected socket
     // never hears about on Linux.
@@ -76,15 +76,15 @@ class TDgramBlockSocket : public TBlockSocket {
 };
 
 class TUDPBlockSocket : public TDgramBlockSocket {
-  public:
+public:
     TUDPBlockSocket() = default;
 
-  protected:
+protected:
     sys::SocketHandle createSystemSocket(int& error) override;
 };
 
 class TICMPBlockSocket : public TDgramBlockSocket {
-  public:
+public:
     enum class Mode {
         Automatic,  // raw socket; the echo datagram socket when the system refuses raw
         RawOnly,
@@ -103,10 +103,10 @@ class TICMPBlockSocket : public TDgramBlockSocket {
     // octets, an IP header, the quoted request), so that readers see one kind of packet.
     std::string RecvPacket(int timeoutMs) override;
 
-  protected:
+protected:
     sys::SocketHandle createSystemSocket(int& error) override;
 
-  private:
+private:
     bool takeErrorReport(std::string& packet);
     bool echoDatagram_ = false;
 };

@@ -31,7 +31,7 @@ std::uint16_t internetChecksum(std::string_view octets);
 std::uint32_t millisecondClock();
 
 class TPINGSend {
-  public:
+public:
     TPINGSend();
 
     TICMPBlockSocket Sock;
@@ -50,7 +50,7 @@ class TPINGSend {
     // PingTime then describe it.
     bool Ping(const std::string& host);
 
-  private:
+private:
     std::string buildRequest();
     bool isAnswer(std::string_view icmp, std::string_view packet, std::string_view request) const;
     void classify();

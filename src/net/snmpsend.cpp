@@ -11,7 +11,7 @@ namespace {
 // Builds a message from its last octet towards its first, so that every length is known when
 // its header is written and no content is copied into an enclosing item.
 class BackWriter {
-  public:
+public:
     explicit BackWriter(std::size_t capacity) : buffer_(capacity, '\0'), head_(capacity) {}
 
     std::size_t written() const { return buffer_.size() - head_; }
@@ -45,7 +45,7 @@ class BackWriter {
         return std::move(buffer_);
     }
 
-  private:
+private:
     void makeRoom(std::size_t n) {
         if (n <= head_) return;
         const std::size_t used = written();

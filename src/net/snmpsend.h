@@ -34,7 +34,7 @@ struct TSNMPMib {
 };
 
 class TSNMPRec {
-  public:
+public:
     static constexpr std::string_view kDefaultCommunity = "ambito";
 
     std::int32_t Version = 0;
@@ -67,7 +67,7 @@ class TSNMPRec {
 
     bool operator==(const TSNMPRec& other) const;
 
-  private:
+private:
     // The first bindings live in the record itself: a message rarely has more, and decoding one
     // then costs no allocation for the list. Entries past MIBCount() are kept empty.
     static constexpr int kInlineMibs = 4;
@@ -83,7 +83,7 @@ class TSNMPRec {
 };
 
 class TSNMPSend {
-  public:
+public:
     TSNMPSend() = default;
 
     TSNMPRec Query;

@@ -14,7 +14,7 @@
 namespace ups::test {
 
 class ChildProcess {
-  public:
+public:
     // Starts argv[0] (looked up on PATH) with `extraEnvironment` ("NAME=value") added.
     ChildProcess(const std::vector<std::string>& argv,
                  const std::vector<std::string>& extraEnvironment = {}) {
@@ -67,7 +67,7 @@ class ChildProcess {
         pid_ = 0;
     }
 
-  private:
+private:
     pid_t pid_ = 0;
 };
 

@@ -40,7 +40,7 @@ std::vector<std::string> netSnmpEnvironment(const fs::path& dir) {
 
 // A private snmpd on 127.0.0.1 with its own configuration, port and pass_persist backend.
 class PrivateAgent {
-  public:
+public:
     bool start() {
         char pattern[] = "/tmp/korvan-snmpd.XXXXXX";
         if (!mkdtemp(pattern)) return false;
@@ -75,7 +75,7 @@ class PrivateAgent {
         return {std::istreambuf_iterator<char>(in), {}};
     }
 
-  private:
+private:
     void writeConfig() {
         const fs::path backend = fs::path(UPS_TEST_SOURCE_DIR) / "tests/net/peers/ups-objects.sh";
         std::ofstream conf(dir_ / "snmpd.conf");
@@ -106,7 +106,7 @@ class PrivateAgent {
 };
 
 class NetSnmpAgent : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() {
         agent_ = new PrivateAgent;
         started_ = agent_->start();

@@ -173,7 +173,7 @@ std::string errorReportAbout(const std::string& request, int type, int code) {
 
 // Waits on a raw socket for the first echo request and answers it by script.
 class Responder {
-  public:
+public:
     using Script = std::function<std::vector<Answer>(const std::string& requestDatagram)>;
 
     explicit Responder(Script script) : script_(std::move(script)) {
@@ -190,7 +190,7 @@ class Responder {
         return request_;
     }
 
-  private:
+private:
     void run() {
         const auto start = Clock::now();
         while (Clock::now() - start < std::chrono::seconds(3)) {

@@ -274,7 +274,7 @@ TEST(SnmpRecDecode, MissingItemsGiveEmptiesAndZeros) {
 
 // Records that survive a trip through the encoder unchanged: canonical texts for each type.
 class MessageGenerator {
-  public:
+public:
     explicit MessageGenerator(unsigned seed) : random_(seed) {}
 
     TSNMPRec next() {
@@ -299,7 +299,7 @@ class MessageGenerator {
         return rec;
     }
 
-  private:
+private:
     void addBinding(TSNMPRec& rec) {
         switch (random_() % 9) {
             case 0:

@@ -34,7 +34,7 @@ std::string closedPort() {
 // An agent on 127.0.0.1 that hands each request to a script, which answers with any number of
 // datagrams (none for a silent agent).
 class ScriptedAgent {
-  public:
+public:
     using Script = std::function<std::vector<std::string>(const TSNMPRec& request)>;
 
     explicit ScriptedAgent(Script script) : script_(std::move(script)) {
@@ -56,7 +56,7 @@ class ScriptedAgent {
     // The port the last request came from, for tests that send to the client themselves.
     int clientPort() const { return clientPort_; }
 
-  private:
+private:
     void serve() {
         while (!stop_) {
             const std::string datagram = socket_.RecvPacket(20);
