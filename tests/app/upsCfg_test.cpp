@@ -17,6 +17,7 @@
 #include "app/upsTest.h"
 #include "config/configStore.h"
 #include "config/password.h"
+#include "support/scriptedAgentTransport.h"
 #include "support/scriptedMessageBoxes.h"
 
 using namespace ups;
@@ -98,6 +99,8 @@ private slots:
     void agentCheckOutcomes_data();
     void agentCheckOutcomes();
     void monitoringOffCanOnlyBeSwitchedOnAfterAFoundAgent();
+    void agentCheckOverTheAgentLink_data();
+    void agentCheckOverTheAgentLink();
     void passwordChangedInTheSubDialogSurvivesACancel();
     void wrongOldPasswordChangesNothing();
     void testModeChangedInTheSubDialogSurvivesACancel();
@@ -461,6 +464,48 @@ void UpsCfgTest::monitoringOffCanOnlyBeSwitchedOnAfterAFoundAgent() {
     trap->click();
     rig.dialog->btnAceptCfgClick();
     QCOMPARE(int(rig.snmp.enhTrap), 1);
+}
+
+void UpsCfgTest::agentCheckOverTheAgentLink_data() {
+    QTest::addColumn<int>("echo");
+    QTest::addColumn<QString>("firstObject");  // empty: no answer to the GETNEXT
+    QTest::addColumn<bool>("trapEnabled");
+    QTest::addColumn<bool>("trapChecked");
+    QTest::newRow("this maker's agent") << 3 << "1.3.6.1.4.1.27431.1.1.1.1.0" << true << true;
+    QTest::newRow("another enterprise") << 3 << "1.3.6.1.4.1.311.1.1.0" << false << true;
+    QTest::newRow("nothing below the start") << 3 << "1.3.6.1.4.1" << false << true;
+    QTest::newRow("echo but no SNMP answer") << 3 << "" << false << false;
+    QTest::newRow("no echo") << -1 << "1.3.6.1.4.1.27431.1.1.1.1.0" << false << false;
+}
+
+void UpsCfgTest::agentCheckOverTheAgentLink() {
+    QFETCH(int, echo);
+    QFETCH(QString, firstObject);
+    QFETCH(bool, trapEnabled);
+    QFETCH(bool, trapChecked);
+    CfgUps ups;
+    CfgSnmp snmp;
+    clearRecords(ups, snmp);
+    setDefaultConfig(ups, snmp);
+    snmp.enhSnmp = 1;
+    snmp.enhTrap = 1;
+    ScriptedAgentTransport agent;
+    agent.pingResult = echo;
+    if (!firstObject.isEmpty()) agent.nextName = firstObject.toStdString();
+    AgentLink link(snmp, agent);
+    ScriptedMessageBoxes boxes;
+    TcfgF d(nullptr, snmp, ups, boxes,
+            [&link](const std::string& a) { return link.detectAgent(a); });
+    d.findChild<QLineEdit*>("edIpAgent")->setText(QStringLiteral("10.1.2.3"));
+    d.bbtnTestIpClick();
+    QVERIFY(!agent.calls.empty());
+    QCOMPARE(agent.calls[0].kind, std::string("ping"));
+    QCOMPARE(agent.calls[0].host, std::string("10.1.2.3"));
+    auto* trap = d.findChild<QCheckBox*>("ckbxEnhTrap");
+    QCOMPARE(trap->isEnabled(), trapEnabled);
+    QCOMPARE(trap->isChecked(), trapChecked);
+    QCOMPARE(boxes.texts(), std::vector<std::string>{trapEnabled ? "Detectado el agente."
+                                                                 : "No se detectó el agente."});
 }
 
 void UpsCfgTest::passwordChangedInTheSubDialogSurvivesACancel() {
