@@ -14,7 +14,8 @@ set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME monitor)
 # Absolute: a desktop session reads its autostart entries from the XDG system configuration
 # folder whatever the installation prefix.
 set(UPS_AUTOSTART_DIR "/etc/xdg/autostart" CACHE PATH "Folder of the XDG autostart entry")
-set(UPS_PACKAGE_MAINTAINER "Korvan <soporte@korvan.com.ar>" CACHE STRING "Maintainer of the Debian packages")
+set(UPS_PACKAGE_MAINTAINER "Korvan <soporte@korvan.com.ar>" CACHE STRING
+  "Maintainer of the Debian packages")
 set(UPS_ICON_SIZES 16 22 32 48 64 128 256)
 
 macro(ups_install_rules)
@@ -42,14 +43,12 @@ macro(ups_install_rules)
   string(TIMESTAMP UPS_COPYRIGHT_YEAR "%Y" UTC)
   configure_file(${_ups_pkg_src}/changelog.in ${_ups_pkg_out}/changelog @ONLY)
   configure_file(${_ups_pkg_src}/copyright.in ${_ups_pkg_out}/copyright @ONLY)
-  foreach(page korvan-ups upssim)
-    add_custom_command(OUTPUT ${_ups_pkg_out}/${page}.1.gz
-      COMMAND sh -c "'${UPS_GZIP}' -9n -c '${_ups_pkg_src}/${page}.1' > '${_ups_pkg_out}/${page}.1.gz'"
-      DEPENDS ${_ups_pkg_src}/${page}.1 VERBATIM)
+  foreach(input ${_ups_pkg_src}/korvan-ups.1 ${_ups_pkg_src}/upssim.1 ${_ups_pkg_out}/changelog)
+    get_filename_component(name ${input} NAME)
+    add_custom_command(OUTPUT ${_ups_pkg_out}/${name}.gz
+      COMMAND sh -c "'${UPS_GZIP}' -9n -c '${input}' > '${_ups_pkg_out}/${name}.gz'"
+      DEPENDS ${input} VERBATIM)
   endforeach()
-  add_custom_command(OUTPUT ${_ups_pkg_out}/changelog.gz
-    COMMAND sh -c "'${UPS_GZIP}' -9n -c '${_ups_pkg_out}/changelog' > '${_ups_pkg_out}/changelog.gz'"
-    DEPENDS ${_ups_pkg_out}/changelog VERBATIM)
 
   add_custom_target(korvan-ups-install-files ALL
     DEPENDS ${_ups_icons} ${_ups_pkg_out}/korvan-ups.1.gz ${_ups_pkg_out}/upssim.1.gz
@@ -72,7 +71,8 @@ macro(ups_install_rules)
 
   # UDP 162 (the agent's traps) and a raw ICMP socket (the agent's ping) need two capabilities.
   # The package's post-install step grants them; a plain install tries here and otherwise says how.
-  install(CODE "set(_ups_bin \"${CMAKE_INSTALL_BINDIR}/korvan-ups\")" COMPONENT monitor)
+  # The executable's own rule installs it to bin.
+  install(CODE "set(_ups_bin bin/korvan-ups)" COMPONENT monitor)
   install(CODE [[
     if(NOT IS_ABSOLUTE "${_ups_bin}")
       set(_ups_bin "${CMAKE_INSTALL_PREFIX}/${_ups_bin}")
@@ -81,11 +81,13 @@ macro(ups_install_rules)
     if("$ENV{DESTDIR}" MATCHES "/_CPack_Packages/")
       # CPack staging a package: the package's post-install step sets them on the target system.
     elseif(NOT "$ENV{DESTDIR}" STREQUAL "")
-      message(NOTICE "korvan-ups: staged install; once the files are in place run\n  sudo ${_ups_setcap_cmd}")
+      message(NOTICE "korvan-ups: staged install; once the files are in place run\n"
+                     "  sudo ${_ups_setcap_cmd}")
     else()
       find_program(_ups_setcap setcap PATHS /usr/sbin /sbin)
       if(NOT _ups_setcap)
-        message(NOTICE "korvan-ups: setcap not found (Debian: libcap2-bin); as root run\n  ${_ups_setcap_cmd}")
+        message(NOTICE "korvan-ups: setcap not found (Debian: libcap2-bin); as root run\n"
+                       "  ${_ups_setcap_cmd}")
       else()
         execute_process(COMMAND ${_ups_setcap} cap_net_bind_service,cap_net_raw+ep ${_ups_bin}
           RESULT_VARIABLE _ups_rc ERROR_VARIABLE _ups_err)
@@ -93,7 +95,8 @@ macro(ups_install_rules)
           message(STATUS "Capabilities set: cap_net_bind_service,cap_net_raw+ep ${_ups_bin}")
         else()
           string(STRIP "${_ups_err}" _ups_err)
-          message(NOTICE "korvan-ups: could not set the capabilities (${_ups_err}); run\n  sudo ${_ups_setcap_cmd}")
+          message(NOTICE "korvan-ups: could not set the capabilities (${_ups_err}); run\n"
+                         "  sudo ${_ups_setcap_cmd}")
         endif()
       endif()
     endif()

@@ -82,16 +82,20 @@ done
 has_entry -rw-r--r-- usr/share/man/man1/korvan-ups.1.gz
 has_entry -rw-r--r-- usr/share/doc/korvan-ups/copyright
 grep -q upssim "$WORK/contents" && fail "the monitor's package carries the simulator"
-dpkg-deb -c "$SIMDEB" | awk '$6 == "./usr/bin/upssim" && $1 == "-rwxr-xr-x" { found = 1 } END { exit !found }' ||
+dpkg-deb -c "$SIMDEB" >"$WORK/sim-contents" || fail "dpkg-deb -c failed on the simulator's package"
+awk '$6 == "./usr/bin/upssim" && $1 == "-rwxr-xr-x" { found = 1 } END { exit !found }' \
+    "$WORK/sim-contents" ||
     fail "the simulator's package lacks usr/bin/upssim"
-dpkg-deb -c "$SIMDEB" | grep -q korvan-ups.desktop && fail "the simulator's package carries the monitor's entries"
+grep -q korvan-ups.desktop "$WORK/sim-contents" &&
+    fail "the simulator's package carries the monitor's entries"
 
 # The files themselves: icons of their nominal size, valid desktop entries, a stripped binary.
 mkdir "$WORK/root"
 dpkg-deb -x "$DEB" "$WORK/root"
 for size in 16 22 32 48 64 128 256; do
     file "$WORK/root/usr/share/icons/hicolor/${size}x${size}/apps/korvan-ups.png" |
-        grep -q "PNG image data, $size x $size," || fail "the ${size}x${size} icon is not a $size px PNG"
+        grep -q "PNG image data, $size x $size," ||
+        fail "the ${size}x${size} icon is not a $size px PNG"
 done
 for entry in usr/share/applications/korvan-ups.desktop etc/xdg/autostart/korvan-ups.desktop; do
     desktop-file-validate "$WORK/root/$entry" || fail "$entry does not validate"
@@ -99,11 +103,13 @@ for entry in usr/share/applications/korvan-ups.desktop etc/xdg/autostart/korvan-
 done
 grep -qx 'Comment=Monitor de UPS' "$WORK/root/usr/share/applications/korvan-ups.desktop" ||
     fail "the desktop entry's comment is not \"Monitor de UPS\""
-file "$WORK/root/usr/bin/korvan-ups" | grep -q ', stripped' || fail "the packaged executable is not stripped"
+file "$WORK/root/usr/bin/korvan-ups" | grep -q ', stripped' ||
+    fail "the packaged executable is not stripped"
 
 # --- Control data -------------------------------------------------------------------------------
 field() { dpkg-deb -f "$DEB" "$1"; }
-[[ $(field Package) == korvan-ups && $(field Version) == "$version" && $(field Architecture) == "$arch" ]] ||
+[[ $(field Package) == korvan-ups && $(field Version) == "$version" &&
+    $(field Architecture) == "$arch" ]] ||
     fail "control: $(field Package) $(field Version) $(field Architecture)"
 depends=$(field Depends)
 for dep in libcap2-bin libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libx11-6; do
@@ -132,9 +138,11 @@ echo "lintian: no errors"
 # --- Install ------------------------------------------------------------------------------------
 "${APT[@]}" install "$DEB" >"$WORK/apt-install.log" 2>&1 ||
     { tail -20 "$WORK/apt-install.log" >&2; fail "apt-get install failed"; }
-[[ $(dpkg-query -W -f='${Status}' korvan-ups) == "install ok installed" ]] || fail "korvan-ups is not installed"
+[[ $(dpkg-query -W -f='${Status}' korvan-ups) == "install ok installed" ]] ||
+    fail "korvan-ups is not installed"
 status=$(dpkg-query -W -f='${Status}' korvan-ups-simulator 2>/dev/null || true)
-[[ -z $status || $status == *not-installed ]] || fail "installing the monitor brought the simulator ($status)"
+[[ -z $status || $status == *not-installed ]] ||
+    fail "installing the monitor brought the simulator ($status)"
 dpkg -L korvan-ups >"$WORK/installed"
 [[ -x /usr/bin/korvan-ups ]] || fail "/usr/bin/korvan-ups is missing"
 caps=$(getcap /usr/bin/korvan-ups)
@@ -188,7 +196,8 @@ MONITOR_PID=$!
 PIDS+=($MONITOR_PID)
 
 monitor_is_installed_binary() { [[ $(readlink "/proc/$MONITOR_PID/exe") == /usr/bin/korvan-ups ]]; }
-wait_until 5 monitor_is_installed_binary || fail "the autostart entry did not start /usr/bin/korvan-ups"
+wait_until 5 monitor_is_installed_binary ||
+    fail "the autostart entry did not start /usr/bin/korvan-ups"
 # The file's capabilities take effect: CAP_NET_BIND_SERVICE (10) and CAP_NET_RAW (13) effective
 # in a process of an ordinary user.
 [[ $(awk '/^Uid:/ { print $3 }' "/proc/$MONITOR_PID/status") == "$(id -u "$SESSION_USER")" ]] ||
@@ -196,12 +205,15 @@ wait_until 5 monitor_is_installed_binary || fail "the autostart entry did not st
 cap_eff=$((16#$(awk '/^CapEff:/ { print $2 }' "/proc/$MONITOR_PID/status")))
 (((cap_eff >> 10) & 1 && (cap_eff >> 13) & 1)) ||
     fail "the monitor runs without its capabilities (CapEff $(printf %x "$cap_eff"))"
-wait_until 15 tray_icon_present || { cat "$WORK/monitor.log" >&2; fail "the tray icon did not appear"; }
+wait_until 15 tray_icon_present ||
+    { cat "$WORK/monitor.log" >&2; fail "the tray icon did not appear"; }
 kill -0 "$MONITOR_PID" 2>/dev/null || fail "the monitor ended"
 for title in '! ERROR !' '! CUIDADO !'; do
-    xdotool search --onlyvisible --name "^$title\$" | grep -q . && fail "the monitor shows a \"$title\" box"
+    xdotool search --onlyvisible --name "^$title\$" | grep -q . &&
+        fail "the monitor shows a \"$title\" box"
 done
-echo "the autostarted monitor (PID $MONITOR_PID, CapEff $(printf %x "$cap_eff")) docked its icon at $(tray_icon_position)"
+echo "the autostarted monitor (PID $MONITOR_PID, CapEff $(printf %x "$cap_eff")) docked its" \
+    "icon at $(tray_icon_position)"
 kill "$MONITOR_PID"
 wait "$MONITOR_PID" 2>/dev/null || true
 
@@ -230,6 +242,7 @@ echo "removed: no file left; purged: autostart entry gone"
 /usr/bin/upssim --help | grep -q '^Usage: upssim' || fail "the installed simulator does not run"
 status=$(dpkg-query -W -f='${Status}' korvan-ups 2>/dev/null || true)
 [[ -z $status || $status == *not-installed ]] || fail "the simulator brought the monitor ($status)"
-"${APT[@]}" purge korvan-ups-simulator >"$WORK/apt-sim.log" 2>&1 || fail "apt-get purge of the simulator failed"
+"${APT[@]}" purge korvan-ups-simulator >"$WORK/apt-sim.log" 2>&1 ||
+    fail "apt-get purge of the simulator failed"
 [[ -e /usr/bin/upssim ]] && fail "/usr/bin/upssim is left after purge"
 echo "simulator package installed, ran and was removed"
