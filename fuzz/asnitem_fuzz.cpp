@@ -1,10 +1,12 @@
 // Any byte text read item by item with ASNItem, from a cursor the first octet chooses: the cursor
 // never moves backwards or past the end, every read finishes, and a walk ends within as many reads
 // as there are octets.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "net/asn1util.h"
 
@@ -26,6 +28,28 @@ std::string referenceMibText(std::string_view content) {
         text += "." + std::to_string(value);
     }
     return text;
+}
+
+// MibToId the plain way: split at the dots, then read each piece.
+std::string referenceMibToId(std::string_view dotted) {
+    std::vector<std::uint32_t> numbers;
+    for (std::size_t from = 0;;) {
+        const std::size_t dot = dotted.find('.', from);
+        const std::string_view piece =
+            dotted.substr(from, dot == dotted.npos ? dotted.npos : dot - from);
+        std::uint64_t value = piece.empty() ? 1ull << 33 : 0;
+        for (char c : piece) {
+            value =
+                c >= '0' && c <= '9' && value <= UINT32_MAX ? value * 10 + (c - '0') : 1ull << 33;
+        }
+        numbers.push_back(value > UINT32_MAX ? 0 : static_cast<std::uint32_t>(value));
+        if (dot == dotted.npos) break;
+        from = dot + 1;
+    }
+    numbers.resize(std::max<std::size_t>(numbers.size(), 2));
+    std::string content = ups::ASNEncOIDItem(numbers[0] * 40 + numbers[1]);
+    for (std::size_t i = 2; i < numbers.size(); ++i) content += ups::ASNEncOIDItem(numbers[i]);
+    return content;
 }
 
 }  // namespace
@@ -54,5 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string dotted = ups::IdToMib(text);
     if (dotted != referenceMibText(text)) __builtin_trap();
     ups::MibToId(dotted);
+    // And any text read as dotted decimal gives what reading it piece by piece gives.
+    if (ups::MibToId(text) != referenceMibToId(text)) __builtin_trap();
     return 0;
 }

@@ -20,18 +20,6 @@ std::uint8_t octetAt(std::string_view buffer, int pos) {
     return static_cast<std::uint8_t>(buffer[static_cast<std::size_t>(pos - 1)]);
 }
 
-// Parses a whole text of decimal digits into 32 bits; anything else, including overflow, is 0.
-std::uint32_t unsignedPieceOrZero(std::string_view piece) {
-    if (piece.empty()) return 0;
-    std::uint64_t value = 0;
-    for (char c : piece) {
-        if (c < '0' || c > '9') return 0;
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-        if (value > UINT32_MAX) return 0;
-    }
-    return static_cast<std::uint32_t>(value);
-}
-
 constexpr char kDigitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
@@ -162,6 +150,10 @@ std::string ASNObject(std::string_view data, int asnType) {
 }
 
 void appendOIDItem(std::string& out, std::uint32_t value) {
+    if (value < 0x80) {
+        out.push_back(static_cast<char>(value));
+        return;
+    }
     char groups[5];
     int count = 0;
     do {
@@ -191,25 +183,43 @@ std::uint32_t ASNDecOIDItem(int& start, std::string_view buffer) {
 }
 
 std::string MibToId(std::string_view mib) {
-    std::uint32_t numbers[2] = {0, 0};
     std::string out;
+    out.reserve(mib.size() + 2);
+    std::uint32_t firstTwo[2] = {0, 0};
     int index = 0;
-    std::size_t from = 0;
-    while (true) {
-        const std::size_t dot = mib.find('.', from);
-        const std::uint32_t number = unsignedPieceOrZero(
-            mib.substr(from, dot == std::string_view::npos ? mib.npos : dot - from));
+    // The piece being read: its value so far, and whether it is still a number.
+    std::uint64_t value = 0;
+    bool digitsOnly = true;
+    bool empty = true;
+    const auto endPiece = [&] {
+        const auto number = digitsOnly && !empty ? static_cast<std::uint32_t>(value) : 0u;
         if (index < 2) {
-            numbers[index] = number;
+            firstTwo[index] = number;
         } else {
-            if (index == 2) appendOIDItem(out, numbers[0] * 40 + numbers[1]);
+            if (index == 2) appendOIDItem(out, firstTwo[0] * 40 + firstTwo[1]);
             appendOIDItem(out, number);
         }
         ++index;
-        if (dot == std::string_view::npos) break;
-        from = dot + 1;
+        value = 0;
+        digitsOnly = true;
+        empty = true;
+    };
+    for (const char c : mib) {
+        if (c == '.') {
+            endPiece();
+            continue;
+        }
+        empty = false;
+        if (!digitsOnly) continue;
+        if (c < '0' || c > '9') {
+            digitsOnly = false;
+            continue;
+        }
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+        if (value > UINT32_MAX) digitsOnly = false;
     }
-    if (index <= 2) appendOIDItem(out, numbers[0] * 40 + numbers[1]);
+    endPiece();
+    if (index <= 2) appendOIDItem(out, firstTwo[0] * 40 + firstTwo[1]);
     return out;
 }
 
