@@ -19,8 +19,9 @@ namespace ups {
 struct TrapListenerOptions {
     std::string address = "0.0.0.0";
     std::string port = kSnmpTrapPort;  // "0" lets the system choose; see boundPort()
-    // How long one receive waits: the longest a Terminate waits for the thread to notice.
-    int receiveWaitMs = 250;
+    // How long one receive waits. Terminate wakes the wait with a datagram of its own, so this
+    // only bounds the stop if that datagram were lost.
+    int receiveWaitMs = 1000;
     // Pause before binding again when the trap port is held by another program.
     int bindRetryMs = 1000;
     // A burst of traps waits in the system's queue while the thread handles the first ones.
@@ -41,7 +42,7 @@ bool sameIpv4Address(const std::string& a, const std::string& b);
 std::int32_t trapValue(const std::string& text);
 
 class TrapCatch {
-  public:
+public:
     // `agentConfig` is read for every trap (its ipAgent), never while the listener is paused.
     TrapCatch(const CfgSnmp& agentConfig, TrapFields& fields, TrapListenerOptions options = {});
     ~TrapCatch();
@@ -55,8 +56,8 @@ class TrapCatch {
     // Takes effect between two receive attempts or inside the wait; a trap already received is
     // held until the next Resume, as is everything the system queues meanwhile.
     void Pause();
-    // Asks the thread to end, wakes it and waits for it (at once, or at most about
-    // receiveWaitMs). Safe to call more than once and on a listener that never started.
+    // Asks the thread to end, wakes it and waits for it (at once, at worst receiveWaitMs). Safe
+    // to call more than once and on a listener that never started.
     void Terminate();
 
     bool started() const;
@@ -69,7 +70,7 @@ class TrapCatch {
     std::uint64_t trapsReceived() const { return trapsReceived_.load(std::memory_order_acquire); }
     std::uint64_t trapsActedOn() const { return trapsActedOn_.load(std::memory_order_acquire); }
 
-  private:
+private:
     void run();
     bool bindTrapPort(TSNMPSend& snmp);
     // Blocks while paused; false once termination is requested.
