@@ -421,7 +421,8 @@ CommandOutcome UpsSimulator::execute(const std::string& input) {
     if (verb == "sleep") {
         double seconds = 0;
         std::istringstream in(rest);
-        if (!(in >> seconds) || seconds < 0 || seconds > 86400) return CommandOutcome::BadArgument;
+        const bool read = static_cast<bool>(in >> seconds) && (in >> std::ws).eof();
+        if (!read || !(seconds >= 0 && seconds <= 86400)) return CommandOutcome::BadArgument;
         std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
         return CommandOutcome::Done;
     }

@@ -38,7 +38,7 @@ std::string request(int pdu, const std::string& community, const std::string& oi
 }
 
 class SimulatorAgent : public ::testing::Test {
-  protected:
+protected:
     SimulatorAgent() : sim(options(), log) {}
 
     static SimulatorOptions options() {
@@ -201,6 +201,10 @@ TEST_F(SimulatorAgent, CommandLines) {
         {"admin 5x", CommandOutcome::BadArgument},
         {"burst 0", CommandOutcome::BadArgument},
         {"sleep soon", CommandOutcome::BadArgument},
+        {"sleep 1x", CommandOutcome::BadArgument},
+        {"sleep -1", CommandOutcome::BadArgument},
+        {"sleep nan", CommandOutcome::BadArgument},
+        {"sleep 1e9", CommandOutcome::BadArgument},
         {"sleep 0.01", CommandOutcome::Done},
         {"fly", CommandOutcome::Unknown},
         {"status", CommandOutcome::Done},
@@ -219,7 +223,7 @@ TEST_F(SimulatorAgent, CommandLines) {
 // ---- traps and the running agent ----
 
 class SimulatorOnSockets : public ::testing::Test {
-  protected:
+protected:
     void start(SimulatorOptions o = {}) {
         trapReceiver.Bind("127.0.0.1", "0");
         o.agentPort = "0";
