@@ -307,11 +307,11 @@ TEST(Ping, ReplyLateInTheBudgetIsStillTaken) {
     REQUIRE_NAMESPACES();
     const PingOutcome o = pingScripted(
         [](const std::string& r) {
-            return std::vector<Answer>{{450, echoReplyTo(r)}};
+            return std::vector<Answer>{{1000, echoReplyTo(r)}};
         },
-        600);
+        1500);
     EXPECT_EQ(o.answered, 1);
-    EXPECT_GE(o.hostResult, 450);
+    EXPECT_GE(o.hostResult, 1000);
 }
 
 TEST(Ping, ErrorReportsAreClassified) {
@@ -375,11 +375,12 @@ TEST(Ping, AnAnswerAfterTheBudgetIsNotTaken) {
     REQUIRE_NAMESPACES();
     const PingOutcome o = pingScripted(
         [](const std::string& r) {
-            return std::vector<Answer>{{300, echoReplyTo(r)}};
+            return std::vector<Answer>{{1000, echoReplyTo(r)}};
         },
         150);
     EXPECT_EQ(o.answered, 0);
-    EXPECT_LT(o.elapsedMs, 290);
+    // The call ends with its budget instead of waiting for the late reply.
+    EXPECT_LT(o.elapsedMs, 900);
 }
 
 TEST(PingDatagram, LoopbackAnswersOverTheEchoSocket) {
