@@ -1,0 +1,169 @@
+# Shared steps of scripts/bench and scripts/soak (sourced): a private X display, a tray host, a
+# pseudo-terminal COM port, a private network namespace for the SNMP ports, seeded configuration
+# stores and per-process cost samples. Every process started here is recorded and ended by its
+# PID when the calling script exits; nothing outside the script's own processes is touched.
+# Needs: BUILD (a build folder with the tests' helpers, the simulator and the bench programs).
+
+SESSION=$(mktemp -d /tmp/korvan-perf.XXXXXX)
+export XDG_RUNTIME_DIR=$SESSION/runtime
+mkdir -p "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+COMDIR=/tmp/korvan-ups-com
+SESSION_PIDS=()
+SESSION_LOCK_FD=
+
+session_cleanup() {
+    local i pid
+    for ((i = ${#SESSION_PIDS[@]} - 1; i >= 0; i--)); do
+        pid=${SESSION_PIDS[i]}
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in "${SESSION_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+    rm -rf "$SESSION"
+}
+trap session_cleanup EXIT
+
+die() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# wait_until SECONDS COMMAND...: polls every 100 ms.
+wait_until() {
+    local limit=$1
+    shift
+    local deadline=$((SECONDS + limit))
+    until "$@" >/dev/null 2>&1; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.1
+    done
+}
+
+# Remembers a PID for the cleanup.
+own() { SESSION_PIDS+=("$1"); }
+
+start_x() {
+    local n
+    for n in $(seq 150 199); do
+        [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$SESSION/xvfb.log" 2>&1 &
+        own $!
+        export DISPLAY=":$n"
+        wait_until 10 xdpyinfo || die "Xvfb did not start"
+        return 0
+    done
+    die "no free display"
+}
+
+start_tray() {
+    trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 \
+        >"$SESSION/trayer.log" 2>&1 &
+    TRAY_PID=$!
+    own "$TRAY_PID"
+    wait_until 10 bash -c 'xwininfo -root -tree | grep -q "\"panel\" \"trayer\""' ||
+        die "trayer did not start"
+}
+
+# Windows docked in the tray host (their owners' icons).
+docked_count() {
+    xwininfo -root -tree | awk '/"trayer"/ { in_tray = 1 } in_tray && / [0-9]+x[0-9]+\+/ { n++ } END { print n + 0 }'
+}
+
+# start_pty N: COM N (1..4) opens as a pseudo-terminal.
+start_pty() {
+    mkdir -p "$COMDIR"
+    "$BUILD/tests/ups-pty-hold" "$COMDIR/COM$1" >"$SESSION/pty$1.log" &
+    own $!
+    wait_until 5 test -L "$COMDIR/COM$1" || die "pty for COM$1 not ready"
+}
+
+# seed_store HOME-DIR [ups-seed-store options]: a configuration for a monitor whose HOME is there.
+seed_store() {
+    local home=$1
+    shift
+    mkdir -p "$home"
+    "$BUILD/tests/ups-seed-store" "$home/.config/korvan-ups/registry.reg" "$@" ||
+        die "could not seed the store"
+}
+
+# The SNMP ports 161 and 162 are machine-wide. Where the system allows it (root, unshare), the
+# programs that use them run in a network namespace of this script's own, with only a loopback
+# interface, so nothing else on the machine sees or disturbs them; otherwise they use the
+# machine's loopback under the lock the SNMP end-to-end test takes. NET is the prefix for such
+# programs.
+NET=()
+start_netns() {
+    if unshare -n true 2>/dev/null; then
+        unshare -n sleep 7200 &
+        local holder=$!
+        own "$holder"
+        wait_until 5 test -e "/proc/$holder/ns/net" || die "no network namespace"
+        # The namespace of the sleep, not of the unshare still starting it.
+        wait_until 5 bash -c "[[ \$(readlink /proc/$holder/ns/net) != \$(readlink /proc/$$/ns/net) ]]" ||
+            die "the network namespace did not come up"
+        NET=(nsenter "--net=/proc/$holder/ns/net" --)
+        "${NET[@]}" ip link set lo up || die "no loopback in the namespace"
+        NET_KIND="private network namespace (loopback only)"
+    else
+        exec {SESSION_LOCK_FD}>/tmp/korvan-e2e-snmp.lock
+        flock -w 600 "$SESSION_LOCK_FD" || die "UDP 161/162 held by another run for 10 minutes"
+        NET_KIND="machine loopback (under the SNMP test lock)"
+    fi
+}
+
+# start_sim LOG [upssim options]: the simulator with commands from a FIFO on descriptor 3.
+start_sim() {
+    local log=$1
+    shift
+    mkfifo "$SESSION/upssim.in"
+    "${NET[@]}" "$BUILD/tools/upssim/upssim" --listen 127.0.0.1:161 --traps 127.0.0.1:162 \
+        --write-community privada "$@" <"$SESSION/upssim.in" >"$log" 2>&1 &
+    SIM_PID=$!
+    own "$SIM_PID"
+    exec 3>"$SESSION/upssim.in"
+    wait_until 10 grep -q "agent listening" "$log" || die "the simulator did not start: $(cat "$log")"
+}
+sim() { echo "$*" >&3; }
+
+# start_monitor HOME-DIR LOG [net]: the real monitor with that HOME; "net" runs it in the
+# namespace of the SNMP ports.
+start_monitor() {
+    local home=$1 log=$2 prefix=()
+    [[ ${3:-} == net ]] && prefix=("${NET[@]}")
+    HOME=$home XDG_CONFIG_HOME=$home/.config "${prefix[@]}" "$BUILD/src/korvan-ups" >"$log" 2>&1 &
+    MONITOR_PID=$!
+    own "$MONITOR_PID"
+}
+
+main_window_visible() { xdotool search --onlyvisible --name '^Korvan Servicio UPS' | grep -q .; }
+popup_shown() { xdotool search --onlyvisible --name "^$1\$" | grep -q .; }
+
+# sample PID: "<cpu ns> <voluntary switches> <VmHWM kB> <VmRSS kB> <threads>" summed over the
+# process's threads. schedstat's first field is the time on a CPU in ns, exact at loads where
+# /proc/PID/stat's clock ticks read 0.
+sample() {
+    local pid=$1 cpu=0 vol=0 threads=0 t ns v
+    for t in /proc/"$pid"/task/*; do
+        read -r ns _ <"$t/schedstat" 2>/dev/null || continue
+        v=$(awk '/^voluntary_ctxt_switches/ { print $2 }' "$t/status" 2>/dev/null) || continue
+        cpu=$((cpu + ns))
+        vol=$((vol + ${v:-0}))
+        threads=$((threads + 1))
+    done
+    local hwm rss
+    hwm=$(awk '/^VmHWM/ { print $2 }' /proc/"$pid"/status)
+    rss=$(awk '/^VmRSS/ { print $2 }' /proc/"$pid"/status)
+    echo "$cpu $vol $hwm $rss $threads"
+}
+
+# thread_sample PID: one line per thread, "<tid> <name> <voluntary switches> <cpu ns>".
+thread_sample() {
+    local t
+    for t in /proc/"$1"/task/*; do
+        printf '%s %s %s %s\n' "${t##*/}" "$(tr ' ' '_' <"$t/comm")" \
+            "$(awk '/^voluntary_ctxt_switches/ { print $2 }' "$t/status")" "$(cut -d' ' -f1 "$t/schedstat")"
+    done 2>/dev/null
+}
+
+# machine_load: the one-minute load average and the busiest processes, for the record.
+machine_load() { cut -d' ' -f1-3 /proc/loadavg; }
