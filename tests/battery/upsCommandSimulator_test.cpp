@@ -20,7 +20,7 @@
 #include "battery/upsCommand.h"
 #include "links/agentLink.h"
 #include "net/blcksock.h"
-#include "net/childProcess.h"
+#include "support/childProcess.h"
 #include "support/recordingPrompts.h"
 
 namespace ups::test {

@@ -15,7 +15,8 @@
 #include <thread>
 
 #include "config/configStore.h"
-#include "net/childProcess.h"
+#include "support/childProcess.h"
+#include "support/privateSnmpd.h"
 #include "net/pingsend.h"
 #include "net/snmpsend.h"
 #include "support/scriptedAgentTransport.h"
@@ -355,92 +356,39 @@ class SimulatorPeer : public PeerAgent {
 // A private snmpd whose pass_persist backend reads the UPS's values from a file at every request.
 class SnmpdPeer : public PeerAgent {
   public:
-    ~SnmpdPeer() override {
-        process_.reset();
-        if (!dir_.empty()) fs::remove_all(dir_);
-    }
     bool start(const UpsIdentityTexts& identity) override {
-        char pattern[] = "/tmp/korvan-links-snmpd.XXXXXX";
-        if (!mkdtemp(pattern)) return false;
-        dir_ = pattern;
         identity_ = identity;
-        setState(true, false);
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            TUDPBlockSocket probe;
-            probe.Bind("127.0.0.1", "0");
-            port_ = std::to_string(probe.GetLocalSinPort());
-            probe.CloseSocket();
-            writeConfig();
-            process_ = std::make_unique<test::ChildProcess>(
-                std::vector<std::string>{"snmpd", "-f", "-Lf", (dir_ / "snmpd.log").string(), "-C",
-                                         "-c", (dir_ / "snmpd.conf").string(), "-p",
-                                         (dir_ / "snmpd.pid").string()},
-                std::vector<std::string>{"MIBS=", "MIBDIRS=/nonexistent",
-                                         "SNMP_PERSISTENT_DIR=" + dir_.string(),
-                                         "SNMPCONFPATH=" + dir_.string()});
-            if (waitUntilAnswering()) return true;
-            process_.reset();
-        }
-        return false;
+        return agent_.start(values("1", "1"));
     }
-    std::string port() const override { return port_; }
+    std::string port() const override { return agent_.port(); }
     void setState(bool lineOk, bool batteryLow) override {
-        writeValues(lineOk ? "1" : "2", batteryLow ? "2" : "1");
+        agent_.setValues(values(lineOk ? "1" : "2", batteryLow ? "2" : "1"));
     }
     // A missing value makes snmpd answer with an error status.
-    void dropBattery() { writeValues("1", ""); }
+    void dropBattery() { agent_.setValues(values("1", "")); }
     int commandsReceived() const override {
-        std::ifstream in(dir_ / "sets.log");
+        std::istringstream in(agent_.setLog());
         int n = 0;
         for (std::string line; std::getline(in, line);)
             n += line == "." + std::string(kOidUpsCommand) + " 1";
         return n;
     }
-    std::string log() const override {
-        std::ifstream in(dir_ / "snmpd.log");
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
+    std::string log() const override { return agent_.log(); }
 
   private:
-    void writeValues(const std::string& line, const std::string& battery) {
-        const fs::path tmp = dir_ / "values.tmp";
-        {
-            std::ofstream out(tmp);
-            out << "line=" << line << "\n";
-            if (!battery.empty()) out << "battery=" << battery << "\n";
-            out << "name=" << identity_.name << "\nserial=" << identity_.serial
-                << "\nmodel=" << identity_.model << "\n";
-        }
-        fs::rename(tmp, dir_ / "values");  // the backend never sees a half-written file
-    }
-    void writeConfig() {
-        const fs::path backend =
-            fs::path(UPS_TEST_SOURCE_DIR) / "tests/links/peers/upsAgentBackend.sh";
-        std::ofstream conf(dir_ / "snmpd.conf");
-        conf << "agentAddress udp:127.0.0.1:" << port_ << "\n"
-             << "master no\n"
-             << "view upsview included .1.3.6.1.4.1.27431\n"
-             << "view upsview included .1.3.6.1.2.1.1\n"
-             << "rocommunity ambito 127.0.0.1 -V upsview\n"
-             << "rwcommunity " << kWriteCommunity << " 127.0.0.1 -V upsview\n"
-             << "pass_persist .1.3.6.1.4.1.27431 " << backend.string() << " "
-             << (dir_ / "values").string() << " " << (dir_ / "sets.log").string() << "\n";
-    }
-    bool waitUntilAnswering() {
-        for (int i = 0; i < 100; ++i) {
-            std::string value;
-            if (SNMPGet(kOidLineState, "ambito", "127.0.0.1", value, port_, 100) && value == "1") {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
+    test::PrivateSnmpd::Values values(const std::string& line, const std::string& battery) const {
+        test::PrivateSnmpd::Values v = {{"line", line},
+                                        {"name", identity_.name},
+                                        {"serial", identity_.serial},
+                                        {"model", identity_.model},
+                                        {"probe", "1"},
+                                        {"command", "0"}};
+        if (!battery.empty()) v["battery"] = battery;
+        return v;
     }
 
-    fs::path dir_;
-    std::string port_;
+    test::PrivateSnmpd agent_{kWriteCommunity};
     UpsIdentityTexts identity_;
-    std::unique_ptr<test::ChildProcess> process_;
 };
 
 const UpsIdentityTexts kLongTexts{"Sala de servidores del tercer piso, rack 4 izquierda",

@@ -11,7 +11,7 @@
 #include "config/configStore.h"
 #include "links/agentLink.h"
 #include "links/upsThead.h"
-#include "net/childProcess.h"
+#include "support/childProcess.h"
 #include "net/snmpsend.h"
 #include "upsSimulator.h"
 

@@ -10,7 +10,8 @@
 #include <memory>
 #include <thread>
 
-#include "childProcess.h"
+#include "support/childProcess.h"
+#include "support/privateSnmpd.h"
 #include "net/snmpsend.h"
 
 namespace ups {
@@ -38,78 +39,16 @@ std::vector<std::string> netSnmpEnvironment(const fs::path& dir) {
             "SNMPCONFPATH=" + dir.string()};
 }
 
-// A private snmpd on 127.0.0.1 with its own configuration, port and pass_persist backend.
-class PrivateAgent {
-public:
-    bool start() {
-        char pattern[] = "/tmp/korvan-snmpd.XXXXXX";
-        if (!mkdtemp(pattern)) return false;
-        dir_ = pattern;
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            port_ = freeUdpPort();
-            writeConfig();
-            process_ = std::make_unique<ChildProcess>(
-                std::vector<std::string>{"snmpd", "-f", "-Lf", (dir_ / "snmpd.log").string(), "-C",
-                                         "-c", (dir_ / "snmpd.conf").string(), "-p",
-                                         (dir_ / "snmpd.pid").string()},
-                netSnmpEnvironment(dir_));
-            if (waitUntilAnswering()) return true;
-            process_.reset();
-        }
-        return false;
-    }
-
-    void stop() {
-        process_.reset();
-        if (!dir_.empty()) fs::remove_all(dir_);
-        dir_.clear();
-    }
-
-    const std::string& port() const { return port_; }
-    std::string setLog() const {
-        std::ifstream in(dir_ / "sets.log");
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    std::string log() const {
-        std::ifstream in(dir_ / "snmpd.log");
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-
-private:
-    void writeConfig() {
-        const fs::path backend = fs::path(UPS_TEST_SOURCE_DIR) / "tests/net/peers/ups-objects.sh";
-        std::ofstream conf(dir_ / "snmpd.conf");
-        conf << "agentAddress udp:127.0.0.1:" << port_ << "\n"
-             << "master no\n"
-             << "view upsview included .1.3.6.1.4.1.27431\n"
-             << "view upsview included .1.3.6.1.2.1.1\n"
-             << "rocommunity " << kReadCommunity << " 127.0.0.1 -V upsview\n"
-             << "rwcommunity " << kWriteCommunity << " 127.0.0.1 -V upsview\n"
-             << "pass_persist .1.3.6.1.4.1.27431 " << backend.string() << " "
-             << (dir_ / "sets.log").string() << "\n";
-    }
-
-    // Until snmpd has bound its port our requests fail at once (port unreachable).
-    bool waitUntilAnswering() {
-        for (int i = 0; i < 100; ++i) {
-            std::string value;
-            if (SNMPGet(kLineOid, kReadCommunity, "127.0.0.1", value, port_, 100) && value == "1")
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
-    }
-
-    fs::path dir_;
-    std::string port_;
-    std::unique_ptr<ChildProcess> process_;
-};
+// The UPS's objects as the private agent serves them.
+const test::PrivateSnmpd::Values kUpsValues = {
+    {"battery", "1"}, {"line", "1"}, {"name", "UPS Sala de Servidores"},
+    {"serial", "SN0123456789AB"}, {"model", "KRV-1200-ONLINE"}, {"probe", "0"}, {"command", "0"}};
 
 class NetSnmpAgent : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        agent_ = new PrivateAgent;
-        started_ = agent_->start();
+        agent_ = new test::PrivateSnmpd(kWriteCommunity);
+        started_ = agent_->start(kUpsValues);
     }
     static void TearDownTestSuite() {
         agent_->stop();
@@ -123,11 +62,11 @@ protected:
 
     static const std::string& port() { return agent_->port(); }
 
-    static PrivateAgent* agent_;
+    static test::PrivateSnmpd* agent_;
     static bool started_;
 };
 
-PrivateAgent* NetSnmpAgent::agent_ = nullptr;
+test::PrivateSnmpd* NetSnmpAgent::agent_ = nullptr;
 bool NetSnmpAgent::started_ = false;
 
 TEST_F(NetSnmpAgent, AnswersGetsOfTheEnterpriseObjects) {

@@ -2,7 +2,8 @@
 # pass_persist backend for a private snmpd acting as the UPS's agent. The values are read afresh
 # from the file named by $1 at every request, so a test changes the UPS by rewriting that file:
 #   battery=1  line=1  name=...  serial=...  model=...   (a missing key: the object is absent)
-# A SET of the command object appends "OID value" to the file named by $2.
+# A SET of the command object appends "OID value" to the file named by $2, and the new value to
+# the values file, so that a later GET reads it back.
 set -u
 values_file=$1
 set_log=${2:-/dev/null}
@@ -72,6 +73,7 @@ while next_line; do
         echo wrong-type
       else
         echo "$prefix.$k $set_value" >>"$set_log"
+        echo "command=$set_value" >>"$values_file"
         echo DONE
       fi
       ;;
