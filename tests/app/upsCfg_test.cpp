@@ -18,6 +18,7 @@
 #include "config/configStore.h"
 #include "config/password.h"
 #include "support/scriptedAgentTransport.h"
+#include "support/dialogTestKit.h"
 #include "support/scriptedMessageBoxes.h"
 
 using namespace ups;
@@ -26,13 +27,6 @@ using namespace ups::test;
 Q_DECLARE_METATYPE(AgentDetect)
 
 namespace {
-
-template <typename T>
-T* child(const QWidget& parent, const char* name) {
-    T* found = parent.findChild<T*>(QString::fromLatin1(name));
-    if (!found) qFatal("no control %s", name);
-    return found;
-}
 
 // An agent whose detection answers from a script and notes what it was asked.
 struct ScriptedAgent {

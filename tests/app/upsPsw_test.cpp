@@ -11,29 +11,13 @@
 #include "app/upsCfg.h"
 #include "config/configStore.h"
 #include "config/password.h"
+#include "support/dialogTestKit.h"
 #include "support/scriptedMessageBoxes.h"
 
 using namespace ups;
 using namespace ups::test;
 
 namespace {
-
-template <typename T>
-T* child(const QWidget& parent, const char* name) {
-    T* found = parent.findChild<T*>(QString::fromLatin1(name));
-    if (!found) qFatal("no control %s", name);
-    return found;
-}
-
-// Types text key by key, any character (QTest's own key clicks take ASCII only).
-void typeText(QWidget* widget, const QString& text) {
-    for (QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(widget, &press);
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(widget, &release);
-    }
-}
 
 CfgUps guardedRecord(std::string_view password) {
     CfgUps ups;
