@@ -39,8 +39,14 @@ wait_until() {
     done
 }
 
-# Remembers a PID for the cleanup.
+# Remembers a PID for the cleanup; disown_pid forgets one that has been ended and waited for,
+# so that the cleanup never signals a number the system may have given to someone else since.
 own() { SESSION_PIDS+=("$1"); }
+disown_pid() {
+    local kept=() p
+    for p in "${SESSION_PIDS[@]}"; do [[ $p == "$1" ]] || kept+=("$p"); done
+    SESSION_PIDS=("${kept[@]}")
+}
 
 start_x() {
     local n

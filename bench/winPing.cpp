@@ -1,13 +1,13 @@
-// Does a window answer? Sends the EWMH _NET_WM_PING to the first top-level window whose title
-// starts with a given text, one at a time, and times each answer (Qt answers from the GUI thread,
-// so a busy or blocked GUI thread shows as a late answer).
+// Does a window answer? Exposes a few pixels of the first window on the screen whose title starts
+// with a given text, after painting them over, and times how long the program takes to paint
+// them back; one probe at a time. (Qt does not answer the EWMH _NET_WM_PING here, and a repaint
+// needs its GUI thread just the same.)
 //   winPing TITLE-PREFIX SECONDS [INTERVAL-MS]
 // Prints "stall at_s=.. ms=.." for each answer later than 500 ms, then
-//   ping n=.. p50_ms=.. p99_ms=.. max_ms=.. unanswered=..
+//   answer n=.. p50_ms=.. p99_ms=.. max_ms=.. unanswered=..
 // An answer that does not come within 30 s counts as unanswered and ends the run (exit 1).
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <sys/select.h>
 
 #include <algorithm>
 #include <chrono>
@@ -30,6 +30,13 @@ Window findWindow(Display* display, const std::string& prefix) {
     Window found = 0;
     if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) return 0;
     for (unsigned int i = 0; i < count && !found; ++i) {
+        // Qt also names its unmapped client-leader window after the program: only a window on
+        // the screen counts.
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(display, children[i], &attributes) ||
+            attributes.map_state != IsViewable || attributes.width < 8) {
+            continue;
+        }
         char* name = nullptr;
         if (XFetchName(display, children[i], &name) && name) {
             if (std::string(name).rfind(prefix, 0) == 0) found = children[i];
@@ -68,43 +75,38 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no window titled \"%s...\"\n", prefix.c_str());
         return 2;
     }
-    const Window rootWindow = DefaultRootWindow(display);
-    XSelectInput(display, rootWindow, SubstructureNotifyMask);
-    const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
-    const Atom ping = XInternAtom(display, "_NET_WM_PING", False);
-    const int fd = ConnectionNumber(display);
+    // The probe: a few pixels of the window painted over in a colour of our own, then an Expose
+    // for them; the window answers when it has painted them back (Qt repaints from the GUI
+    // thread, so a busy or blocked GUI thread shows as a late answer).
+    const unsigned long marker = 0xff00ff;
+    XGCValues values;
+    values.foreground = marker;
+    GC gc = XCreateGC(display, window, GCForeground, &values);
+    auto pixel = [&] {
+        XImage* image = XGetImage(display, window, 1, 1, 1, 1, AllPlanes, ZPixmap);
+        if (!image) return marker;  // not readable now: counts as not answered yet
+        const unsigned long value = XGetPixel(image, 0, 0) & 0xffffff;
+        XDestroyImage(image);
+        return value;
+    };
 
     const auto start = Clock::now();
     std::vector<double> latencies;
     int unanswered = 0;
-    long id = 1;
     while (Clock::now() - start < std::chrono::duration<double>(seconds)) {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = protocols;
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = static_cast<long>(ping);
-        event.xclient.data.l[1] = id;
-        event.xclient.data.l[2] = static_cast<long>(window);
+        XFillRectangle(display, window, gc, 0, 0, 4, 4);
+        XSync(display, False);
+        if (pixel() != marker) {  // painted over by the window meanwhile; try again
+            std::this_thread::sleep_for(std::chrono::milliseconds(intervalMs));
+            continue;
+        }
         const auto sent = Clock::now();
-        XSendEvent(display, window, False, NoEventMask, &event);
+        XClearArea(display, window, 0, 0, 4, 4, True);
         XFlush(display);
         bool answered = false;
         while (!answered && Clock::now() - sent < std::chrono::seconds(30)) {
-            while (!answered && XPending(display)) {
-                XEvent reply;
-                XNextEvent(display, &reply);
-                answered = reply.type == ClientMessage && reply.xclient.message_type == protocols &&
-                           static_cast<Atom>(reply.xclient.data.l[0]) == ping &&
-                           reply.xclient.data.l[1] == id;
-            }
-            if (answered) break;
-            fd_set fds;
-            FD_ZERO(&fds);
-            FD_SET(fd, &fds);
-            timeval wait{0, 20000};
-            select(fd + 1, &fds, nullptr, nullptr, &wait);
+            answered = pixel() != marker;
+            if (!answered) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - sent).count();
         if (!answered) {
@@ -117,10 +119,10 @@ int main(int argc, char** argv) {
                         std::chrono::duration<double>(sent - start).count(), ms);
             std::fflush(stdout);
         }
-        ++id;
         std::this_thread::sleep_for(std::chrono::milliseconds(intervalMs));
     }
-    std::printf("ping n=%zu p50_ms=%.1f p99_ms=%.1f max_ms=%.1f unanswered=%d\n", latencies.size(),
+    XFreeGC(display, gc);
+    std::printf("answer n=%zu p50_ms=%.1f p99_ms=%.1f max_ms=%.1f unanswered=%d\n", latencies.size(),
                 percentile(latencies, 0.5), percentile(latencies, 0.99),
                 latencies.empty() ? 0.0 : *std::max_element(latencies.begin(), latencies.end()),
                 unanswered);
