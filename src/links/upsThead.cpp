@@ -252,7 +252,7 @@ void TrapCatch::run() {
             // A socket that fails at once would otherwise spin; a time-out or a datagram that did
             // not decode goes straight back to waiting.
             if (error != 0 && error != sys::kErrTimedOut &&
-                !sleepUnlessTerminated(options_.receiveWaitMs)) {
+                !sleepUnlessTerminated(options_.bindRetryMs)) {
                 return;
             }
             continue;

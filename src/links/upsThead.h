@@ -20,9 +20,11 @@ struct TrapListenerOptions {
     std::string address = "0.0.0.0";
     std::string port = kSnmpTrapPort;  // "0" lets the system choose; see boundPort()
     // How long one receive waits. Terminate wakes the wait with a datagram of its own, so this
-    // only bounds the stop if that datagram were lost.
-    int receiveWaitMs = 1000;
-    // Pause before binding again when the trap port is held by another program.
+    // only bounds the stop if that datagram were lost; a long wait keeps an idle listener from
+    // waking every second.
+    int receiveWaitMs = 10000;
+    // Pause before binding again when the trap port is held by another program, and after a
+    // receive that failed at once.
     int bindRetryMs = 1000;
     // A burst of traps waits in the system's queue while the thread handles the first ones.
     int receiveBufferBytes = 4 * 1024 * 1024;
