@@ -87,7 +87,8 @@ Result run(test::WindowRig& rig, int events, const std::function<void(bool)>& ch
         if (!waiting) return;
         if (sum->text() != (mainsPresent ? kMains : kBattery)) return;
         waiting = false;
-        result.latencyMs.push_back(std::chrono::duration<double, std::milli>(now - changedAt).count());
+        result.latencyMs.push_back(
+            std::chrono::duration<double, std::milli>(now - changedAt).count());
         if (static_cast<int>(result.latencyMs.size()) >= events) {
             loop.quit();
         } else {
@@ -107,17 +108,18 @@ Result run(test::WindowRig& rig, int events, const std::function<void(bool)>& ch
     scheduleNext();
     loop.exec();
     if (ticks > 1) {
-        result.tickMs = std::chrono::duration<double, std::milli>(lastTick - firstTick).count() /
-                        (ticks - 1);
+        result.tickMs =
+            std::chrono::duration<double, std::milli>(lastTick - firstTick).count() / (ticks - 1);
     }
     return result;
 }
 
 void print(const char* mode, const Result& r) {
-    std::printf("detect %s n=%zu p50_ms=%.1f p99_ms=%.1f max_ms=%.1f tick_ms=%.1f%s\n", mode,
-                r.latencyMs.size(), percentile(r.latencyMs, 0.50), percentile(r.latencyMs, 0.99),
-                r.latencyMs.empty() ? 0.0 : *std::max_element(r.latencyMs.begin(), r.latencyMs.end()),
-                r.tickMs, r.ok ? "" : " FAILED");
+    std::printf(
+        "detect %s n=%zu p50_ms=%.1f p99_ms=%.1f max_ms=%.1f tick_ms=%.1f%s\n", mode,
+        r.latencyMs.size(), percentile(r.latencyMs, 0.50), percentile(r.latencyMs, 0.99),
+        r.latencyMs.empty() ? 0.0 : *std::max_element(r.latencyMs.begin(), r.latencyMs.end()),
+        r.tickMs, r.ok ? "" : " FAILED");
     std::fflush(stdout);
 }
 
@@ -178,8 +180,10 @@ int main(int argc, char** argv) {
     int events = 100;
     std::string mode = "both";
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--events") && i + 1 < argc) events = std::atoi(argv[++i]);
-        else if (!std::strcmp(argv[i], "--mode") && i + 1 < argc) mode = argv[++i];
+        if (!std::strcmp(argv[i], "--events") && i + 1 < argc)
+            events = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--mode") && i + 1 < argc)
+            mode = argv[++i];
         else {
             std::fprintf(stderr, "usage: %s [--events N] [--mode serial|trap|both]\n", argv[0]);
             return 2;

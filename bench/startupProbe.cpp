@@ -44,7 +44,9 @@ std::string windowTitle(Display* display, Window window) {
     return title;
 }
 
-int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+int ignoreErrors(Display*, XErrorEvent*) {
+    return 0;
+}
 
 }  // namespace
 

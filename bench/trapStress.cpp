@@ -158,11 +158,12 @@ int burst(int count) {
     const auto handled = Clock::now();
     const auto received = l.trapCatch.trapsReceived();
     const long lost = count - static_cast<long>(received);
-    std::printf("burst sent=%d handled=%llu lost=%ld rcvbuf_drops=%ld send_ms=%.1f handled_ms=%.1f\n",
-                count, static_cast<unsigned long long>(received), lost,
-                udpReceiveBufferErrors() - dropsBefore,
-                std::chrono::duration<double, std::milli>(sent - start).count(),
-                std::chrono::duration<double, std::milli>(handled - start).count());
+    std::printf(
+        "burst sent=%d handled=%llu lost=%ld rcvbuf_drops=%ld send_ms=%.1f handled_ms=%.1f\n",
+        count, static_cast<unsigned long long>(received), lost,
+        udpReceiveBufferErrors() - dropsBefore,
+        std::chrono::duration<double, std::milli>(sent - start).count(),
+        std::chrono::duration<double, std::milli>(handled - start).count());
     return lost == 0 ? 0 : 1;
 }
 
@@ -185,7 +186,8 @@ std::string garbage(std::mt19937& random, const std::vector<std::string>& valid)
         }
         case 2: {  // a valid trap with a few octets changed
             d = base;
-            for (int n = 1 + random() % 4; n > 0; --n) d[random() % d.size()] = static_cast<char>(byte(random));
+            for (int n = 1 + random() % 4; n > 0; --n)
+                d[random() % d.size()] = static_cast<char>(byte(random));
             break;
         }
         case 3:  // a valid trap cut short
@@ -202,7 +204,8 @@ std::string garbage(std::mt19937& random, const std::vector<std::string>& valid)
             for (int i = 0; i < depth; ++i) {
                 d += static_cast<char>(0x30);
                 d += static_cast<char>(random() % 2 ? 0x80 : 0x84);
-                if (static_cast<unsigned char>(d.back()) == 0x84) d += std::string("\x7f\xff\xff\xff", 4);
+                if (static_cast<unsigned char>(d.back()) == 0x84)
+                    d += std::string("\x7f\xff\xff\xff", 4);
             }
             break;
         }
@@ -270,13 +273,13 @@ int flood(int count) {
     }
     const long rssEnd = statusField("VmRSS");
     std::printf("flood rcvbuf_drops=%ld\n", udpReceiveBufferErrors() - dropsBefore);
-    std::printf("flood sent=%d seconds=%.1f listener_cpu_ms=%.1f cpu_us_per_datagram=%.2f "
-                "listener_busy_pct=%.1f idle_cpu_ms_per_2s=%.2f rss_start_kb=%ld rss_end_kb=%ld "
-                "rss_max_kb=%ld decoded_as_snmp=%llu acted_on=%llu valid_trap_acted=%s\n",
-                count, seconds, cpuNs / 1e6, cpuNs / 1e3 / count, 100.0 * cpuNs / 1e9 / seconds,
-                idleCpuMs, rssStart, rssEnd, rssMax,
-                static_cast<unsigned long long>(l.trapCatch.trapsReceived()),
-                static_cast<unsigned long long>(actedBefore), acted ? "yes" : "no");
+    std::printf(
+        "flood sent=%d seconds=%.1f listener_cpu_ms=%.1f cpu_us_per_datagram=%.2f "
+        "listener_busy_pct=%.1f idle_cpu_ms_per_2s=%.2f rss_start_kb=%ld rss_end_kb=%ld "
+        "rss_max_kb=%ld decoded_as_snmp=%llu acted_on=%llu valid_trap_acted=%s\n",
+        count, seconds, cpuNs / 1e6, cpuNs / 1e3 / count, 100.0 * cpuNs / 1e9 / seconds, idleCpuMs,
+        rssStart, rssEnd, rssMax, static_cast<unsigned long long>(l.trapCatch.trapsReceived()),
+        static_cast<unsigned long long>(actedBefore), acted ? "yes" : "no");
     return acted ? 0 : 1;
 }
 

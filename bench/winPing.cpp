@@ -22,13 +22,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+int ignoreErrors(Display*, XErrorEvent*) {
+    return 0;
+}
 
 Window findWindow(Display* display, const std::string& prefix) {
     Window root, parent, *children = nullptr;
     unsigned int count = 0;
     Window found = 0;
-    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) return 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
+        return 0;
     for (unsigned int i = 0; i < count && !found; ++i) {
         // Qt also names its unmapped client-leader window after the program: only a window on
         // the screen counts.
@@ -122,8 +125,8 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(intervalMs));
     }
     XFreeGC(display, gc);
-    std::printf("answer n=%zu p50_ms=%.1f p99_ms=%.1f max_ms=%.1f unanswered=%d\n", latencies.size(),
-                percentile(latencies, 0.5), percentile(latencies, 0.99),
+    std::printf("answer n=%zu p50_ms=%.1f p99_ms=%.1f max_ms=%.1f unanswered=%d\n",
+                latencies.size(), percentile(latencies, 0.5), percentile(latencies, 0.99),
                 latencies.empty() ? 0.0 : *std::max_element(latencies.begin(), latencies.end()),
                 unanswered);
     XCloseDisplay(display);
