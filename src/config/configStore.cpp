@@ -121,10 +121,11 @@ void saveConfig(const CfgUps& ups, const CfgSnmp& snmp, RegistryStore& store, Me
             showError(boxes, kMsgRegistryAccess);
             return;
         }
-        if (!store.writeBinary(kKeyConfig, kValueCfgUps, recordBytes(ups)) ||
-            !store.writeBinary(kKeyConfig, kValueCfgSnmp, recordBytes(snmp))) {
-            showError(boxes, kMsgAllocating);
-        }
+        // Both records in one change: the configuration the user accepted is stored whole.
+        const std::vector<RegistryStore::NamedData> records = {
+            {std::string(kValueCfgUps), recordBytes(ups)},
+            {std::string(kValueCfgSnmp), recordBytes(snmp)}};
+        if (!store.writeBinaryValues(kKeyConfig, records)) showError(boxes, kMsgAllocating);
     } catch (...) {
         showError(boxes, kMsgAllocating);
     }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ups {
@@ -36,6 +37,17 @@ public:
     // Replaces the value with binary data. False when the write fails.
     virtual bool writeBinary(std::string_view keyPath, std::string_view name,
                              const std::vector<std::uint8_t>& data) = 0;
+
+    using NamedData = std::pair<std::string, std::vector<std::uint8_t>>;
+    // Writes several binary values of one key in order, stopping at the first that fails. A store
+    // that can replace them in one step does, so that a crash never leaves some of them new and
+    // the others old; this default writes them one by one.
+    virtual bool writeBinaryValues(std::string_view keyPath, const std::vector<NamedData>& values) {
+        for (const auto& [name, data] : values) {
+            if (!writeBinary(keyPath, name, data)) return false;
+        }
+        return true;
+    }
 };
 
 }  // namespace ups

@@ -1,6 +1,8 @@
 #include "platform/posix/regFileStore.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -393,6 +395,54 @@ TEST_F(RegFileStoreTest, CrashBeforeTheRenameLeavesTheOldStoreIntact) {
     EXPECT_EQ(restarted.readValue(kKeyConfig, kValueCfgUps).data, (Bytes{1, 1}));
     ASSERT_TRUE(restarted.writeBinary(kKeyConfig, kValueCfgUps, {3}));
     EXPECT_EQ(restarted.readValue(kKeyConfig, kValueCfgUps).data, Bytes{3});
+}
+
+TEST_F(RegFileStoreTest, LeftoversOfInterruptedSavesAreSweptOnceTheyAreOld) {
+    RegFileStore store(path);
+    ASSERT_TRUE(store.createKey(kKeyConfig));
+    const fs::path stale = path + ".a1B2c3";
+    const fs::path fresh = path + ".z9Y8x7";
+    const fs::path unrelated = path + ".bak";
+    for (const auto& p : {stale, fresh, unrelated}) std::ofstream(p) << "x";
+    fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::minutes(5));
+    fs::last_write_time(unrelated, fs::file_time_type::clock::now() - std::chrono::minutes(5));
+
+    ASSERT_TRUE(store.writeBinary(kKeyConfig, kValueCfgUps, {4}));
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(fresh)) << "it may belong to another instance saving right now";
+    EXPECT_TRUE(fs::exists(unrelated));
+}
+
+TEST_F(RegFileStoreTest, BothRecordsAreSavedInOneReplacement) {
+    test::ScriptedMessageBoxes boxes;
+    CfgUps ups;
+    CfgSnmp snmp;
+    clearRecords(ups, snmp);
+    setDefaultConfig(ups, snmp);
+    RegFileStore store(path);
+    loadConfig(ups, snmp, store, boxes);
+    const std::string before = fileContent();
+
+    // A crash at the one moment the new configuration is complete but not yet in place leaves
+    // the old configuration whole: never a new CfgUps beside an old CfgSnmp.
+    int replacements = 0;
+    store.beforeRename = [&](const std::string&) {
+        ++replacements;
+        return false;
+    };
+    ups.comPort = 2;
+    snmp.enhSnmp = 1;
+    saveConfig(ups, snmp, store, boxes);
+    EXPECT_EQ(replacements, 1);
+    EXPECT_EQ(fileContent(), before);
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{"Asignando memoria."});
+
+    store.beforeRename = nullptr;
+    boxes.shown.clear();
+    saveConfig(ups, snmp, store, boxes);
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(store.readValue(kKeyConfig, kValueCfgUps).data, recordBytes(ups));
+    EXPECT_EQ(store.readValue(kKeyConfig, kValueCfgSnmp).data, recordBytes(snmp));
 }
 
 TEST_F(RegFileStoreTest, SaveMakesAnOpenFileOwnerOnly) {

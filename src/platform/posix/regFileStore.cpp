@@ -6,7 +6,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <utility>
 
@@ -503,10 +505,45 @@ void syncDirectory(const std::string& dir) {
     ::close(fd);
 }
 
+void setBinaryValue(Document& doc, const std::string& key, std::string_view name,
+                    const std::vector<std::uint8_t>& data) {
+    Entry value;
+    value.isValue = true;
+    value.valueName = std::string(name);
+    value.value = okValue(RegValueType::Binary, data);
+    value.lines = formatBinaryValue(name, data);
+    if (Entry* existing = findValue(doc, key, name)) {
+        *existing = std::move(value);
+        return;
+    }
+    Section* target = nullptr;
+    for (Section& s : doc.sections) {
+        if (sectionIs(s, key)) target = &s;
+    }
+    appendValue(target ? *target : appendSection(doc, key), std::move(value));
+}
+
+// Temporary files of saves that a crash or a kill interrupted before their rename. Only old ones
+// go: a younger one may belong to another instance saving right now.
+void removeStaleTemporaries(const std::string& path) {
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    const std::string prefix = target.filename().string() + ".";
+    std::error_code ec;
+    const auto now = fs::file_time_type::clock::now();
+    for (const auto& entry : fs::directory_iterator(target.parent_path(), ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+        const auto written = entry.last_write_time(ec);
+        if (!ec && now - written > std::chrono::minutes(1)) fs::remove(entry.path(), ec);
+    }
+}
+
 bool replaceFile(const std::string& path, std::string_view content,
                  const std::function<bool(const std::string&)>& beforeRename) {
     const std::string dir = parentDirectory(path);
     if (!makeDirectories(dir)) return false;
+    removeStaleTemporaries(path);
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
@@ -576,26 +613,18 @@ RegValue RegFileStore::readValue(std::string_view keyPath, std::string_view name
 
 bool RegFileStore::writeBinary(std::string_view keyPath, std::string_view name,
                                const std::vector<std::uint8_t>& data) {
+    return writeBinaryValues(keyPath, {{std::string(name), data}});
+}
+
+bool RegFileStore::writeBinaryValues(std::string_view keyPath,
+                                     const std::vector<NamedData>& values) {
     try {
         Loaded file = loadFile(path_);
         const std::string key = normalizeKeyPath(keyPath);
         if (file.state != FileState::Loaded || !keyExists(file.doc, key) || !canWrite(path_)) {
             return false;
         }
-        Entry value;
-        value.isValue = true;
-        value.valueName = std::string(name);
-        value.value = okValue(RegValueType::Binary, data);
-        value.lines = formatBinaryValue(name, data);
-        if (Entry* existing = findValue(file.doc, key, name)) {
-            *existing = std::move(value);
-        } else {
-            Section* target = nullptr;
-            for (Section& s : file.doc.sections) {
-                if (sectionIs(s, key)) target = &s;
-            }
-            appendValue(target ? *target : appendSection(file.doc, key), std::move(value));
-        }
+        for (const auto& [name, data] : values) setBinaryValue(file.doc, key, name, data);
         return replaceFile(path_, serialize(file.doc), beforeRename);
     } catch (...) {
         return false;

@@ -22,6 +22,8 @@ class RegFileStore : public RegistryStore {
     RegValue readValue(std::string_view keyPath, std::string_view name) override;
     bool writeBinary(std::string_view keyPath, std::string_view name,
                      const std::vector<std::uint8_t>& data) override;
+    // All values in one replacement of the file.
+    bool writeBinaryValues(std::string_view keyPath, const std::vector<NamedData>& values) override;
 
     const std::string& path() const { return path_; }
 
