@@ -23,10 +23,10 @@
 
 namespace {
 
-Window makeWindow(Display* d, const std::string& spec, Window first) {
-    const std::string kind = spec.substr(0, spec.find(':'));
+Window makeWindow(Display* d, const std::string& request, Window first) {
+    const std::string kind = request.substr(0, request.find(':'));
     const std::string name =
-        spec.find(':') == std::string::npos ? "" : spec.substr(spec.find(':') + 1);
+        request.find(':') == std::string::npos ? "" : request.substr(request.find(':') + 1);
     Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 10, 10, 120, 60, 1, 0, 0xFFFFFF);
     if (!name.empty()) XStoreName(d, w, name.c_str());
     if (kind != "noproto") {
