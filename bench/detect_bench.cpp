@@ -22,6 +22,7 @@
 #include "net/blcksock.h"
 #include "net/snmpsend.h"
 #include "support/windowRig.h"
+#include "statusTrap.h"
 
 namespace {
 
@@ -31,18 +32,7 @@ using Clock = std::chrono::steady_clock;
 const QString kMains = QStringLiteral("Suministro de Línea");
 const QString kBattery = QStringLiteral("Suministro de Batería");
 
-std::string statusTrap(int lineState) {
-    TSNMPRec rec;
-    rec.Community = "public";
-    rec.PDUType = kPduTrap;
-    rec.OldTrapEnterprise = kOidTrapEnterprise;
-    rec.OldTrapHost = "127.0.0.1";
-    rec.OldTrapGen = 6;
-    rec.OldTrapSpec = 1;
-    rec.MIBAdd(kOidBatteryState, "1", kAsnInteger);
-    rec.MIBAdd(kOidLineState, std::to_string(lineState), kAsnInteger);
-    return rec.EncodeBuf();
-}
+using bench::statusTrap;
 
 double percentile(std::vector<double> v, double q) {
     if (v.empty()) return 0;

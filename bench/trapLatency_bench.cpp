@@ -21,24 +21,14 @@
 #include "support/fakeSystemControl.h"
 #include "support/recordingView.h"
 #include "support/virtualTime.h"
+#include "statusTrap.h"
 
 namespace {
 
 using namespace ups;
 using SteadyClock = std::chrono::steady_clock;
 
-std::string statusTrap(int lineState) {
-    TSNMPRec rec;
-    rec.Community = "public";
-    rec.PDUType = kPduTrap;
-    rec.OldTrapEnterprise = kOidTrapEnterprise;
-    rec.OldTrapHost = "127.0.0.1";
-    rec.OldTrapGen = 6;
-    rec.OldTrapSpec = 1;
-    rec.MIBAdd(kOidBatteryState, "1", kAsnInteger);
-    rec.MIBAdd(kOidLineState, std::to_string(lineState), kAsnInteger);
-    return rec.EncodeBuf();
-}
+using bench::statusTrap;
 
 void reportPercentiles(benchmark::State& state, std::vector<double> micros) {
     if (micros.empty()) return;

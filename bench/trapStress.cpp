@@ -29,24 +29,14 @@
 #include "links/upsThead.h"
 #include "net/blcksock.h"
 #include "net/snmpsend.h"
+#include "statusTrap.h"
 
 namespace {
 
 using namespace ups;
 using Clock = std::chrono::steady_clock;
 
-std::string statusTrap(int lineState, int batteryState = 1) {
-    TSNMPRec rec;
-    rec.Community = "public";
-    rec.PDUType = kPduTrap;
-    rec.OldTrapEnterprise = kOidTrapEnterprise;
-    rec.OldTrapHost = "127.0.0.1";
-    rec.OldTrapGen = 6;
-    rec.OldTrapSpec = 1;
-    rec.MIBAdd(kOidBatteryState, std::to_string(batteryState), kAsnInteger);
-    rec.MIBAdd(kOidLineState, std::to_string(lineState), kAsnInteger);
-    return rec.EncodeBuf();
-}
+using bench::statusTrap;
 
 long statusField(const char* name) {
     std::ifstream in("/proc/self/status");
