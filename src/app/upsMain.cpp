@@ -65,10 +65,6 @@ TmainF::TmainF(MainDeps deps, QWidget* parent)
     connect(ui_->bbtnIniTest, &QPushButton::clicked, this, &TmainF::bbtnIniTestClick);
     connect(ui_->bbtnSetup, &QPushButton::clicked, this, &TmainF::bbtnSetupClick);
 
-    timer_.setObjectName("Timer");
-    timer_.setInterval(1000);
-    connect(&timer_, &QTimer::timeout, this, &TmainF::TimerTimer);
-
     buildMenus();
     buildTrayIcon();
     setContextMenuPolicy(Qt::CustomContextMenu);
@@ -337,14 +333,20 @@ void TmainF::showNotice(std::optional<std::string> caption, std::optional<int> p
                         std::string text, int hideDelayMs) {
     if (!infoFrm_) return;
     std::optional<QString> qCaption;
-    if (caption) qCaption = QString::fromStdString(*caption);
+    if (caption) {
+        qCaption = QString::fromStdString(*caption);
+        noticeCaption_ = std::move(*caption);
+    }
     std::optional<QPixmap> qPicture;
     if (picture && *picture >= 0 && *picture < imgLst_.size()) qPicture = imgLst_[*picture];
     infoFrm_->showNotice(qCaption, qPicture, QString::fromStdString(text), hideDelayMs);
 }
 
 void TmainF::setNoticeCaption(std::string caption) {
-    if (infoFrm_) infoFrm_->setWindowTitle(QString::fromStdString(caption));
+    // Asked for on every ordinary tick; the pop-up is only touched when the caption changes.
+    if (!infoFrm_ || caption == noticeCaption_) return;
+    infoFrm_->setWindowTitle(QString::fromStdString(caption));
+    noticeCaption_ = std::move(caption);
 }
 
 void TmainF::repaintNotice() {

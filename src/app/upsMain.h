@@ -3,7 +3,6 @@
 // configuration names, and ends the program in order.
 #include <QMenu>
 #include <QPixmap>
-#include <QTimer>
 #include <QVector>
 #include <QWidget>
 #include <memory>
@@ -12,6 +11,7 @@
 #include "config/clock.h"
 #include "config/messageBox.h"
 #include "config/registryStore.h"
+#include "app/tickTimer.h"
 #include "app/upsPsw.h"
 #include "links/agentLink.h"
 #include "links/serialLib.h"
@@ -58,7 +58,10 @@ public:
     explicit TmainF(MainDeps deps, QWidget* parent = nullptr);
     ~TmainF() override;
 
-    void setInfoForm(TinfoFrm* info) { infoFrm_ = info; }
+    void setInfoForm(TinfoFrm* info) {
+        infoFrm_ = info;
+        noticeCaption_.clear();
+    }
     // The start-up sequence; run once, after both windows exist.
     void FormCreate();
 
@@ -85,7 +88,7 @@ public:
     AgentLink& agentLink() { return agentLink_; }
     // Created suspended by the start-up; null before it.
     TrapCatch* trapCatch() { return trapCatch_.get(); }
-    QTimer& Timer() { return timer_; }
+    TickTimer& Timer() { return timer_; }
     QMenu* pMnTray() { return pMnTray_; }
     QMenu* pMnFrm() { return pMnFrm_; }
     TTrayComp& TrayComp() { return *trayComp_; }
@@ -161,7 +164,9 @@ private:
     ScheduledBatteryTests testSeams_;
     Supervisor supervisor_;
     TinfoFrm* infoFrm_ = nullptr;
-    QTimer timer_;
+    // The caption last given to the pop-up.
+    std::string noticeCaption_;
+    TickTimer timer_{1000, [this] { TimerTimer(); }};
     QMenu* pMnTray_ = nullptr;
     QMenu* pMnFrm_ = nullptr;
     TTrayComp* trayComp_ = nullptr;

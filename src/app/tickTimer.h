@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QTimer>
+
+#include <functional>
+
+namespace ups {
+
+// The window's once-a-second timer. Every tick stops it while it runs and starts it again at its
+// end, so that a message box the tick opens never nests another tick. Done on the QTimer itself,
+// that would unregister and register a system timer every second of an idle monitor; here a stop
+// made inside a tick only holds the timer: a start inside the same tick releases it again, and a
+// tick that ends held stops it for real. Outside a tick, start and stop act at once. A held timer
+// never nests a tick: Qt does not deliver a timer's timeout while its previous one is handled.
+class TickTimer {
+public:
+    TickTimer(int intervalMs, std::function<void()> onTick);
+    TickTimer(const TickTimer&) = delete;
+    TickTimer& operator=(const TickTimer&) = delete;
+
+    void start();
+    void stop();
+    // Whether ticks are wanted: false while a tick holds the timer.
+    bool isActive() const { return wanted_; }
+    int interval() const { return timer_.interval(); }
+    // The system timer behind it, for checks that it is not re-registered.
+    int timerId() const { return timer_.timerId(); }
+
+private:
+    void fire();
+
+    QTimer timer_;
+    std::function<void()> onTick_;
+    bool wanted_ = false;
+    int depth_ = 0;
+};
+
+}  // namespace ups

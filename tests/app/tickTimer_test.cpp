@@ -1,0 +1,102 @@
+// The window's tick timer: a tick that stops and restarts it keeps one system timer, timeouts
+// while a tick holds it never nest a second tick, and a tick that ends stopped stops it for real.
+#include <QEventLoop>
+#include <QtTest>
+
+#include <vector>
+
+#include "app/tickTimer.h"
+
+using namespace ups;
+
+class TickTimerTest : public QObject {
+    Q_OBJECT
+private slots:
+    void stopAndStartInsideATickKeepOneSystemTimer();
+    void aTickThatEndsStoppedLeavesNoSystemTimer();
+    void timeoutsWhileATickHoldsTheTimerAreDropped();
+    void startAndStopOutsideATickActAtOnce();
+};
+
+void TickTimerTest::stopAndStartInsideATickKeepOneSystemTimer() {
+    std::vector<int> ids;
+    std::vector<bool> activeDuringTick;
+    TickTimer* self = nullptr;
+    TickTimer timer(1, [&] {
+        self->stop();
+        activeDuringTick.push_back(self->isActive());
+        ids.push_back(self->timerId());
+        self->start();
+    });
+    self = &timer;
+    timer.start();
+    const int first = timer.timerId();
+    QVERIFY(first > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(ids.size() >= 3, 2000);
+    for (int id : ids) QCOMPARE(id, first);
+    for (bool active : activeDuringTick) QVERIFY(!active);
+    QVERIFY(timer.isActive());
+    QCOMPARE(timer.timerId(), first);
+}
+
+void TickTimerTest::aTickThatEndsStoppedLeavesNoSystemTimer() {
+    int ticks = 0;
+    TickTimer* self = nullptr;
+    TickTimer timer(1, [&] {
+        ++ticks;
+        self->stop();
+    });
+    self = &timer;
+    timer.start();
+    QTRY_COMPARE_WITH_TIMEOUT(ticks, 1, 2000);
+    QVERIFY(!timer.isActive());
+    QCOMPARE(timer.timerId(), -1);
+    // A later start brings ticks back.
+    timer.start();
+    QTRY_COMPARE_WITH_TIMEOUT(ticks, 2, 2000);
+}
+
+void TickTimerTest::timeoutsWhileATickHoldsTheTimerAreDropped() {
+    int ticks = 0;
+    int depth = 0;
+    int deepest = 0;
+    TickTimer* self = nullptr;
+    TickTimer timer(1, [&] {
+        ++ticks;
+        ++depth;
+        deepest = std::max(deepest, depth);
+        self->stop();
+        if (ticks == 1) {
+            // What a message box does: an event loop of its own inside the tick, long enough
+            // for the held timer to come due many times.
+            QEventLoop box;
+            QTimer::singleShot(30, &box, &QEventLoop::quit);
+            box.exec();
+            QCOMPARE(ticks, 1);
+        }
+        --depth;
+        self->start();
+    });
+    self = &timer;
+    timer.start();
+    QTRY_VERIFY_WITH_TIMEOUT(ticks >= 3, 2000);
+    QCOMPARE(deepest, 1);
+}
+
+void TickTimerTest::startAndStopOutsideATickActAtOnce() {
+    int ticks = 0;
+    TickTimer timer(1000, [&] { ++ticks; });
+    QCOMPARE(timer.interval(), 1000);
+    QVERIFY(!timer.isActive());
+    QCOMPARE(timer.timerId(), -1);
+    timer.start();
+    QVERIFY(timer.isActive());
+    QVERIFY(timer.timerId() > 0);
+    timer.stop();
+    QVERIFY(!timer.isActive());
+    QCOMPARE(timer.timerId(), -1);
+    QCOMPARE(ticks, 0);
+}
+
+QTEST_MAIN(TickTimerTest)
+#include "tickTimer_test.moc"
