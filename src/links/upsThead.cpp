@@ -194,12 +194,23 @@ void TrapCatch::Terminate() {
         wake_.notify_all();
     }
     if (!thread_.joinable() || thread_.get_id() == std::this_thread::get_id()) return;
-    wakeReceiver();
+    knockUntilEnded();
     thread_.join();
 }
 
-// An empty datagram ends the receive wait at once; without it the thread notices the request
-// when the wait runs out.
+// A receive that has just begun (the port bound a moment after the request was made) or a lost
+// datagram would leave one knock unanswered, so the knock is repeated until the thread has ended.
+void TrapCatch::knockUntilEnded() {
+    std::unique_lock lock(mutex_);
+    while (!ended_) {
+        lock.unlock();
+        wakeReceiver();
+        lock.lock();
+        wake_.wait_for(lock, std::chrono::milliseconds(kKnockIntervalMs), [this] { return ended_; });
+    }
+}
+
+// An empty datagram ends the receive wait at once.
 void TrapCatch::wakeReceiver() {
     if (!listening()) return;
     const std::string target = options_.address == "0.0.0.0" ? "127.0.0.1" : options_.address;
@@ -234,6 +245,13 @@ bool TrapCatch::bindTrapPort(TSNMPSend& snmp) {
 // being handled, or while the listener is paused, wait in the system's queue instead of being
 // lost.
 void TrapCatch::run() {
+    listen();
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+    wake_.notify_all();
+}
+
+void TrapCatch::listen() {
     TSNMPSend snmp;
     snmp.IPInterface = options_.address;
     snmp.TargetPort = options_.port;

@@ -19,10 +19,9 @@ namespace ups {
 struct TrapListenerOptions {
     std::string address = "0.0.0.0";
     std::string port = kSnmpTrapPort;  // "0" lets the system choose; see boundPort()
-    // How long one receive waits. Terminate wakes the wait with a datagram of its own, so this
-    // only bounds the stop if that datagram were lost; a long wait keeps an idle listener from
-    // waking every second.
-    int receiveWaitMs = 10000;
+    // How long one receive waits. Terminate wakes the wait with datagrams of its own, so nothing
+    // needs the wait to run out: an idle listener wakes once an hour.
+    int receiveWaitMs = 3'600'000;
     // Pause before binding again when the trap port is held by another program, and after a
     // receive that failed at once.
     int bindRetryMs = 1000;
@@ -58,8 +57,8 @@ public:
     // Takes effect between two receive attempts or inside the wait; a trap already received is
     // held until the next Resume, as is everything the system queues meanwhile.
     void Pause();
-    // Asks the thread to end, wakes it and waits for it (at once, at worst receiveWaitMs). Safe
-    // to call more than once and on a listener that never started.
+    // Asks the thread to end, wakes it and waits for it. Safe to call more than once and on a
+    // listener that never started.
     void Terminate();
 
     bool started() const;
@@ -74,6 +73,7 @@ public:
 
 private:
     void run();
+    void listen();
     bool bindTrapPort(TSNMPSend& snmp);
     // Blocks while paused; false once termination is requested.
     bool waitUntilRunning(std::unique_lock<std::mutex>& lock);
@@ -81,6 +81,9 @@ private:
     bool sleepUnlessTerminated(int ms);
     void handleTrap(const TSNMPSend& snmp);
     void wakeReceiver();
+    void knockUntilEnded();
+
+    static constexpr int kKnockIntervalMs = 50;
 
     const CfgSnmp& agentConfig_;
     TrapFields& fields_;
@@ -91,6 +94,7 @@ private:
     bool paused_ = false;
     bool terminated_ = false;
     bool started_ = false;
+    bool ended_ = false;  // the thread has left its loop
     std::thread thread_;
 
     std::atomic<bool> listening_{false};

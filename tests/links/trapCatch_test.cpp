@@ -406,7 +406,7 @@ TEST_F(TrapCatchTest, PausedListenerHoldsTrapsUntilResumed) {
 
 TEST_F(TrapCatchTest, TerminateWakesTheReceiveAndEndsTheThread) {
     startListening();
-    std::this_thread::sleep_for(50ms);  // well inside a one-second receive wait
+    std::this_thread::sleep_for(50ms);  // well inside the receive wait
     const auto start = SteadyClock::now();
     listener.Terminate();
     // Without the wake-up datagram the thread would notice only when the wait runs out.
@@ -424,6 +424,28 @@ TEST_F(TrapCatchTest, TerminateWakesAPausedListener) {
     const auto start = SteadyClock::now();
     listener.Terminate();
     EXPECT_LT(SteadyClock::now() - start, 1s);
+}
+
+// A stop asked for while the thread is still binding the port finds nothing to wake yet; the
+// receive that follows must not keep it waiting.
+TEST(TrapCatchStop, TerminateRightAfterTheStartNeverWaitsOutAReceive) {
+    CfgUps cfgUps;
+    CfgSnmp cfgSnmp;
+    clearRecords(cfgUps, cfgSnmp);
+    TrapListenerOptions options;
+    options.address = "127.0.0.1";
+    options.port = "0";
+    options.receiveWaitMs = 5000;
+    for (int round = 0; round < 200; ++round) {
+        TrapFields fields;
+        TrapCatch listener(cfgSnmp, fields, options);
+        listener.Resume(true, false);
+        // Some rounds stop before the bind, some during it, some after it.
+        std::this_thread::sleep_for(std::chrono::microseconds(round % 10 * 20));
+        const auto start = SteadyClock::now();
+        listener.Terminate();
+        ASSERT_LT(SteadyClock::now() - start, 2s) << "round " << round;
+    }
 }
 
 TEST(TrapCatchBind, HeldPortIsRetriedUntilFree) {
