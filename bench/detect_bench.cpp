@@ -70,7 +70,7 @@ Result run(test::WindowRig& rig, int events, const std::function<void(bool)>& ch
         });
     };
     // Connected after the window's own slot: runs right after each tick has drawn its state.
-    QObject::connect(&window.Timer(), &QTimer::timeout, &window, [&] {
+    QObject::connect(&window.Timer().signalSource(), &QTimer::timeout, &window, [&] {
         const auto now = Clock::now();
         if (ticks++ == 0) firstTick = now;
         lastTick = now;

@@ -25,6 +25,8 @@ public:
     int interval() const { return timer_.interval(); }
     // The system timer behind it, for checks that it is not re-registered.
     int timerId() const { return timer_.timerId(); }
+    // Its timeout signal, for observers that connect after the tick and so run right after it.
+    const QTimer& signalSource() const { return timer_; }
 
 private:
     void fire();

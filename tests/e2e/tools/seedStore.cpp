@@ -2,6 +2,7 @@
 // configuration would have left it.
 //   ups-seed-store FILE [--com N] [--snmp IP] [--trap] [--shutdown] [--tmpfail S] [--tmplowb S]
 //                       [--community TEXT] [--testmode M]
+// --com counts from 0: 0 is COM1.
 #include <cstdio>
 #include <cstdlib>
 #include <string>

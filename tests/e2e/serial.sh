@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The real monitor on a serial COM port: a pseudo-terminal whose modem lines come from the
+# preloaded modem-lines library. With CTS and DCD up (mains present, battery normal) it stays
+# quiet; with CTS down it announces the line failure in the pop-up; with both down it counts down
+# on a low battery.
+source "$(dirname "$0")/tools/lib.bash"
+SHIM=$BUILD/tests/libups-modem-lines.so
+
+start_x
+start_pty 1
+seed_store --com 0 --tmpfail 1
+
+# monitor_with_lines LINES: the monitor with those modem lines on its pseudo-terminal.
+monitor_with_lines() {
+    LD_PRELOAD=$SHIM UPS_FAKE_MODEM_LINES=$1 "$MONITOR" >"$WORK/monitor-$1.log" 2>&1 &
+    MONITOR_PID=$!
+    PIDS+=($MONITOR_PID)
+}
+stop_monitor() {
+    kill "$MONITOR_PID"
+    wait "$MONITOR_PID" 2>/dev/null || true
+}
+popup_titled() { xdotool search --onlyvisible --name "^$1\$" | grep -q .; }
+popup_gone() { ! popup_titled "Información" && ! popup_titled "Batería Baja"; }
+
+monitor_with_lines cts,dcd
+wait_until 15 main_window_visible || fail "the window did not come up"
+sleep 4  # several ticks past the one-second line-failure delay
+popup_titled "Información" && fail "mains present and battery normal must not raise the pop-up"
+popup_titled "Batería Baja" && fail "a normal battery must not count down"
+echo "CTS and DCD up: no notice"
+stop_monitor
+wait_until 10 popup_gone || fail "a pop-up outlived its monitor"
+
+monitor_with_lines dcd
+wait_until 15 popup_titled "Información" || fail "CTS down did not announce the line failure"
+popup_titled "Batería Baja" && fail "a line failure alone must not count down"
+echo "CTS down: line failure announced"
+stop_monitor
+wait_until 10 popup_gone || fail "a pop-up outlived its monitor"
+
+monitor_with_lines none
+wait_until 15 popup_titled "Batería Baja" || fail "CTS and DCD down did not count down on a low battery"
+echo "CTS and DCD down: low-battery countdown"
