@@ -12,6 +12,7 @@
 
 #include "config/configStore.h"
 #include "support/scriptedMessageBoxes.h"
+#include "support/tempDir.h"
 
 namespace ups {
 namespace {
@@ -24,16 +25,7 @@ constexpr std::string_view kConfigSection =
 
 class RegFileStoreTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "regstore-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        path = (dir / "korvan-ups" / "registry.reg").string();
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
+    void SetUp() override { ASSERT_FALSE(dir.empty()); }
 
     void writeFile(const std::string& content) const {
         fs::create_directories(fs::path(path).parent_path());
@@ -62,8 +54,9 @@ class RegFileStoreTest : public ::testing::Test {
                   line + "\n");
     }
 
-    fs::path dir;
-    std::string path;
+    test::TempDir tempDir{"regstore"};
+    const fs::path& dir = tempDir.path;
+    std::string path = (dir / "korvan-ups" / "registry.reg").string();
 };
 
 std::string crlf(std::string_view lf) {

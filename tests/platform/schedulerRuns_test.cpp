@@ -20,6 +20,7 @@
 #include "support/recordingView.h"
 #include "support/scriptedMessageBoxes.h"
 #include "support/virtualTime.h"
+#include "support/tempDir.h"
 
 namespace ups::test {
 namespace {
@@ -33,16 +34,7 @@ struct RunResult {
 
 class SchedulerRunsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "scheduler-runs-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        path = (dir / "korvan-ups" / "registry.reg").string();
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
+    void SetUp() override { ASSERT_FALSE(tempDir.path.empty()); }
 
     // The first start on this machine writes the defaults; then the user accepts the dialog.
     void configure(std::int32_t mode, std::int32_t interval, double acceptedAt) {
@@ -111,8 +103,8 @@ protected:
         return ups;
     }
 
-    fs::path dir;
-    std::string path;
+    TempDir tempDir{"scheduler-runs"};
+    std::string path = (tempDir.path / "korvan-ups" / "registry.reg").string();
 };
 
 TEST_F(SchedulerRunsTest, EveryThirdStartTestsOnTheThirdRunAndCountsAgainFromZero) {

@@ -12,6 +12,7 @@
 
 #include "links/serialLink.h"
 #include "support/virtualTime.h"
+#include "support/tempDir.h"
 
 using namespace ups;
 
@@ -30,15 +31,6 @@ struct Pty {
     }
 };
 
-struct TempDir {
-    std::filesystem::path path;
-    TempDir() {
-        char tmpl[] = "/tmp/ups-termios-XXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    ~TempDir() { std::filesystem::remove_all(path); }
-};
-
 TEST(TermiosSerialDriver, BuildMappingGivesFourDistinctDevices) {
     auto devices = TermiosSerialDriver::defaultDevices();
     std::set<std::string> distinct(devices.begin(), devices.end());
@@ -47,14 +39,14 @@ TEST(TermiosSerialDriver, BuildMappingGivesFourDistinctDevices) {
 }
 
 TEST(TermiosSerialDriver, MissingDeviceIsASystemErrorWithErrno) {
-    TempDir dir;
+    test::TempDir dir{"ups-termios"};
     TermiosSerialDriver driver({(dir.path / "nope").string(), "", "", ""});
     EXPECT_EQ(driver.open(0, 128, 128), kSioSystemError);
     EXPECT_EQ(driver.lastError(), ENOENT);
 }
 
 TEST(TermiosSerialDriver, AFileThatIsNotATerminalIsRefused) {
-    TempDir dir;
+    test::TempDir dir{"ups-termios"};
     auto file = dir.path / "plain";
     std::ofstream(file) << "x";
     TermiosSerialDriver driver({file.string(), "", "", ""});
@@ -80,7 +72,7 @@ TEST(TermiosSerialDriver, OpensATerminalAndReportsLineReadErrorsAsSystemErrors) 
 
 TEST(TermiosSerialDriver, ProbeThroughTheLinkRecordsEachPortsOutcome) {
     Pty pty;
-    TempDir dir;
+    test::TempDir dir{"ups-termios"};
     auto file = dir.path / "plain";
     std::ofstream(file) << "x";
     TermiosSerialDriver driver(
