@@ -8,7 +8,6 @@ SESSION=$(mktemp -d /tmp/korvan-perf.XXXXXX)
 export XDG_RUNTIME_DIR=$SESSION/runtime
 mkdir -p "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
-COMDIR=/tmp/korvan-ups-com
 SESSION_PIDS=()
 SESSION_LOCK_FD=
 
@@ -28,17 +27,6 @@ die() {
     exit 1
 }
 
-# wait_until SECONDS COMMAND...: polls every 100 ms.
-wait_until() {
-    local limit=$1
-    shift
-    local deadline=$((SECONDS + limit))
-    until "$@" >/dev/null 2>&1; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.1
-    done
-}
-
 # Remembers a PID for the cleanup; disown_pid forgets one that has been ended and waited for,
 # so that the cleanup never signals a number the system may have given to someone else since.
 own() { SESSION_PIDS+=("$1"); }
@@ -48,39 +36,16 @@ disown_pid() {
     SESSION_PIDS=("${kept[@]}")
 }
 
-start_x() {
-    local n
-    for n in $(seq 150 199); do
-        [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$SESSION/xvfb.log" 2>&1 &
-        own $!
-        export DISPLAY=":$n"
-        wait_until 10 xdpyinfo || die "Xvfb did not start"
-        return 0
-    done
-    die "no free display"
-}
-
-start_tray() {
-    trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 \
-        >"$SESSION/trayer.log" 2>&1 &
-    TRAY_PID=$!
-    own "$TRAY_PID"
-    wait_until 10 bash -c 'xwininfo -root -tree | grep -q "\"panel\" \"trayer\""' ||
-        die "trayer did not start"
-}
+remember_pid() { own "$1"; }
+fail() { die "$@"; }
+PTYHOLD=$BUILD/tests/ups-pty-hold
+SCRATCH=$SESSION
+DISPLAY_FIRST=150
+source "$(dirname "${BASH_SOURCE[0]}")/../tests/e2e/tools/xsession.bash"
 
 # Windows docked in the tray host (their owners' icons).
 docked_count() {
     xwininfo -root -tree | awk '/"trayer"/ { in_tray = 1 } in_tray && / [0-9]+x[0-9]+\+/ { n++ } END { print n + 0 }'
-}
-
-# start_pty N: COM N (1..4) opens as a pseudo-terminal.
-start_pty() {
-    mkdir -p "$COMDIR"
-    "$BUILD/tests/ups-pty-hold" "$COMDIR/COM$1" >"$SESSION/pty$1.log" &
-    own $!
-    wait_until 5 test -L "$COMDIR/COM$1" || die "pty for COM$1 not ready"
 }
 
 # seed_store HOME-DIR [ups-seed-store options]: a configuration for a monitor whose HOME is there.
@@ -141,8 +106,6 @@ start_monitor() {
     own "$MONITOR_PID"
 }
 
-main_window_visible() { xdotool search --onlyvisible --name '^Korvan Servicio UPS' | grep -q .; }
-popup_shown() { xdotool search --onlyvisible --name "^$1\$" | grep -q .; }
 
 # sample PID: "<cpu ns> <voluntary switches> <VmHWM kB> <VmRSS kB> <threads>" summed over the
 # process's threads. schedstat's first field is the time on a CPU in ns, exact at loads where

@@ -19,7 +19,6 @@ rm -rf "$SHOTS"
 mkdir -p "$SHOTS"
 
 shot() { import -window root "$SHOTS/$1.png" 2>/dev/null || true; }
-popup_shown() { xdotool search --onlyvisible --name "^$1\$" | grep -q .; }
 sim_said() { grep -q -- "$1" "$SIMLOG"; }
 
 # Commands reach the simulator through a FIFO held open on descriptor 3.
