@@ -12,9 +12,12 @@ namespace ups {
 // made inside a tick only holds the timer: a start inside the same tick releases it again, and a
 // tick that ends held stops it for real. Outside a tick, start and stop act at once. A held timer
 // never nests a tick: Qt does not deliver a timer's timeout while its previous one is handled.
+// A tick that runs long (a blocking read, a message box) is followed by a whole interval counted
+// from its end, as after a stop and a start, instead of by a tick at once; a short one keeps the
+// timer's rhythm.
 class TickTimer {
 public:
-    TickTimer(int intervalMs, std::function<void()> onTick);
+    TickTimer(int intervalMs, std::function<void()> onTick, int longTickMs = 100);
     TickTimer(const TickTimer&) = delete;
     TickTimer& operator=(const TickTimer&) = delete;
 
@@ -33,6 +36,7 @@ private:
 
     QTimer timer_;
     std::function<void()> onTick_;
+    const int longTickMs_;
     bool wanted_ = false;
     int depth_ = 0;
 };

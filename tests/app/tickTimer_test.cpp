@@ -1,6 +1,9 @@
 // The window's tick timer: a tick that stops and restarts it keeps one system timer, timeouts
-// while a tick holds it never nest a second tick, and a tick that ends stopped stops it for real.
+// while a tick holds it never nest a second tick, a tick that ends stopped stops it for real, and
+// a long tick is followed by a whole interval.
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QThread>
 #include <QtTest>
 
 #include <vector>
@@ -16,6 +19,7 @@ private slots:
     void aTickThatEndsStoppedLeavesNoSystemTimer();
     void timeoutsWhileATickHoldsTheTimerAreDropped();
     void startAndStopOutsideATickActAtOnce();
+    void aLongTickIsFollowedByAWholeInterval();
 };
 
 void TickTimerTest::stopAndStartInsideATickKeepOneSystemTimer() {
@@ -96,6 +100,32 @@ void TickTimerTest::startAndStopOutsideATickActAtOnce() {
     QVERIFY(!timer.isActive());
     QCOMPARE(timer.timerId(), -1);
     QCOMPARE(ticks, 0);
+}
+
+void TickTimerTest::aLongTickIsFollowedByAWholeInterval() {
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<qint64> began;
+    std::vector<qint64> ended;
+    TickTimer* self = nullptr;
+    // 40 ms ticks; a tick of 5 ms or more is long.
+    TickTimer timer(
+        40,
+        [&] {
+            began.push_back(clock.elapsed());
+            self->stop();
+            // A read that blocks the thread for longer than an interval, as a silent agent's does.
+            if (began.size() == 1) QThread::msleep(60);
+            self->start();
+            ended.push_back(clock.elapsed());
+        },
+        5);
+    self = &timer;
+    timer.start();
+    QTRY_VERIFY_WITH_TIMEOUT(began.size() >= 2, 2000);
+    // Kept to its rhythm, the timer would have been overdue and ticked again at once.
+    QVERIFY2(began[1] - ended[0] >= 35,
+             qPrintable(QStringLiteral("next tick %1 ms after the long one").arg(began[1] - ended[0])));
 }
 
 QTEST_MAIN(TickTimerTest)
