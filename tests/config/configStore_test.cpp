@@ -261,6 +261,8 @@ struct SizeCase {
     bool upsAccepted;
     bool snmpAccepted;
 };
+// Shown by GoogleTest (and in the test list) as its name rather than as bytes.
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.name; }
 
 class ConfigStoreSizeTest : public ConfigStoreTest,
                             public ::testing::WithParamInterface<SizeCase> {};
@@ -319,6 +321,8 @@ struct BadValueCase {
     RegValueType type;
     bool unreadable;
 };
+// Shown by GoogleTest (and in the test list) as its name rather than as bytes.
+void PrintTo(const BadValueCase& c, std::ostream* os) { *os << c.name; }
 
 class ConfigStoreBadValueTest : public ConfigStoreTest,
                                 public ::testing::WithParamInterface<BadValueCase> {};

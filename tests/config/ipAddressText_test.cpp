@@ -9,6 +9,8 @@ struct AddressCase {
     const char* typed;
     const char* canonical;  // nullptr: refused
 };
+// Shown by GoogleTest (and in the test list) by what it is rather than as bytes.
+void PrintTo(const AddressCase& c, std::ostream* os) { *os << '"' << c.typed << '"'; }
 
 class AddressNormalisation : public ::testing::TestWithParam<AddressCase> {};
 
@@ -65,6 +67,10 @@ struct KeyCase {
     char32_t typed;
     AddressKey action;
 };
+// Shown by GoogleTest (and in the test list) by what it is rather than as bytes.
+void PrintTo(const KeyCase& c, std::ostream* os) {
+    *os << "U+" << std::hex << static_cast<unsigned>(c.typed) << std::dec;
+}
 
 class AddressKeys : public ::testing::TestWithParam<KeyCase> {};
 

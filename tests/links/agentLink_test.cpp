@@ -53,6 +53,8 @@ struct DetectCase {
     std::int32_t enterprise;
     AgentDetect expected;
 };
+// Shown by GoogleTest (and in the test list) as its name rather than as bytes.
+void PrintTo(const DetectCase& c, std::ostream* os) { *os << c.name; }
 
 class DetectAgentTest : public AgentLinkTest, public ::testing::WithParamInterface<DetectCase> {};
 
@@ -111,6 +113,8 @@ struct StatusCase {
     std::optional<std::string> battery;
     AgentStatusRead expected;
 };
+// Shown by GoogleTest (and in the test list) as its name rather than as bytes.
+void PrintTo(const StatusCase& c, std::ostream* os) { *os << c.name; }
 
 class StatusReadTest : public AgentLinkTest, public ::testing::WithParamInterface<StatusCase> {};
 
@@ -221,6 +225,8 @@ struct ProbeCase {
     bool probeSent;
     bool commandsOk;
 };
+// Shown by GoogleTest (and in the test list) as its name rather than as bytes.
+void PrintTo(const ProbeCase& c, std::ostream* os) { *os << c.name; }
 
 class WriteProbeTest : public AgentLinkTest, public ::testing::WithParamInterface<ProbeCase> {};
 
@@ -398,6 +404,8 @@ struct PeerKind {
     const char* name;
     std::function<std::unique_ptr<PeerAgent>()> make;
 };
+// Shown by GoogleTest (and in the test list) as its name rather than as bytes.
+void PrintTo(const PeerKind& c, std::ostream* os) { *os << c.name; }
 
 class AgentLinkPeerTest : public ::testing::TestWithParam<PeerKind> {
   protected:

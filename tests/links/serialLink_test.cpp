@@ -89,6 +89,8 @@ struct LineCase {
     bool lineOk, batteryLow;
     int eventCode;
 };
+// Shown by GoogleTest (and in the test list) by what it is rather than as bytes.
+void PrintTo(const LineCase& c, std::ostream* os) { *os << "CTS " << c.cts << ", DCD " << c.dcd; }
 
 class SerialLineRead : public SerialLinkTest, public ::testing::WithParamInterface<LineCase> {};
 

@@ -74,6 +74,8 @@ struct RuleCase {
     bool actedOn;
     FieldsSnapshot expected;
 };
+// Shown by GoogleTest (and in the test list) as its name rather than as bytes.
+void PrintTo(const RuleCase& c, std::ostream* os) { *os << c.name; }
 
 class TrapRuleTest : public ::testing::TestWithParam<RuleCase> {};
 
@@ -502,6 +504,8 @@ struct NetSnmpTrapCase {
     bool actedOn;
     FieldsSnapshot expected;
 };
+// Shown by GoogleTest (and in the test list) as its name rather than as bytes.
+void PrintTo(const NetSnmpTrapCase& c, std::ostream* os) { *os << c.name; }
 
 class NetSnmpTrapTest : public TrapCatchTest,
                         public ::testing::WithParamInterface<NetSnmpTrapCase> {};

@@ -175,6 +175,8 @@ struct ParseCase {
     RegValueType type;
     Bytes data;
 };
+// Shown by GoogleTest (and in the test list) as its name rather than as bytes.
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
 
 class RegFileParseTest : public RegFileStoreTest,
                          public ::testing::WithParamInterface<ParseCase> {};
@@ -296,6 +298,8 @@ struct UnusableCase {
     const char* name;
     std::function<void(const std::string& path)> make;
 };
+// Shown by GoogleTest (and in the test list) as its name rather than as bytes.
+void PrintTo(const UnusableCase& c, std::ostream* os) { *os << c.name; }
 
 class RegFileUnusableTest : public RegFileStoreTest,
                             public ::testing::WithParamInterface<UnusableCase> {};

@@ -21,6 +21,8 @@ struct FirstNoticeCase {
     int tmpFail;
     int firstNoticeTick;
 };
+// Shown by GoogleTest (and in the test list) by what it is rather than as bytes.
+void PrintTo(const FirstNoticeCase& c, std::ostream* os) { *os << "tmpFail " << c.tmpFail; }
 
 class FirstLineFailureNotice : public ::testing::TestWithParam<FirstNoticeCase> {};
 

@@ -71,6 +71,8 @@ struct BoxOutcome {
     std::string title;
     MbIcon icon;
 };
+// Shown by GoogleTest (and in the test list) by what it is rather than as bytes.
+void PrintTo(const BoxOutcome& c, std::ostream* os) { *os << "outcome " << c.outcome; }
 
 class FailedTestOutcome : public ::testing::TestWithParam<BoxOutcome> {};
 

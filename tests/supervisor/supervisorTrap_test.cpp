@@ -115,6 +115,10 @@ struct ApplyCase {
     bool batteryLow;
     bool dirty;
 };
+// Shown by GoogleTest (and in the test list) by what it is rather than as bytes.
+void PrintTo(const ApplyCase& c, std::ostream* os) {
+    *os << "complete " << c.complete << ", line ok " << c.lineOk << ", battery low " << c.batteryLow;
+}
 
 class ApplyAgentStatus : public ::testing::TestWithParam<ApplyCase> {};
 
