@@ -41,28 +41,7 @@ void reportPercentiles(benchmark::State& state, std::vector<double> micros) {
     state.counters["max_us"] = micros.back();
 }
 
-struct Listener {
-    Listener() : trapCatch(cfgSnmp, fields, options()) {
-        clearRecords(cfgUps, cfgSnmp);
-        setDefaultConfig(cfgUps, cfgSnmp);
-        setFieldText(cfgSnmp.ipAgent, "127.0.0.1");
-        trapCatch.Resume(true, false);
-        while (!trapCatch.listening()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        sender.Connect("127.0.0.1", std::to_string(trapCatch.boundPort()));
-    }
-    static TrapListenerOptions options() {
-        TrapListenerOptions o;
-        o.address = "127.0.0.1";
-        o.port = "0";
-        return o;
-    }
-
-    CfgUps cfgUps;
-    CfgSnmp cfgSnmp;
-    TrapFields fields;
-    TrapCatch trapCatch;
-    TUDPBlockSocket sender;
-};
+using Listener = bench::LoopbackListener;
 
 void BM_TrapToField(benchmark::State& state) {
     Listener l;

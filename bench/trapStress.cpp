@@ -96,35 +96,14 @@ long udpReceiveBufferErrors() {
     return -1;
 }
 
-struct Listener {
-    Listener() : trapCatch(cfgSnmp, fields, options()) {
-        clearRecords(cfgUps, cfgSnmp);
-        setDefaultConfig(cfgUps, cfgSnmp);
-        setFieldText(cfgSnmp.ipAgent, "127.0.0.1");
-        trapCatch.Resume(true, false);
-        for (int i = 0; i < 1000 && !trapCatch.listening(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        sender.Connect("127.0.0.1", std::to_string(trapCatch.boundPort()));
-    }
-    static TrapListenerOptions options() {
-        TrapListenerOptions o;
-        o.address = "127.0.0.1";
-        o.port = "0";
-        return o;
-    }
-    void drain() {
-        for (int i = 0; i < 5000 && receiveQueue(trapCatch.boundPort()) > 0; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
+using Listener = bench::LoopbackListener;
 
-    CfgUps cfgUps;
-    CfgSnmp cfgSnmp;
-    TrapFields fields;
-    TrapCatch trapCatch;
-    TUDPBlockSocket sender;
-};
+// Waits (up to 5 s) until the listener has read everything queued on its port.
+void drain(const Listener& l) {
+    for (int i = 0; i < 5000 && receiveQueue(l.trapCatch.boundPort()) > 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
 
 int burst(int count) {
     Listener l;
@@ -224,7 +203,7 @@ int flood(int count) {
     const int step = std::max(1, count / 10);
     // Warm-up: the first datagrams settle the allocator and the socket.
     for (int i = 0; i < 1000; ++i) l.sender.SendString(garbage(random, valid));
-    l.drain();
+    drain(l);
     const long dropsBefore = udpReceiveBufferErrors();
     const long rssStart = statusField("VmRSS");
     const long long cpuStart = listenerCpuNs();
@@ -234,9 +213,9 @@ int flood(int count) {
     for (int i = 1; i <= count; ++i) {
         l.sender.SendString(garbage(random, valid));
         // Paced: the listener reads everything instead of the system dropping the excess.
-        if (i % 500 == 0) l.drain();
+        if (i % 500 == 0) drain(l);
         if (i % step == 0) {
-            l.drain();
+            drain(l);
             const long rss = statusField("VmRSS");
             rssMax = std::max(rssMax, rss);
             std::printf("flood sample sent=%d rss_kb=%ld listener_cpu_ms=%.1f\n", i, rss,
@@ -244,7 +223,7 @@ int flood(int count) {
             std::fflush(stdout);
         }
     }
-    l.drain();
+    drain(l);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const long long cpuNs = listenerCpuNs() - cpuStart;
     // Idle afterwards: the listener waits in its receive, it does not spin.
