@@ -12,12 +12,7 @@ SESSION_PIDS=()
 SESSION_LOCK_FD=
 
 session_cleanup() {
-    local i pid
-    for ((i = ${#SESSION_PIDS[@]} - 1; i >= 0; i--)); do
-        pid=${SESSION_PIDS[i]}
-        kill "$pid" 2>/dev/null || true
-    done
-    for pid in "${SESSION_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+    end_processes "${SESSION_PIDS[@]}"
     rm -rf "$SESSION"
 }
 trap session_cleanup EXIT

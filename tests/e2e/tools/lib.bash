@@ -15,12 +15,7 @@ STORE=$HOME/.config/korvan-ups/registry.reg
 PIDS=()
 
 cleanup() {
-    local pid
-    for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
-        pid=${PIDS[i]}
-        kill "$pid" 2>/dev/null || true
-    done
-    for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+    end_processes "${PIDS[@]}"
     rm -rf "$WORK"
 }
 trap cleanup EXIT

@@ -5,6 +5,14 @@
 # DISPLAY_FIRST (the first display number to try; 50 numbers from there).
 COMDIR=/tmp/korvan-ups-com
 
+# end_processes PID...: signals them last first (a program before the display it draws on), then
+# waits for each.
+end_processes() {
+    local i pid pids=("$@")
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+}
+
 # wait_until SECONDS COMMAND...: polls every 100 ms.
 wait_until() {
     local limit=$1
