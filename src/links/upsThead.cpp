@@ -14,7 +14,6 @@ constexpr std::int32_t kGenericEnterpriseSpecific = 6;
 constexpr std::int32_t kSpecificStatus = 1;
 constexpr std::int32_t kSpecificSwitchOff = 2;
 constexpr std::int32_t kSpecificSwitchOffCancelled = 3;
-constexpr std::int32_t kNoSwitchOff = -1;
 
 std::optional<std::uint32_t> ipv4Part(const std::string& text) {
     if (text.empty()) return std::nullopt;
@@ -93,11 +92,21 @@ bool applyStatusTrap(const TrapContents& trap, TrapFields& fields) {
     return true;
 }
 
-bool applyAdministratorTrap(const TrapContents& trap, std::int32_t minutes, bool cancelled,
-                            TrapFields& fields) {
-    if (trap.names.size() != 1 || trap.names[0] != kOidAdminMinutes) return false;
-    fields.adminMinutes.store(cancelled ? kNoSwitchOff : minutes, std::memory_order_relaxed);
-    fields.adminNoticeDone.store(false, std::memory_order_release);
+bool isAdministratorBinding(const TrapContents& trap) {
+    return trap.names.size() == 1 && trap.values.size() == 1 && trap.names[0] == kOidAdminMinutes;
+}
+
+bool applySwitchOffTrap(const TrapContents& trap, TrapFields& fields) {
+    if (!isAdministratorBinding(trap)) return false;
+    const std::optional<std::int32_t> minutes = switchOffMinutes(trap.values[0]);
+    if (!minutes) return false;
+    fields.publishAdminNotice(*minutes);
+    return true;
+}
+
+bool applyCancelTrap(const TrapContents& trap, TrapFields& fields) {
+    if (!isAdministratorBinding(trap)) return false;
+    fields.publishAdminNotice(kNoSwitchOff);
     return true;
 }
 
@@ -120,6 +129,22 @@ std::int32_t trapValue(const std::string& text) {
     return static_cast<std::int32_t>(value);
 }
 
+std::optional<std::int32_t> switchOffMinutes(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i == text.size()) return std::nullopt;
+    std::int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        value = value * 10 + (text[i] - '0');
+        if (value > kMaxSwitchOffMinutes) return std::nullopt;
+    }
+    if (negative && value != 0) return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
 bool sameIpv4Address(const std::string& a, const std::string& b) {
     const std::optional<std::uint32_t> first = ipv4Address(a);
     const std::optional<std::uint32_t> second = ipv4Address(b);
@@ -138,9 +163,9 @@ bool applyTrap(const TrapContents& trap, const std::string& ipAgent, TrapFields&
         case kSpecificStatus:
             return applyStatusTrap(trap, fields);
         case kSpecificSwitchOff:
-            return applyAdministratorTrap(trap, trapValue(trap.values[0]), false, fields);
+            return applySwitchOffTrap(trap, fields);
         case kSpecificSwitchOffCancelled:
-            return applyAdministratorTrap(trap, kNoSwitchOff, true, fields);
+            return applyCancelTrap(trap, fields);
         default:
             return false;
     }
@@ -161,7 +186,7 @@ void TrapCatch::Resume(bool lineOk, bool batteryLow) {
     if (!started_) {
         fields_.seedState(lineOk, batteryLow);
         fields_.refreshRequested.store(false, std::memory_order_relaxed);
-        fields_.adminNoticeDone.store(true, std::memory_order_relaxed);
+        fields_.clearAdminNotice();
         fields_.statusNoticeDone.store(true, std::memory_order_relaxed);
         started_ = true;
         paused_ = false;
@@ -206,7 +231,8 @@ void TrapCatch::knockUntilEnded() {
         lock.unlock();
         wakeReceiver();
         lock.lock();
-        wake_.wait_for(lock, std::chrono::milliseconds(kKnockIntervalMs), [this] { return ended_; });
+        wake_.wait_for(lock, std::chrono::milliseconds(kKnockIntervalMs),
+                       [this] { return ended_; });
     }
 }
 

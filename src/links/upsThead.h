@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -37,6 +38,14 @@ bool applyTrap(const TrapContents& trap, const std::string& ipAgent, TrapFields&
 // IPv4 forms, each part decimal, octal (leading 0) or hexadecimal (0x), as address texts have
 // always been read. An unreadable text matches nothing.
 bool sameIpv4Address(const std::string& a, const std::string& b);
+
+// The longest switch-off the countdown can hold: its seconds still fit a 32-bit count.
+inline constexpr std::int32_t kMaxSwitchOffMinutes = 35'791'394;
+
+// The minutes of a switch-off trap: after optional white space and sign, decimal digits and
+// nothing else, from 0 to kMaxSwitchOffMinutes. Anything else is no switch-off at all: read
+// leniently, a garbled value would be 0 minutes, which means "now".
+std::optional<std::int32_t> switchOffMinutes(const std::string& text);
 
 // Trap values: leading white space, an optional sign, decimal digits up to the first non-digit;
 // no digits reads as 0.

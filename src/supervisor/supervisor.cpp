@@ -51,15 +51,17 @@ void Supervisor::TimerTimer() {
         view_.restoreWindow();
         return;
     }
+    // From here on the next tick is wanted, so a box this tick opens (a test outcome, a store
+    // that cannot be written) does not stop supervision: ticks run inside the box's loop. Only
+    // the shutdown stops the timer again.
+    view_.startTimer();
     state_.tickTime = clock_.now();
     readUpsState();
     view_.refreshDisplay();
     runCountdowns();
-    // The program is ending: no test, and no timer to outlive the window.
+    // The program is ending: no test.
     if (shutDown_) return;
     if (state_.eventCode == 0 && tests_.isTestDue()) runScheduledTest();
-    // A tick nested in the outcome's message box may have shut the system down meanwhile.
-    if (!shutDown_) view_.startTimer();
 }
 
 void Supervisor::runScheduledTest() {
@@ -96,12 +98,12 @@ void Supervisor::readSerialLines() {
 }
 
 void Supervisor::readTrapFields() {
-    // The flag is read first: the listener stores the states before it clears the flag.
-    const bool statusTrapArrived = !trap_.statusNoticeDone.load(std::memory_order_acquire);
+    // The flag is taken first: the listener stores the states before it clears the flag.
+    const bool statusTrapArrived =
+        !trap_.statusNoticeDone.exchange(true, std::memory_order_acq_rel);
     state_.batteryLow = trap_.batteryState.load(std::memory_order_relaxed) == 2;
     state_.lineOk = trap_.lineState.load(std::memory_order_relaxed) == 1;
     if (statusTrapArrived) {
-        trap_.statusNoticeDone.store(true, std::memory_order_relaxed);
         state_.pollCounter = 0;
     } else {
         paceAgentRepoll();
@@ -124,14 +126,14 @@ void Supervisor::paceAgentRepoll() {
 }
 
 void Supervisor::followAdministratorNotice() {
-    const bool noticeArrived = !trap_.adminNoticeDone.load(std::memory_order_acquire);
-    const int minutes = trap_.adminMinutes.load(std::memory_order_relaxed);
-    state_.adminShutdownPending = minutes != -1;
-    if (!noticeArrived) return;
-    trap_.adminNoticeDone.store(true, std::memory_order_relaxed);
+    // Only minutes whose notice the tick took count, so a countdown always starts from a notice.
+    const std::optional<std::int32_t> notice = trap_.takeAdminNotice();
+    if (notice) state_.adminMinutes = *notice;
+    state_.adminShutdownPending = state_.adminMinutes != kNoSwitchOff;
+    if (!notice) return;
     if (state_.adminShutdownPending) {
         // Zero minutes keeps whatever countdown is already running.
-        if (minutes != 0) state_.adminCountdown = minutes * 60;
+        if (state_.adminMinutes != 0) state_.adminCountdown = state_.adminMinutes * 60;
     } else {
         view_.showNotice(text(kCaptionAdministrator), std::nullopt, text(kSwitchOffCancelled),
                          kAdministratorMs);
@@ -139,10 +141,12 @@ void Supervisor::followAdministratorNotice() {
 }
 
 void Supervisor::followAgentRestart() {
-    // A failed read leaves the request set, so the next tick tries again.
-    if (trap_.refreshRequested.load(std::memory_order_acquire) && readAgentStatus()) {
-        trap_.refreshRequested.store(false, std::memory_order_relaxed);
+    if (!trap_.refreshRequested.exchange(false, std::memory_order_acq_rel)) return;
+    // A failed read leaves the request standing, so the next tick tries again.
+    if (readAgentStatus()) {
         writeStateBack();
+    } else {
+        trap_.refreshRequested.store(true, std::memory_order_release);
     }
 }
 
@@ -224,7 +228,7 @@ void Supervisor::runAdministrator() {
 }
 
 void Supervisor::announceAdministrator() {
-    const int minutes = trap_.adminMinutes.load(std::memory_order_relaxed);
+    const int minutes = state_.adminMinutes;
     // Only the first tick after the notice: the countdown has not moved yet.
     if (state_.adminCountdown != minutes * 60) return;
     view_.showNotice(text(kCaptionAdministrator), std::nullopt, upsSwitchesOffIn(minutes),

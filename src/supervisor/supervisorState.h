@@ -18,6 +18,8 @@ struct SupervisorState {
     int warnCountdown = 0;
     int shutdownCountdown = 0;
     int adminCountdown = 0;
+    // The minutes of the last switch-off notice the tick took from the listener; -1 = none.
+    int adminMinutes = -1;
     bool adminShutdownPending = false;
     int pollCounter = 0;
     int criticalRepeat = 0;

@@ -11,8 +11,8 @@
 #include "config/configStore.h"
 #include "links/agentLink.h"
 #include "links/upsThead.h"
-#include "support/childProcess.h"
 #include "net/snmpsend.h"
+#include "support/childProcess.h"
 #include "upsSimulator.h"
 
 namespace ups {
@@ -56,8 +56,8 @@ struct FieldsSnapshot {
 };
 
 FieldsSnapshot snapshot(const TrapFields& f) {
-    return {f.batteryState.load(),     f.lineState.load(),       f.adminMinutes.load(),
-            f.refreshRequested.load(), f.adminNoticeDone.load(), f.statusNoticeDone.load()};
+    return {f.batteryState.load(),     f.lineState.load(),  f.adminMinutes(),
+            f.refreshRequested.load(), f.adminNoticeDone(), f.statusNoticeDone.load()};
 }
 
 std::ostream& operator<<(std::ostream& os, const FieldsSnapshot& s) {
@@ -75,7 +75,9 @@ struct RuleCase {
     FieldsSnapshot expected;
 };
 // Shown by GoogleTest (and in the test list) as its name rather than as bytes.
-void PrintTo(const RuleCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RuleCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class TrapRuleTest : public ::testing::TestWithParam<RuleCase> {};
 
@@ -178,6 +180,38 @@ INSTANTIATE_TEST_SUITE_P(
                      t.names.clear();
                      t.values.clear();
                  },
+                 false, kUntouched},
+        // Hostile switch-off traps: the binding is checked before its value is read, and a value
+        // that is not whole minutes in range changes nothing.
+        RuleCase{"SwitchOffWithoutBinding",
+                 [](TrapContents& t) {
+                     t = adminTrap(2, "5");
+                     t.names.clear();
+                     t.values.clear();
+                 },
+                 false, kUntouched},
+        RuleCase{"SwitchOffNameWithoutValue",
+                 [](TrapContents& t) {
+                     t = adminTrap(2, "5");
+                     t.values.clear();
+                 },
+                 false, kUntouched},
+        RuleCase{"SwitchOffBlanksAndSign",
+                 [](TrapContents& t) { t = adminTrap(2, " \t+0035791394"); },
+                 true,
+                 {1, 1, 35791394, false, false, true}},
+        RuleCase{"SwitchOffBeyondTheCountdown",
+                 [](TrapContents& t) { t = adminTrap(2, "35791395"); }, false, kUntouched},
+        RuleCase{"SwitchOffFarBeyond",
+                 [](TrapContents& t) { t = adminTrap(2, "99999999999999999999"); }, false,
+                 kUntouched},
+        RuleCase{"SwitchOffNegative", [](TrapContents& t) { t = adminTrap(2, "-5"); }, false,
+                 kUntouched},
+        RuleCase{"SwitchOffNoDigits", [](TrapContents& t) { t = adminTrap(2, "ya"); }, false,
+                 kUntouched},
+        RuleCase{"SwitchOffEmpty", [](TrapContents& t) { t = adminTrap(2, " "); }, false,
+                 kUntouched},
+        RuleCase{"SwitchOffTrailingText", [](TrapContents& t) { t = adminTrap(2, "5min"); },
                  false, kUntouched},
         RuleCase{"UnknownSpecificCode", [](TrapContents& t) { t.specific = 4; }, false, kUntouched},
         RuleCase{"ColdStart",
@@ -325,7 +359,7 @@ TEST_F(TrapCatchTest, CreatedSuspended) {
 
 TEST_F(TrapCatchTest, FirstResumeSeedsTheStateOnce) {
     fields.refreshRequested = true;
-    fields.adminNoticeDone = false;
+    fields.publishAdminNotice(7);
     fields.statusNoticeDone = false;
     startListening(false, true);
     EXPECT_EQ(snapshot(fields), (FieldsSnapshot{2, 2, -1, false, true, true}));
@@ -344,14 +378,14 @@ TEST_F(TrapCatchTest, EachTrapKindOverTheSocket) {
 
     sender->send(trapMessage(6, 2, {{kOidAdminMinutes, "5"}}));
     ASSERT_TRUE(eventually([&] { return listener.trapsActedOn() == 2; }));
-    EXPECT_EQ(fields.adminMinutes, 5);
-    EXPECT_FALSE(fields.adminNoticeDone);
+    EXPECT_EQ(fields.adminMinutes(), 5);
+    EXPECT_FALSE(fields.adminNoticeDone());
 
-    fields.adminNoticeDone = true;
+    fields.takeAdminNotice();
     sender->send(trapMessage(6, 3, {{kOidAdminMinutes, "5"}}));
     ASSERT_TRUE(eventually([&] { return listener.trapsActedOn() == 3; }));
-    EXPECT_EQ(fields.adminMinutes, -1);
-    EXPECT_FALSE(fields.adminNoticeDone);
+    EXPECT_EQ(fields.adminMinutes(), -1);
+    EXPECT_FALSE(fields.adminNoticeDone());
 
     sender->send(trapMessage(0, 0, {}));
     ASSERT_TRUE(eventually([&] { return listener.trapsActedOn() == 4; }));
@@ -374,7 +408,7 @@ TEST_F(TrapCatchTest, FilteredAndMalformedDatagramsChangeNothing) {
     // A well-formed trap behind them shows they were all handled in order.
     sender->send(trapMessage(6, 2, {{kOidAdminMinutes, "9"}}));
     ASSERT_TRUE(eventually([&] { return listener.trapsActedOn() == 1; }));
-    EXPECT_EQ(fields.adminMinutes, 9);
+    EXPECT_EQ(fields.adminMinutes(), 9);
     EXPECT_EQ(fields.lineState, 1);
     EXPECT_EQ(fields.batteryState, 1);
     EXPECT_TRUE(fields.statusNoticeDone);
@@ -403,7 +437,7 @@ TEST_F(TrapCatchTest, PausedListenerHoldsTrapsUntilResumed) {
     listener.Resume(true, false);
     ASSERT_TRUE(eventually([&] { return listener.trapsActedOn() == 2; }));
     EXPECT_EQ(fields.lineState, 2);
-    EXPECT_EQ(fields.adminMinutes, 3);
+    EXPECT_EQ(fields.adminMinutes(), 3);
 }
 
 TEST_F(TrapCatchTest, TerminateWakesTheReceiveAndEndsTheThread) {
@@ -505,7 +539,9 @@ struct NetSnmpTrapCase {
     FieldsSnapshot expected;
 };
 // Shown by GoogleTest (and in the test list) as its name rather than as bytes.
-void PrintTo(const NetSnmpTrapCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const NetSnmpTrapCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class NetSnmpTrapTest : public TrapCatchTest,
                         public ::testing::WithParamInterface<NetSnmpTrapCase> {};

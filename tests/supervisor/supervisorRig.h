@@ -106,10 +106,7 @@ struct SupervisorRig {
         trap.batteryState.store(batteryState);
         trap.statusNoticeDone.store(false, std::memory_order_release);
     }
-    void adminTrap(int minutes) {
-        trap.adminMinutes.store(minutes);
-        trap.adminNoticeDone.store(false, std::memory_order_release);
-    }
+    void adminTrap(int minutes) { trap.publishAdminNotice(minutes); }
 
     CfgUps ups{};
     CfgSnmp snmp{};

@@ -72,7 +72,9 @@ struct BoxOutcome {
     MbIcon icon;
 };
 // Shown by GoogleTest (and in the test list) by what it is rather than as bytes.
-void PrintTo(const BoxOutcome& c, std::ostream* os) { *os << "outcome " << c.outcome; }
+void PrintTo(const BoxOutcome& c, std::ostream* os) {
+    *os << "outcome " << c.outcome;
+}
 
 class FailedTestOutcome : public ::testing::TestWithParam<BoxOutcome> {};
 
@@ -105,12 +107,10 @@ INSTANTIATE_TEST_SUITE_P(
                       BoxOutcome{trNoAnswer, "El equipo no responde a la consulta.", "! ERROR !",
                                  MbIcon::Error}));
 
-TEST(TestOutcome, APassedTestBeepsShowsTheNoticeAndHoldsFourSecondsWithTheTimerStopped) {
+TEST(TestOutcome, APassedTestBeepsShowsTheNoticeAndHoldsFourSeconds) {
     SupervisorRig rig;
     rig.tests.due = true;
     rig.tests.outcome = trPassed;
-    bool timerRanDuringHold = true;
-    rig.time.onSleep = [&](double) { timerRanDuringHold = rig.view.timerRunning; };
 
     rig.tick();
 
@@ -124,8 +124,7 @@ TEST(TestOutcome, APassedTestBeepsShowsTheNoticeAndHoldsFourSecondsWithTheTimerS
     EXPECT_FALSE(rig.view.notices[0].captionGiven);
     EXPECT_EQ(rig.view.notices[0].hideDelayMs, 3000);
     EXPECT_EQ(rig.time.sleeps, (std::vector<int>{4000}));
-    EXPECT_FALSE(timerRanDuringHold);
-    EXPECT_TRUE(rig.view.timerRunning) << "the tick's last step";
+    EXPECT_TRUE(rig.view.timerRunning);
 }
 
 TEST(TestOutcome, NothingDoneOrAnUnknownCodeShowsNothing) {

@@ -272,7 +272,7 @@ TEST(AdministratorSwitchOff, SerialModeNeverEntersTheBranch) {
     rig.tick();
     EXPECT_FALSE(rig.state.adminShutdownPending);
     EXPECT_EQ(rig.system.powerOffRequests, 0);
-    EXPECT_FALSE(rig.trap.adminNoticeDone.load()) << "the fields are not read in serial mode";
+    EXPECT_FALSE(rig.trap.adminNoticeDone()) << "the fields are not read in serial mode";
 }
 
 }  // namespace
