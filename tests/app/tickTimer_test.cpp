@@ -1,14 +1,14 @@
 // The window's tick timer: a tick that stops and restarts it keeps one system timer, timeouts
 // while a tick holds it never nest a second tick, a tick that ends stopped stops it for real, and
 // a long tick is followed by a whole interval.
+#include "app/tickTimer.h"
+
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QThread>
 #include <QtTest>
-
+#include <algorithm>
 #include <vector>
-
-#include "app/tickTimer.h"
 
 using namespace ups;
 
@@ -20,6 +20,7 @@ private slots:
     void timeoutsWhileATickHoldsTheTimerAreDropped();
     void startAndStopOutsideATickActAtOnce();
     void aLongTickIsFollowedByAWholeInterval();
+    void aTickThatWantsTicksGetsThemInsideItsBoxes();
 };
 
 void TickTimerTest::stopAndStartInsideATickKeepOneSystemTimer() {
@@ -124,8 +125,38 @@ void TickTimerTest::aLongTickIsFollowedByAWholeInterval() {
     timer.start();
     QTRY_VERIFY_WITH_TIMEOUT(began.size() >= 2, 2000);
     // Kept to its rhythm, the timer would have been overdue and ticked again at once.
-    QVERIFY2(began[1] - ended[0] >= 35,
-             qPrintable(QStringLiteral("next tick %1 ms after the long one").arg(began[1] - ended[0])));
+    QVERIFY2(
+        began[1] - ended[0] >= 35,
+        qPrintable(QStringLiteral("next tick %1 ms after the long one").arg(began[1] - ended[0])));
+}
+
+void TickTimerTest::aTickThatWantsTicksGetsThemInsideItsBoxes() {
+    // A tick restarts the timer and opens a box; a tick inside that box opens one of its own.
+    // Ticks must go on inside both, and none may start while another at the same depth runs.
+    std::vector<int> depths;
+    int depth = 0;
+    TickTimer* self = nullptr;
+    TickTimer timer(5, [&] {
+        ++depth;
+        depths.push_back(depth);
+        self->stop();
+        self->start();
+        if (depths.size() == 1 || depths.size() == 2) {
+            // The inner box closes well before the outer one.
+            QEventLoop box;
+            QTimer::singleShot(depths.size() == 1 ? 400 : 100, &box, &QEventLoop::quit);
+            box.exec();
+        }
+        --depth;
+    });
+    self = &timer;
+    timer.start();
+    QTRY_VERIFY_WITH_TIMEOUT(depth == 0 && depths.size() > 6, 3000);
+    QCOMPARE(depths[0], 1);
+    QCOMPARE(depths[1], 2);
+    QVERIFY2(std::count(depths.begin(), depths.end(), 3) >= 3, "ticks inside the inner box");
+    QVERIFY(std::count(depths.begin(), depths.end(), 2) >= 2);  // the outer box, once inner closed
+    QVERIFY(*std::max_element(depths.begin(), depths.end()) == 3);
 }
 
 QTEST_MAIN(TickTimerTest)
