@@ -1,5 +1,7 @@
 #include "config/configStore.h"
 
+#include <algorithm>
+
 namespace ups {
 
 namespace {
@@ -40,6 +42,16 @@ KeyChain ensureConfigKeys(RegistryStore& store) {
     return created ? KeyChain::Created : KeyChain::Existed;
 }
 
+// The values that pace the notices, decide when the computer is powered off and when a battery
+// test is due are held to the ranges the dialogs offer. A store edited by hand or damaged could
+// otherwise hold a countdown that never reaches zero or a test due on every tick.
+void boundStoredValues(CfgUps& ups) {
+    ups.tmpFail = std::clamp(ups.tmpFail, 1, 15);
+    ups.tmpBat = std::clamp(ups.tmpBat, 10, 60);
+    ups.tmpLowB = std::clamp(ups.tmpLowB, 10, 300);
+    ups.testInterval = std::max(ups.testInterval, 1);
+}
+
 // Stops at the first failure, so a failed "CfgUps" leaves both records as they were.
 void readBoth(CfgUps& ups, CfgSnmp& snmp, RegistryStore& store, MessageBoxes& boxes) {
     switch (readRecordValue(ups, store, kValueCfgUps)) {
@@ -50,6 +62,7 @@ void readBoth(CfgUps& ups, CfgSnmp& snmp, RegistryStore& store, MessageBoxes& bo
             setDefaultConfig(ups, snmp);
             break;
         case ValueRead::Applied:
+            boundStoredValues(ups);
             break;
     }
     switch (readRecordValue(snmp, store, kValueCfgSnmp)) {

@@ -24,7 +24,7 @@ public:
     virtual int runUpsCommand() = 0;
 };
 
-// Until the scheduler exists no test is ever due, so nothing is ever run.
+// A monitor that never tests its battery on its own: for runs that measure the rest of the tick.
 class NoScheduledTests : public TestSeams {
 public:
     bool isTestDue() override { return false; }

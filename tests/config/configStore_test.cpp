@@ -27,6 +27,17 @@ const std::string kReadSnmp = "read " + std::string(kKeyConfig) + "/CfgSnmp";
 const std::string kWriteUps = "write " + std::string(kKeyConfig) + "/CfgUps";
 const std::string kWriteSnmp = "write " + std::string(kKeyConfig) + "/CfgSnmp";
 
+// Pattern bytes would put the timings out of the dialogs' ranges, which the load corrects; the
+// tests of where the bytes go keep them in range.
+Bytes withTimingsInRange(Bytes image) {
+    const std::pair<std::size_t, std::int32_t> timings[] = {
+        {292, 7}, {296, 20}, {300, 40}, {340, 3}};
+    for (auto [offset, value] : timings) {
+        if (offset + 4 <= image.size()) putI32(image, offset, value);
+    }
+    return image;
+}
+
 template <typename Record>
 void setImage(Record& r, const Bytes& image) {
     ASSERT_EQ(image.size(), sizeof(Record));
@@ -35,7 +46,7 @@ void setImage(Record& r, const Bytes& image) {
 
 // The records as the main window holds them before the load: zero-filled, then the defaults.
 class ConfigStoreTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         clearRecords(ups, snmp);
         setDefaultConfig(ups, snmp);
@@ -218,7 +229,7 @@ TEST_F(ConfigStoreTest, MissingCfgUpsResetsTheDefaultFieldsOfBothRecordsThenRead
 
 TEST_F(ConfigStoreTest, MissingCfgSnmpClearsOnlyEnhTrapAndSetsTheEnterprise) {
     store.addKeyChain(kKeyConfig);
-    const Bytes upsImage = patternImage(356, 3);
+    const Bytes upsImage = withTimingsInRange(patternImage(356, 3));
     store.setBinary(kKeyConfig, kValueCfgUps, upsImage);
     const Bytes before = patternImage(72, 9);
     setImage(snmp, before);
@@ -243,7 +254,7 @@ TEST_F(ConfigStoreTest, ForeignEnterpriseIsReplacedAfterTheReadAndOnTheNextSave)
 }
 
 TEST_F(ConfigStoreTest, ReservedBytesSurviveAReadAndASave) {
-    const Bytes upsImage = patternImage(356, 1);
+    const Bytes upsImage = withTimingsInRange(patternImage(356, 1));
     const Bytes snmpImage = patternImage(72, 2);
     storeBoth(upsImage, snmpImage);
     load();
@@ -262,7 +273,9 @@ struct SizeCase {
     bool snmpAccepted;
 };
 // Shown by GoogleTest (and in the test list) as its name rather than as bytes.
-void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SizeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ConfigStoreSizeTest : public ConfigStoreTest,
                             public ::testing::WithParamInterface<SizeCase> {};
@@ -271,7 +284,7 @@ class ConfigStoreSizeTest : public ConfigStoreTest,
 // is refused and leaves the records as they were.
 TEST_P(ConfigStoreSizeTest, StoredSizeDecidesWhatIsRead) {
     const SizeCase& c = GetParam();
-    const Bytes upsData(patternImage(c.upsSize, 0x40));
+    const Bytes upsData(withTimingsInRange(patternImage(c.upsSize, 0x40)));
     const Bytes snmpData(patternImage(c.snmpSize, 0x80));
     storeBoth(upsData, snmpData);
     read();
@@ -298,6 +311,45 @@ INSTANTIATE_TEST_SUITE_P(Sizes, ConfigStoreSizeTest,
                                            SizeCase{"snmp73", 356, 73, true, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+struct BoundCase {
+    const char* name;
+    std::size_t offset;
+    std::int32_t stored;
+    std::int32_t read;
+};
+void PrintTo(const BoundCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ConfigStoreBoundTest : public ConfigStoreTest,
+                             public ::testing::WithParamInterface<BoundCase> {};
+
+// A stored timing outside the dialog's range is read as the nearest end of it; a test interval
+// below one as one.
+TEST_P(ConfigStoreBoundTest, OutOfRangeValuesAreReadInRange) {
+    const BoundCase& c = GetParam();
+    Bytes upsImage = defaultUpsImage();
+    putI32(upsImage, c.offset, c.stored);
+    storeBoth(upsImage, defaultSnmpImage());
+    load();
+    putI32(upsImage, c.offset, c.read);
+    EXPECT_EQ(recordBytes(ups), upsImage);
+    EXPECT_EQ(errorTexts(), noMessages);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bounds, ConfigStoreBoundTest,
+    ::testing::Values(BoundCase{"tmpFailZero", 292, 0, 1}, BoundCase{"tmpFailHigh", 292, 16, 15},
+                      BoundCase{"tmpFailKept", 292, 15, 15}, BoundCase{"tmpBatLow", 296, 9, 10},
+                      BoundCase{"tmpBatHigh", 296, 61, 60},
+                      BoundCase{"tmpLowBNegative", 300, -1, 10},
+                      BoundCase{"tmpLowBHuge", 300, 2147483647, 300},
+                      BoundCase{"tmpLowBKept", 300, 10, 10},
+                      BoundCase{"testIntervalZero", 340, 0, 1},
+                      BoundCase{"testIntervalNegative", 340, -2147483647 - 1, 1},
+                      BoundCase{"testIntervalLargeKept", 340, 1000, 1000}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(ConfigStoreTest, FailureOnCfgUpsSkipsCfgSnmp) {
     storeBoth(Bytes(400, 1), patternImage(72, 5));
     read();
@@ -307,7 +359,7 @@ TEST_F(ConfigStoreTest, FailureOnCfgUpsSkipsCfgSnmp) {
 }
 
 TEST_F(ConfigStoreTest, FailureOnCfgSnmpKeepsTheCfgUpsAlreadyRead) {
-    const Bytes upsImage = patternImage(356, 7);
+    const Bytes upsImage = withTimingsInRange(patternImage(356, 7));
     storeBoth(upsImage, Bytes(100, 1));
     read();
     EXPECT_EQ(errorTexts(), allocating);
@@ -322,18 +374,21 @@ struct BadValueCase {
     bool unreadable;
 };
 // Shown by GoogleTest (and in the test list) as its name rather than as bytes.
-void PrintTo(const BadValueCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BadValueCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ConfigStoreBadValueTest : public ConfigStoreTest,
                                 public ::testing::WithParamInterface<BadValueCase> {};
 
 TEST_P(ConfigStoreBadValueTest, IsReportedAndLeavesTheRecordsUnchanged) {
     const BadValueCase& c = GetParam();
-    storeBoth(patternImage(356, 1), patternImage(72, 2));
+    storeBoth(withTimingsInRange(patternImage(356, 1)), patternImage(72, 2));
     // Short enough that only the type or the read itself can be the reason for the refusal.
     store.setValue(kKeyConfig, c.value, c.type, {1, 0, 0, 0});
     if (c.unreadable) store.failRead(kKeyConfig, c.value);
-    const Bytes upsBefore = c.value == kValueCfgUps ? defaultUpsImage() : patternImage(356, 1);
+    const Bytes upsBefore =
+        c.value == kValueCfgUps ? defaultUpsImage() : withTimingsInRange(patternImage(356, 1));
     read();
     EXPECT_EQ(errorTexts(), allocating);
     EXPECT_EQ(recordBytes(ups), upsBefore);
