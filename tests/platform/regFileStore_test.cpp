@@ -397,17 +397,28 @@ TEST_F(RegFileStoreTest, CrashBeforeTheRenameLeavesTheOldStoreIntact) {
 TEST_F(RegFileStoreTest, LeftoversOfInterruptedSavesAreSweptOnceTheyAreOld) {
     RegFileStore store(path);
     ASSERT_TRUE(store.createKey(kKeyConfig));
-    const fs::path stale = path + ".a1B2c3";
-    const fs::path fresh = path + ".z9Y8x7";
-    const fs::path unrelated = path + ".bak";
-    for (const auto& p : {stale, fresh, unrelated}) std::ofstream(p) << "x";
+    std::vector<fs::path> interrupted;
+    store.beforeRename = [&](const std::string& temp) {
+        interrupted.emplace_back(temp);
+        return false;
+    };
+    for (int i = 0; i < 2; ++i) EXPECT_FALSE(store.writeBinary(kKeyConfig, kValueCfgUps, {4}));
+    store.beforeRename = nullptr;
+    ASSERT_EQ(interrupted.size(), 2u);
+    const fs::path& stale = interrupted[0];
+    const fs::path& fresh = interrupted[1];
+    // Copies a person or another program keeps beside the store, named much like a temporary.
+    const std::vector<fs::path> theirs = {path + ".backup", path + ".a1B2c3", path + ".bak",
+                                          stale.string() + "~"};
+    for (const auto& p : theirs) std::ofstream(p) << "x";
+    for (const auto& p : theirs)
+        fs::last_write_time(p, fs::file_time_type::clock::now() - std::chrono::minutes(5));
     fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::minutes(5));
-    fs::last_write_time(unrelated, fs::file_time_type::clock::now() - std::chrono::minutes(5));
 
     ASSERT_TRUE(store.writeBinary(kKeyConfig, kValueCfgUps, {4}));
     EXPECT_FALSE(fs::exists(stale));
     EXPECT_TRUE(fs::exists(fresh)) << "it may belong to another instance saving right now";
-    EXPECT_TRUE(fs::exists(unrelated));
+    for (const auto& p : theirs) EXPECT_TRUE(fs::exists(p)) << p;
 }
 
 TEST_F(RegFileStoreTest, BothRecordsAreSavedInOneReplacement) {

@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -523,17 +523,36 @@ void setBinaryValue(Document& doc, const std::string& key, std::string_view name
     appendValue(target ? *target : appendSection(doc, key), std::move(value));
 }
 
+// Temporaries are named "<store>.korvan-tmp-" plus mkstemp's six letters and digits. The infix
+// keeps the sweep below off files people keep beside the store, such as "registry.reg.backup".
+constexpr std::string_view kTempInfix = ".korvan-tmp-";
+constexpr std::size_t kTempUniqueChars = 6;
+
+bool isOurTemporaryName(std::string_view name, std::string_view storeName) {
+    if (name.size() != storeName.size() + kTempInfix.size() + kTempUniqueChars) return false;
+    if (name.substr(0, storeName.size()) != storeName ||
+        name.substr(storeName.size(), kTempInfix.size()) != kTempInfix) {
+        return false;
+    }
+    for (const char c : name.substr(name.size() - kTempUniqueChars)) {
+        const bool alnum =
+            (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!alnum) return false;
+    }
+    return true;
+}
+
 // Temporary files of saves that a crash or a kill interrupted before their rename. Only old ones
 // go: a younger one may belong to another instance saving right now.
 void removeStaleTemporaries(const std::string& path) {
     namespace fs = std::filesystem;
     const fs::path target(path);
-    const std::string prefix = target.filename().string() + ".";
+    const std::string storeName = target.filename().string();
     std::error_code ec;
     const auto now = fs::file_time_type::clock::now();
     for (const auto& entry : fs::directory_iterator(target.parent_path(), ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+        if (!isOurTemporaryName(entry.path().filename().string(), storeName)) continue;
+        if (!entry.is_regular_file(ec) || entry.is_symlink(ec)) continue;
         const auto written = entry.last_write_time(ec);
         if (!ec && now - written > std::chrono::minutes(1)) fs::remove(entry.path(), ec);
     }
@@ -544,7 +563,7 @@ bool replaceFile(const std::string& path, std::string_view content,
     const std::string dir = parentDirectory(path);
     if (!makeDirectories(dir)) return false;
     removeStaleTemporaries(path);
-    std::string temp = path + ".XXXXXX";
+    std::string temp = path + std::string(kTempInfix) + std::string(kTempUniqueChars, 'X');
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
     const bool written = ::fchmod(fd, 0600) == 0 && writeAll(fd, content) && ::fsync(fd) == 0;
