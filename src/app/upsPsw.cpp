@@ -1,6 +1,5 @@
 #include "app/upsPsw.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
@@ -125,7 +124,8 @@ void centreOnScreen(QWidget& window) {
 
 bool pressFocusedButtonOnEnter(QDialog& dialog, QKeyEvent* event) {
     if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) return false;
-    if (auto* button = qobject_cast<QAbstractButton*>(dialog.focusWidget())) button->click();
+    // Check boxes and radio buttons are settings: Enter must never flip them.
+    if (auto* button = qobject_cast<QPushButton*>(dialog.focusWidget())) button->click();
     return true;
 }
 

@@ -94,8 +94,8 @@ private:
     std::string current_;
 };
 
-// Enter presses a focused button and nothing else: in the configuration dialogs a default button
-// would accept without the focus leaving the edit, so its exit check would never run.
+// Enter presses a focused push button and nothing else: in the configuration dialogs a default
+// button would accept without the focus leaving the edit, so its exit check would never run.
 bool pressFocusedButtonOnEnter(QDialog& dialog, QKeyEvent* event);
 
 }  // namespace ups

@@ -17,8 +17,8 @@
 #include "app/upsTest.h"
 #include "config/configStore.h"
 #include "config/password.h"
-#include "support/scriptedAgentTransport.h"
 #include "support/dialogTestKit.h"
+#include "support/scriptedAgentTransport.h"
 #include "support/scriptedMessageBoxes.h"
 
 using namespace ups;
@@ -98,7 +98,7 @@ private slots:
     void passwordChangedInTheSubDialogSurvivesACancel();
     void wrongOldPasswordChangesNothing();
     void testModeChangedInTheSubDialogSurvivesACancel();
-    void enterDoesNotAcceptTheDialog();
+    void enterPressesOnlyAFocusedPushButton();
 };
 
 void UpsCfgTest::windowOpensOnTheSeriePageWithItsRanges() {
@@ -594,7 +594,7 @@ void UpsCfgTest::testModeChangedInTheSubDialogSurvivesACancel() {
     QCOMPARE(int(rig.snmp.snmpPassSet), 1);
 }
 
-void UpsCfgTest::enterDoesNotAcceptTheDialog() {
+void UpsCfgTest::enterPressesOnlyAFocusedPushButton() {
     Rig rig;
     TcfgF& d = rig.make();
     d.show();
@@ -603,6 +603,14 @@ void UpsCfgTest::enterDoesNotAcceptTheDialog() {
     bar->setFocus();
     QTest::keyClick(bar, Qt::Key_Return);
     QVERIFY(d.isVisible());
+    // Nor does it change a setting: a focused check box or radio button stays as it was.
+    for (const char* name : {"ckBoxEnhShutdwn", "rbtnCom3"}) {
+        auto* mark = rig.get<QAbstractButton>(name);
+        const bool was = mark->isChecked();
+        mark->setFocus();
+        QTest::keyClick(mark, Qt::Key_Return);
+        QCOMPARE(mark->isChecked(), was);
+    }
     // On a focused button Enter presses it.
     auto* accept = rig.get<QPushButton>("btnAceptCfg");
     accept->setFocus();

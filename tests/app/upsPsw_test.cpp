@@ -48,7 +48,8 @@ private slots:
     void promptVerdicts_data();
     void promptVerdicts();
     void promptEditStopsAtEightCharacters();
-    void promptAcceptsOnEnter();
+    void enterPressesTheFocusedPromptButton_data();
+    void enterPressesTheFocusedPromptButton();
     void passwordEditsTakeOnlyCharactersTheRecordHolds();
     void changeDialogStartsEmptyWithActivarHidden();
     void withoutAPasswordTheOldFieldIsDisabled();
@@ -133,19 +134,30 @@ void UpsPswTest::promptEditStopsAtEightCharacters() {
     QVERIFY(granted);
 }
 
-void UpsPswTest::promptAcceptsOnEnter() {
+void UpsPswTest::enterPressesTheFocusedPromptButton_data() {
+    QTest::addColumn<QString>("focused");
+    QTest::addColumn<bool>("granted");
+    QTest::newRow("in the edit, the default \"Aceptar\"") << "edPassw" << true;
+    QTest::newRow("on \"Cancelar\"") << "bBtCancel" << false;
+}
+
+void UpsPswTest::enterPressesTheFocusedPromptButton() {
+    QFETCH(QString, focused);
+    QFETCH(bool, granted);
     CfgUps ups = guardedRecord("abc");
     ScriptedMessageBoxes boxes;
-    const bool granted = askConfigPassword(ups, nullptr, boxes, [](QDialog& dialog) {
+    const bool result = askConfigPassword(ups, nullptr, boxes, [&focused](QDialog& dialog) {
         auto& prompt = static_cast<TsysPswF&>(dialog);
-        // The program's exec loop; Enter in the edit ends it with the OK result.
-        QTimer::singleShot(0, &prompt, [&prompt] {
+        // The program's exec loop, which Enter ends with the result of the button it presses.
+        QTimer::singleShot(0, &prompt, [&prompt, &focused] {
             QTest::keyClicks(prompt.edPassw(), QStringLiteral("abc"));
-            QTest::keyClick(prompt.edPassw(), Qt::Key_Return);
+            auto* target = child<QWidget>(prompt, qPrintable(focused));
+            target->setFocus();
+            QTest::keyClick(target, Qt::Key_Return);
         });
         return prompt.exec();
     });
-    QVERIFY(granted);
+    QCOMPARE(result, granted);
     QVERIFY(boxes.shown.empty());
 }
 
