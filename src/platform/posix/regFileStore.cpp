@@ -255,6 +255,62 @@ std::string joinContinuation(const std::vector<std::string>& lines) {
     return joined;
 }
 
+void appendUtf8(std::string& out, std::uint32_t codePoint) {
+    if (codePoint < 0x80) {
+        out.push_back(static_cast<char>(codePoint));
+    } else if (codePoint < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
+        out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+    } else if (codePoint < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (codePoint >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+    }
+}
+
+bool isHighSurrogate(std::uint32_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool isLowSurrogate(std::uint32_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// A cut or damaged text (an odd count of octets, a surrogate without its partner) is not a clean
+// export, and like any file that is not ours it is neither read nor replaced.
+std::optional<std::string> utf8FromUtf16le(std::string_view octets) {
+    if (octets.size() % 2 != 0) return std::nullopt;
+    const auto unitAt = [&](std::size_t i) {
+        return static_cast<std::uint32_t>(static_cast<std::uint8_t>(octets[i]) |
+                                          static_cast<std::uint8_t>(octets[i + 1]) << 8);
+    };
+    std::string out;
+    out.reserve(octets.size() + octets.size() / 2);
+    for (std::size_t i = 0; i < octets.size(); i += 2) {
+        std::uint32_t codePoint = unitAt(i);
+        if (isLowSurrogate(codePoint)) return std::nullopt;
+        if (isHighSurrogate(codePoint)) {
+            if (octets.size() - i < 4 || !isLowSurrogate(unitAt(i + 2))) return std::nullopt;
+            codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (unitAt(i + 2) - 0xDC00);
+            i += 2;
+        }
+        appendUtf8(out, codePoint);
+    }
+    return out;
+}
+
+// regedit exports in UTF-16LE behind a byte-order mark unless told otherwise; the store itself
+// writes, and parses, the 8-bit form.
+std::optional<std::string> eightBitText(std::string content) {
+    constexpr std::string_view kUtf16leMark = "\xFF\xFE";
+    if (std::string_view(content).substr(0, 2) != kUtf16leMark) return content;
+    return utf8FromUtf16le(std::string_view(content).substr(2));
+}
+
 std::optional<Document> parseDocument(std::string_view content) {
     if (content.size() >= 3 && content.substr(0, 3) == "\xEF\xBB\xBF") content.remove_prefix(3);
     const std::vector<std::string> lines = splitLines(content);
@@ -449,8 +505,10 @@ Loaded loadFile(const std::string& path) {
     const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxFileSize &&
                     readWholeFile(fd, st.st_size, content);
     ::close(fd);
+    std::optional<std::string> text;
+    if (ok) text = eightBitText(std::move(content));
     std::optional<Document> doc;
-    if (ok) doc = parseDocument(content);
+    if (text) doc = parseDocument(*text);
     if (!doc) {
         result.state = FileState::Unreadable;
         return result;
