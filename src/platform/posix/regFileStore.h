@@ -13,7 +13,7 @@
 namespace ups {
 
 class RegFileStore : public RegistryStore {
-  public:
+public:
     // The file and its missing parent directories are created by the first write.
     explicit RegFileStore(std::string path);
 
@@ -32,7 +32,7 @@ class RegFileStore : public RegistryStore {
     // Returning false stops the write there, as a crash at that moment would.
     std::function<bool(const std::string& tempPath)> beforeRename;
 
-  private:
+private:
     std::string path_;
 };
 
