@@ -159,6 +159,10 @@ bool TcfgF::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TcfgF::edIpAgentExit() {
+    checkIpAgent();
+}
+
+bool TcfgF::checkIpAgent() {
     auto canonical = canonicalAddressText(toRecordText(ui_->edIpAgent->text()));
     if (!canonical) {
         boxes_.messageBox(kMsgInvalidAddress, kTitleError, MbIcon::Error);
@@ -172,9 +176,10 @@ void TcfgF::edIpAgentExit() {
                 ui_->edIpAgent->setFocus();
             });
         }
-        return;
+        return false;
     }
     ui_->edIpAgent->setText(QString::fromStdString(*canonical));
+    return true;
 }
 
 void TcfgF::bbtnTestIpClick() {
@@ -231,6 +236,9 @@ void TcfgF::bbtnPswChgClick() {
 }
 
 void TcfgF::btnAceptCfgClick() {
+    // Pressed by its accelerator, the button takes no focus, so the address field is never left
+    // and its exit check has not run.
+    if (ui_->edIpAgent->hasFocus() && !checkIpAgent()) return;
     for (int i = 0; i < 4; ++i) {
         if (comButtons_[i]->isChecked()) cfgUps_.comPort = i;
     }

@@ -55,6 +55,8 @@ protected:
 private:
     void fillControls();
     void connectHandlers();
+    // The exit check of the address: false when it refused the text.
+    bool checkIpAgent();
 
     Ui::TcfgF* ui_;
     CfgSnmp& cfgSnmp_;

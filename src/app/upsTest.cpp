@@ -149,13 +149,14 @@ void TtstF::rdbtnScheduleClick() {
     setScheduleGroupEnabled(true);
 }
 
-void TtstF::checkTimeEdit(QLineEdit* edit) {
+bool TtstF::checkTimeEdit(QLineEdit* edit) {
     auto time = editedTime(edit);
-    if (time && isTimeOfDay(*time)) return;
+    if (time && isTimeOfDay(*time)) return true;
     const MbResult answer =
         boxes_.messageBox(kMsgTimeFormat, kTitleError, MbIcon::Error, MbButtons::RetryCancel);
     if (answer != MbResult::Retry) edit->setText(QStringLiteral("00:00"));
     edit->setFocus();
+    return false;
 }
 
 void TtstF::mskEdDomExit() {
@@ -181,6 +182,12 @@ void TtstF::mskEdSabExit() {
 }
 
 void TtstF::btnAceptTcfgClick() {
+    // Pressed by its accelerator, the button takes no focus, so the time being edited is never
+    // left and its exit check has not run. A refusal keeps the dialog open whatever the answer,
+    // as it does when the field is left.
+    for (QLineEdit* edit : timeEdits_) {
+        if (edit->hasFocus() && !checkTimeEdit(edit)) return;
+    }
     for (int day = 0; day < kScheduleDays; ++day) {
         cfgUps_.testSched[day].enabled = dayChecks_[day]->isChecked() ? 1 : 0;
     }

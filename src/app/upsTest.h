@@ -56,7 +56,8 @@ private:
     void connectHandlers();
     void setCountGroupEnabled(bool enabled);
     void setScheduleGroupEnabled(bool enabled);
-    void checkTimeEdit(QLineEdit* edit);
+    // The exit check of a time edit: false when it refused the text.
+    bool checkTimeEdit(QLineEdit* edit);
 
     Ui::TtstF* ui_;
     CfgSnmp& cfgSnmp_;

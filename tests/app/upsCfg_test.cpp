@@ -83,6 +83,7 @@ private slots:
     void lowBatteryDelayShowsMinutesAndSecondsAndStepsByTen();
     void firstWarningDelayOutsideItsRangeIsShownAsStoredAndStoredClamped();
     void acceptStoresEveryControl();
+    void invalidAddressIsRefusedAndKeepsTheFocus_data();
     void invalidAddressIsRefusedAndKeepsTheFocus();
     void clickThatLeavesAnInvalidAddressIsLost();
     void closingWithAnInvalidAddressAsksNothing();
@@ -236,7 +237,14 @@ void UpsCfgTest::acceptStoresEveryControl() {
     QVERIFY(bytesOf(before) == bytesOf(rig.ups));
 }
 
+void UpsCfgTest::invalidAddressIsRefusedAndKeepsTheFocus_data() {
+    QTest::addColumn<QKeyCombination>("leave");
+    QTest::newRow("Tab") << QKeyCombination(Qt::Key_Tab);
+    QTest::newRow("\"&Aceptar\" by its accelerator") << (Qt::AltModifier | Qt::Key_A);
+}
+
 void UpsCfgTest::invalidAddressIsRefusedAndKeepsTheFocus() {
+    QFETCH(QKeyCombination, leave);
     Rig rig;
     rig.snmp.enhSnmp = 1;
     TcfgF& d = rig.make();
@@ -246,17 +254,21 @@ void UpsCfgTest::invalidAddressIsRefusedAndKeepsTheFocus() {
     rig.get<QTabWidget>("pgCtrl")->setCurrentIndex(1);
     edit->setFocus();
     edit->setText(QStringLiteral("255.255.255.255"));
-    // Leaving by Tab runs the exit check.
-    QTest::keyClick(edit, Qt::Key_Tab);
+    // The accelerator presses the button a moment later, after showing it pressed.
+    auto* accept = rig.get<QPushButton>("btnAceptCfg");
+    QTest::keyClick(edit, leave.key(), leave.keyboardModifiers());
+    QTRY_VERIFY(!accept->isDown());
     QCOMPARE(rig.boxes.texts(), std::vector<std::string>{"La dirección ingresada no es válida"});
     QCOMPARE(rig.boxes.shown[0].title, std::string("! ERROR !"));
     QVERIFY(rig.boxes.shown[0].icon == MbIcon::Error);
     QCOMPARE(edit->text(), QStringLiteral("255.255.255.255"));
     QCOMPARE(QApplication::focusWidget(), edit);
+    QVERIFY(d.isVisible());
 
     // A valid address lets the focus go and is shown in its canonical form.
     edit->setText(QStringLiteral("192.168.001.010"));
-    QTest::keyClick(edit, Qt::Key_Tab);
+    QTest::keyClick(edit, leave.key(), leave.keyboardModifiers());
+    QTRY_VERIFY(!accept->isDown());
     QCOMPARE(rig.boxes.shown.size(), size_t(1));
     QCOMPARE(edit->text(), QStringLiteral("192.168.1.8"));
     QVERIFY(QApplication::focusWidget() != edit);

@@ -82,6 +82,7 @@ private slots:
     void timeOutsideTheDayIsRefused();
     void incompleteTimeIsRefused();
     void singleDigitHourIsStoredAndShownWithTwoDigits();
+    void leavingATimeEditRunsTheCheck_data();
     void leavingATimeEditRunsTheCheck();
     void acceptStoresEverySetting();
     void snmpPasswordSetsItsFlag_data();
@@ -261,7 +262,14 @@ void UpsTestTest::singleDigitHourIsStoredAndShownWithTwoDigits() {
     QCOMPARE(reopened.dialog->timeEdit(3)->text(), QStringLiteral("07:05"));
 }
 
+void UpsTestTest::leavingATimeEditRunsTheCheck_data() {
+    QTest::addColumn<QKeyCombination>("leave");
+    QTest::newRow("Tab") << QKeyCombination(Qt::Key_Tab);
+    QTest::newRow("\"&Aceptar\" by its accelerator") << (Qt::AltModifier | Qt::Key_A);
+}
+
 void UpsTestTest::leavingATimeEditRunsTheCheck() {
+    QFETCH(QKeyCombination, leave);
     Rig rig;
     rig.ups.testMode = tmSchedule;
     TtstF& d = rig.make();
@@ -270,13 +278,18 @@ void UpsTestTest::leavingATimeEditRunsTheCheck() {
     QLineEdit* sunday = d.timeEdit(0);
     sunday->setFocus();
     sunday->setText(QStringLiteral("24:00"));
-    QTest::keyClick(sunday, Qt::Key_Tab);
+    // The accelerator presses the button a moment later, after showing it pressed.
+    auto* accept = rig.get<QPushButton>("btnAceptTcfg");
+    QTest::keyClick(sunday, leave.key(), leave.keyboardModifiers());
+    QTRY_VERIFY(!accept->isDown());
     QCOMPARE(rig.boxes.texts(), std::vector<std::string>{"En el formato de la hora."});
     QCOMPARE(sunday->text(), QStringLiteral("00:00"));
     QCOMPARE(QApplication::focusWidget(), sunday);
+    QVERIFY(d.isVisible());
     // A valid time lets the focus move on silently.
     sunday->setText(QStringLiteral("23:59"));
-    QTest::keyClick(sunday, Qt::Key_Tab);
+    QTest::keyClick(sunday, leave.key(), leave.keyboardModifiers());
+    QTRY_VERIFY(!accept->isDown());
     QCOMPARE(rig.boxes.shown.size(), size_t(1));
     QVERIFY(QApplication::focusWidget() != sunday);
 }
