@@ -314,6 +314,9 @@ bool TSNMPRec::DecodeBuf(std::string_view buffer) {
     const std::int32_t outerLength = ASNDecLen(pos, buffer);
     if (outerLength < 0 || buffer.size() < static_cast<std::uint64_t>(outerLength) + 2)
         return false;
+    // Counted from the end of the length octets (1-based and exclusive, like the cursor): BER
+    // lets a sender spend more octets on a length than its value needs.
+    const std::int64_t contentEnd = static_cast<std::int64_t>(pos) + outerLength;
 
     Version = readNumber(pos, buffer);
     // An SNMP v3 message has another layout after the version; nothing of it is read.
@@ -332,11 +335,11 @@ bool TSNMPRec::DecodeBuf(std::string_view buffer) {
         ErrorIndex = readNumber(pos, buffer);
     }
     readItemHead(pos, buffer);
-    decodeBindings(pos, buffer, outerLength);
+    decodeBindings(pos, buffer, contentEnd);
     return true;
 }
 
-void TSNMPRec::decodeBindings(int& pos, std::string_view buffer, std::int32_t outerLength) {
+void TSNMPRec::decodeBindings(int& pos, std::string_view buffer, std::int64_t contentEnd) {
     // A binding never holds a constructed name or value in SNMP v1. Such an item decodes with an
     // empty text: its content is read again as the following bindings, and copying it as well
     // would let nested items cost memory quadratic in the datagram's size.
@@ -347,7 +350,8 @@ void TSNMPRec::decodeBindings(int& pos, std::string_view buffer, std::int32_t ou
         }
         return head.tag;
     };
-    while (pos < outerLength) {
+    // Fewer than four octets left cannot hold a binding's header and its name's header.
+    while (contentEnd - pos >= 4) {
         const int before = pos;
         readItemHead(pos, buffer);
         TSNMPMib& mib = appendMib();

@@ -75,7 +75,7 @@ private:
     TSNMPMib& appendMib();
     TSNMPMib& mibAt(int index);
     const TSNMPMib& mibAt(int index) const;
-    void decodeBindings(int& pos, std::string_view buffer, std::int32_t outerLength);
+    void decodeBindings(int& pos, std::string_view buffer, std::int64_t contentEnd);
 
     std::array<TSNMPMib, kInlineMibs> firstMibs_;
     std::vector<TSNMPMib> moreMibs_;

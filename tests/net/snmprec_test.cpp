@@ -186,6 +186,23 @@ TEST(SnmpRecDecode, RejectsWhatCannotBeAMessage) {
     EXPECT_TRUE(rec.DecodeBuf(bytes("30 80")));
 }
 
+TEST(SnmpRecDecode, OuterLengthInAnyFormGivesTheSameBindings) {
+    // Ends in the smallest binding the decoder reads: a SEQUENCE holding an empty name.
+    const std::string content = bytes(
+        "02 01 00 04 01 41 A2 18 02 01 01 02 01 00 02 01 00 30 0D 30 07 06 02 2B 06 02 01 07 "
+        "30 02 06 00");
+    TSNMPRec minimal;
+    ASSERT_TRUE(minimal.DecodeBuf(bytes("30 20") + content));
+    ASSERT_EQ(minimal.MIBCount(), 2);
+    EXPECT_EQ(*minimal.MIBByIndex(0), (TSNMPMib{"1.3.6", "7", kAsnInteger}));
+    for (const char* length : {"81 20", "82 00 20", "84 00 00 00 20"}) {
+        TSNMPRec rec;
+        ASSERT_TRUE(rec.DecodeBuf(bytes("30") + bytes(length) + content)) << length;
+        EXPECT_EQ(rec.MIBCount(), minimal.MIBCount()) << length;
+        EXPECT_TRUE(rec == minimal) << length;
+    }
+}
+
 TEST(SnmpRecDecode, BindingValues) {
     const struct {
         const char* item;
