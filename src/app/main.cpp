@@ -4,6 +4,7 @@
 #include <QStandardPaths>
 
 #include "app/artwork.h"
+#include "app/entryGuard.h"
 #include "app/qtMessageBoxes.h"
 #include "app/upsInfo.h"
 #include "app/upsMain.h"
@@ -14,14 +15,10 @@
 #include "platform/posix/termiosSerialDriver.h"
 #include "tray/qtTrayShell.h"
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Servicio de UPS"));
-    QApplication::setWindowIcon(ups::art::applicationIcon());
-    // Hidden windows (the main window in the tray, the pop-up) do not keep the program alive;
-    // the program ends when the main window closes.
-    QApplication::setQuitOnLastWindowClosed(false);
+namespace {
 
+int runMonitor() {
+    QApplication::setWindowIcon(ups::art::applicationIcon());
     const QString storePath =
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
         QStringLiteral("/korvan-ups/registry.reg");
@@ -48,4 +45,18 @@ int main(int argc, char** argv) {
         mainF.showNormal();
     }
     return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Servicio de UPS"));
+    // Hidden windows (the main window in the tray, the pop-up) do not keep the program alive;
+    // the program ends when the main window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+    // Made before the monitor and without an owner, so the box can open after the monitor's
+    // windows are gone.
+    ups::QtMessageBoxes entryBoxes;
+    return ups::runGuarded(entryBoxes, runMonitor);
 }
