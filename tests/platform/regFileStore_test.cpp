@@ -18,6 +18,7 @@ namespace ups {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_view_literals;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::string_view kConfigSection =
@@ -68,28 +69,25 @@ std::string crlf(std::string_view lf) {
     return out;
 }
 
-// What regedit writes by default: UTF-16LE behind a byte-order mark (Qt does the encoding here).
+// regedit's default export form: UTF-16LE behind a byte-order mark (Qt does the encoding here).
 std::string utf16le(const std::string& utf8) {
     std::string out = "\xFF\xFE";
-    for (const char16_t unit : QString::fromUtf8(utf8).toStdU16String()) {
-        out.push_back(static_cast<char>(unit & 0xFF));
-        out.push_back(static_cast<char>(unit >> 8));
-    }
+    for (const char16_t unit : QString::fromUtf8(utf8).toStdU16String())
+        out += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
     return out;
 }
 
 // An export of the configuration key beside another key, with text beyond ASCII.
 const std::string kExported = crlf(
-    "Windows Registry Editor Version 5.00\n"
-    "\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n"
-    "\"Nombre\"=\"Informaci\xC3\xB3n \xF0\x9F\x94\x8B\"\n"
-    "\"Count\"=dword:00000010\n"
-    "\n"
-    "[HKEY_LOCAL_MACHINE\\Software\\Korvan\\Ups\\SysCfg_V1.2]\n"
-    "\"CfgUps\"=hex:01,02,\\\n"
-    "  03\n"
-    "\"CfgSnmp\"=hex:0a\n");
+    "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n"
+    "\"Nombre\"=\"Informaci\xC3\xB3n \xF0\x9F\x94\x8B\"\n\"Count\"=dword:00000010\n\n" +
+    std::string(kConfigSection) + "\n\"CfgUps\"=hex:01,02,\\\n  03\n\"CfgSnmp\"=hex:0a\n");
+
+// The UTF-16 export with one raw code unit slipped in before its last line end.
+std::string utf16leWithUnit(std::string_view unit) {
+    std::string octets = utf16le(kExported);
+    return octets.insert(octets.size() - 4, unit);
+}
 
 Bytes counting(std::size_t n) {
     Bytes b(n);
@@ -305,38 +303,26 @@ TEST_F(RegFileStoreTest, LfFileWithBomAndCommentsReads) {
     EXPECT_EQ(store.readValue(kKeyConfig, kValueCfgUps).data, Bytes{0x0a});
 }
 
-struct EncodingCase {
-    const char* name;
-    std::string content;
-};
-void PrintTo(const EncodingCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class RegFileEncodingTest : public RegFileStoreTest,
-                            public ::testing::WithParamInterface<EncodingCase> {};
-
 // Whatever form the export came in, it reads the same and a save writes the store's own form.
-TEST_P(RegFileEncodingTest, ExportReadsAlikeAndSavesInTheUsualForm) {
-    writeFile(GetParam().content);
-    RegFileStore store(path);
-    ASSERT_TRUE(store.openKeyFullAccess(kKeyConfig));
-    EXPECT_EQ(store.readValue(kKeyConfig, kValueCfgUps).data, (Bytes{1, 2, 3}));
-    const Bytes name = store.readValue("\\Software\\Other", "Nombre").data;
-    EXPECT_EQ(std::string(name.begin(), name.end()), "Informaci\xC3\xB3n \xF0\x9F\x94\x8B");
-    EXPECT_EQ(store.readValue("\\Software\\Other", "Count").data, (Bytes{0x10, 0, 0, 0}));
-
-    ASSERT_TRUE(store.writeBinary(kKeyConfig, kValueCfgSnmp, {7}));
-    std::string expected = kExported;
-    expected.replace(expected.find("hex:0a"), 6, "hex:07");
-    EXPECT_EQ(fileContent(), expected);
+TEST_F(RegFileStoreTest, ExportReadsAlikeInEveryEncodingAndSavesInTheUsualForm) {
+    std::string saved = kExported;
+    saved.replace(saved.find("hex:0a"), 6, "hex:07");
+    const std::pair<const char*, std::string> forms[] = {{"utf8", kExported},
+                                                         {"utf8Bom", "\xEF\xBB\xBF" + kExported},
+                                                         {"utf16le", utf16le(kExported)}};
+    for (const auto& [name, content] : forms) {
+        SCOPED_TRACE(name);
+        writeFile(content);
+        RegFileStore store(path);
+        ASSERT_TRUE(store.openKeyFullAccess(kKeyConfig));
+        EXPECT_EQ(store.readValue(kKeyConfig, kValueCfgUps).data, (Bytes{1, 2, 3}));
+        const Bytes text = store.readValue("\\Software\\Other", "Nombre").data;
+        EXPECT_EQ(std::string(text.begin(), text.end()), "Informaci\xC3\xB3n \xF0\x9F\x94\x8B");
+        EXPECT_EQ(store.readValue("\\Software\\Other", "Count").data, (Bytes{0x10, 0, 0, 0}));
+        ASSERT_TRUE(store.writeBinary(kKeyConfig, kValueCfgSnmp, {7}));
+        EXPECT_EQ(fileContent(), saved);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Exports, RegFileEncodingTest,
-                         ::testing::Values(EncodingCase{"utf8", kExported},
-                                           EncodingCase{"utf8Bom", "\xEF\xBB\xBF" + kExported},
-                                           EncodingCase{"utf16le", utf16le(kExported)}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RegFileStoreTest, LastOccurrenceOfAValueWinsAndIsTheOneRewritten) {
     writeFile("Windows Registry Editor Version 5.00\n\n" + std::string(kConfigSection) +
@@ -359,6 +345,10 @@ struct UnusableCase {
 // Shown by GoogleTest (and in the test list) as its name rather than as bytes.
 void PrintTo(const UnusableCase& c, std::ostream* os) {
     *os << c.name;
+}
+
+std::function<void(const std::string& path)> fileWith(std::string content) {
+    return [content](const std::string& p) { std::ofstream(p, std::ios::binary) << content; };
 }
 
 class RegFileUnusableTest : public RegFileStoreTest,
@@ -397,26 +387,10 @@ INSTANTIATE_TEST_SUITE_P(
                          std::ofstream(p, std::ios::binary) << std::string("\xFF\xFEW\0i\0n\0", 8);
                      }},
         // A UTF-16 export cut or damaged is not a clean export: refused whole, never rewritten.
-        UnusableCase{"utf16OddLength",
-                     [](const std::string& p) {
-                         std::ofstream(p, std::ios::binary) << utf16le(kExported) + "\n";
-                     }},
-        UnusableCase{"utf16LoneLowSurrogate",
-                     [](const std::string& p) {
-                         std::string bad = utf16le(kExported);
-                         bad.insert(bad.size() - 4, "\x00\xDC", 2);
-                         std::ofstream(p, std::ios::binary) << bad;
-                     }},
-        UnusableCase{"utf16HighSurrogateCut",
-                     [](const std::string& p) {
-                         std::ofstream(p, std::ios::binary) << utf16le(kExported) + "\x3D\xD8";
-                     }},
-        UnusableCase{"utf16HighSurrogateThenText",
-                     [](const std::string& p) {
-                         std::string bad = utf16le(kExported);
-                         bad.insert(bad.size() - 4, "\x3D\xD8", 2);
-                         std::ofstream(p, std::ios::binary) << bad;
-                     }},
+        UnusableCase{"utf16OddLength", fileWith(utf16le(kExported) + "\n")},
+        UnusableCase{"utf16LoneLowSurrogate", fileWith(utf16leWithUnit("\x00\xDC"sv))},
+        UnusableCase{"utf16HighSurrogateCut", fileWith(utf16le(kExported) + "\x3D\xD8")},
+        UnusableCase{"utf16HighSurrogateThenText", fileWith(utf16leWithUnit("\x3D\xD8"))},
         UnusableCase{"huge",
                      [](const std::string& p) {
                          std::ofstream out(p, std::ios::binary);
