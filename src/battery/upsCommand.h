@@ -11,12 +11,6 @@
 
 namespace ups {
 
-// The command object: the same SET of INTEGER 1 orders a test with no power event and silences
-// the alarm during one.
-inline constexpr char testCommandOid[] = "1.3.6.1.4.1.27431.1.1.2.1.0";
-inline constexpr char kTestCommandValue[] = "1";
-inline constexpr int kTestCommandValueType = 2;  // the ASN.1 INTEGER tag
-
 // Outcome codes of runUpsCommand. Kept in their own namespace so that the supervisor's copy of
 // the same names, which the tick presents, can sit beside them.
 namespace outcome {
@@ -42,7 +36,9 @@ inline constexpr int kAgentResponsePoll = 2;  // two half-second sleeps: one sec
 class AgentCommands {
 public:
     virtual ~AgentCommands() = default;
-    // SET testCommandOid = INTEGER "1" with the write community; true when the agent answered.
+    // The agent's command object (kOidUpsCommand) SET to INTEGER 1 with the write community: the
+    // same order runs a test with no power event and silences the alarm during one. True when the
+    // agent answered.
     virtual bool sendTestCommand() = 0;
     // The line and battery GETs, one after the other.
     virtual AgentStatusRead readAgentStatus() = 0;
