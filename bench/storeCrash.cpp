@@ -42,7 +42,7 @@ Image makeImage(bool b) {
     clearRecords(im.ups, im.snmp);
     setDefaultConfig(im.ups, im.snmp);
     im.ups.comPort = b ? 2 : 1;
-    im.ups.tmpFail = b ? 17 : 5;
+    im.ups.tmpFail = b ? 12 : 5;  // both within the range a load keeps
     im.ups.tmpLowB = b ? 95 : 30;
     im.ups.testMode = b ? tmNever : tmDias;
     im.ups.startCount = b ? 123456 : 7;
