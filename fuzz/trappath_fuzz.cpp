@@ -20,7 +20,7 @@ using namespace ups;
 
 constexpr char kAgent[] = "10.1.1.5";
 
-struct QuietMonitor : SupervisorView, SystemControl, TestSeams, Clock, Sleeper, MessageBoxes {
+struct QuietMonitor : SupervisorView, SystemControl, ScheduledTestService, Clock, Sleeper, MessageBoxes {
     void restoreWindow() override {}
     void startTimer() override {}
     void stopTimer() override {}

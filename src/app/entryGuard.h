@@ -5,7 +5,7 @@
 #include <exception>
 #include <string_view>
 
-#include "config/messageBox.h"
+#include "base/messageBox.h"
 
 namespace ups {
 

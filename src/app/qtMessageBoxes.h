@@ -2,7 +2,7 @@
 // Message boxes shown with QMessageBox, owned by the window that is active when they open.
 #include <QWidget>
 
-#include "config/messageBox.h"
+#include "base/messageBox.h"
 
 namespace ups {
 

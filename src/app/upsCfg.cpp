@@ -6,8 +6,9 @@
 #include <exception>
 
 #include "app/upsTest.h"
-#include "config/delayTexts.h"
-#include "config/ipAddressText.h"
+#include "app/addressField.h"
+#include "app/delayTexts.h"
+#include "base/ipv4Text.h"
 #include "config/password.h"
 #include "ui_upsCfg.h"
 

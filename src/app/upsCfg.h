@@ -10,7 +10,7 @@
 
 #include "app/upsPsw.h"
 #include "config/cfgRecords.h"
-#include "config/messageBox.h"
+#include "base/messageBox.h"
 #include "links/agentLink.h"
 
 class QRadioButton;

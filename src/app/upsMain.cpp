@@ -42,9 +42,9 @@ TmainF::TmainF(MainDeps deps, QWidget* parent)
       serialLink_(sio_, deps.sleeper),
       agentLink_(cfgSnmp_, deps.agent),
       agentCommands_(agentLink_),
-      testSeams_(cfgUps_, cfgSnmp_, state_, *this, deps.store, deps.boxes, deps.sleeper,
+      scheduledTests_(cfgUps_, cfgSnmp_, state_, *this, deps.store, deps.boxes, deps.sleeper,
                  &serialLink_, &agentCommands_),
-      supervisor_(cfgUps_, cfgSnmp_, state_, trapFields_, *this, deps.system, testSeams_,
+      supervisor_(cfgUps_, cfgSnmp_, state_, trapFields_, *this, deps.system, scheduledTests_,
                   deps.clock, deps.sleeper, &serialLink_, &agentLink_) {
     // The records start as zero bytes, then take their defaults; the run-time state starts with
     // the values SupervisorState declares.
@@ -238,7 +238,7 @@ void TmainF::requestTermination() {
 
 void TmainF::TimerTimer() { supervisor_.TimerTimer(); }
 
-void TmainF::bbtnIniTestClick() { ups::bbtnIniTestClick(*this, state_, testSeams_, deps_.sleeper); }
+void TmainF::bbtnIniTestClick() { ups::bbtnIniTestClick(*this, state_, scheduledTests_, deps_.sleeper); }
 
 void TmainF::bbtnSetupClick() {
     try {

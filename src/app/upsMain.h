@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "config/cfgRecords.h"
-#include "config/clock.h"
-#include "config/messageBox.h"
+#include "base/clock.h"
+#include "base/messageBox.h"
 #include "config/registryStore.h"
 #include "app/tickTimer.h"
 #include "app/upsPsw.h"
@@ -18,12 +18,12 @@
 #include "links/serialLink.h"
 #include "links/trapFields.h"
 #include "links/upsThead.h"
-#include "supervisor/batteryTestSeams.h"
+#include "battery/scheduledBatteryTests.h"
 #include "supervisor/supervisor.h"
 #include "supervisor/supervisorState.h"
 #include "supervisor/supervisorView.h"
 #include "supervisor/systemControl.h"
-#include "supervisor/testSeams.h"
+#include "supervisor/scheduledTestService.h"
 #include "tray/Traycomp.h"
 
 class QLabel;
@@ -161,7 +161,7 @@ private:
         AgentStatusRead readAgentStatus() override { return link.readAgentStatus(); }
         AgentLink& link;
     } agentCommands_;
-    ScheduledBatteryTests testSeams_;
+    ScheduledBatteryTests scheduledTests_;
     Supervisor supervisor_;
     TinfoFrm* infoFrm_ = nullptr;
     // The caption last given to the pop-up.

@@ -14,7 +14,7 @@
 
 #include "app/artwork.h"
 #include "config/password.h"
-#include "config/windowsText.h"
+#include "base/windowsText.h"
 #include "ui_upsChgPsw.h"
 #include "ui_upsSysPsw.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "config/cfgRecords.h"
-#include "config/messageBox.h"
+#include "base/messageBox.h"
 
 class QCheckBox;
 class QLineEdit;

@@ -4,7 +4,7 @@
 #include <QPushButton>
 
 #include "app/upsPsw.h"
-#include "config/scheduleTime.h"
+#include "app/scheduleTime.h"
 #include "ui_upsTest.h"
 
 namespace ups {

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "config/cfgRecords.h"
-#include "config/messageBox.h"
+#include "base/messageBox.h"
 
 class QCheckBox;
 class QLineEdit;

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "config/oleDate.h"
+#include "base/oleDate.h"
 
 namespace ups {
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string_view>
 
-#include "config/clock.h"
+#include "base/clock.h"
 #include "links/agentStatus.h"
 #include "links/serialLink.h"
 

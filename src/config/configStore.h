@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "config/cfgRecords.h"
-#include "config/messageBox.h"
+#include "base/messageBox.h"
 #include "config/registryStore.h"
 
 namespace ups {

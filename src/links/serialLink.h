@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "config/cfgRecords.h"
-#include "config/clock.h"
+#include "base/clock.h"
 #include "links/serialLib.h"
 
 namespace ups {

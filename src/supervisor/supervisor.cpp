@@ -30,7 +30,7 @@ bool applyAgentStatus(const AgentStatusRead& read, SupervisorState& state) {
 
 Supervisor::Supervisor(const CfgUps& cfgUps, const CfgSnmp& cfgSnmp, SupervisorState& state,
                        TrapFields& trapFields, SupervisorView& view, SystemControl& system,
-                       TestSeams& tests, Clock& clock, Sleeper& sleeper, SerialLink* serialLink,
+                       ScheduledTestService& tests, Clock& clock, Sleeper& sleeper, SerialLink* serialLink,
                        AgentStatusReader* agentReader)
     : cfgUps_(cfgUps),
       cfgSnmp_(cfgSnmp),

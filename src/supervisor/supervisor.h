@@ -4,14 +4,14 @@
 // to closing the applications and powering the machine off, and starts scheduled battery tests.
 // It runs on the GUI thread and touches the window only through SupervisorView.
 #include "config/cfgRecords.h"
-#include "config/clock.h"
+#include "base/clock.h"
 #include "links/agentStatus.h"
 #include "links/serialLink.h"
 #include "links/trapFields.h"
 #include "supervisor/supervisorState.h"
 #include "supervisor/supervisorView.h"
 #include "supervisor/systemControl.h"
-#include "supervisor/testSeams.h"
+#include "supervisor/scheduledTestService.h"
 
 namespace ups {
 
@@ -24,7 +24,7 @@ public:
     // serialLink and agentReader may be null when the mode does not use them.
     Supervisor(const CfgUps& cfgUps, const CfgSnmp& cfgSnmp, SupervisorState& state,
                TrapFields& trapFields, SupervisorView& view, SystemControl& system,
-               TestSeams& tests, Clock& clock, Sleeper& sleeper, SerialLink* serialLink,
+               ScheduledTestService& tests, Clock& clock, Sleeper& sleeper, SerialLink* serialLink,
                AgentStatusReader* agentReader);
 
     // The tick of the 1000 ms Timer.
@@ -68,7 +68,7 @@ private:
     TrapFields& trap_;
     SupervisorView& view_;
     SystemControl& system_;
-    TestSeams& tests_;
+    ScheduledTestService& tests_;
     Clock& clock_;
     Sleeper& sleeper_;
     SerialLink* serialLink_;

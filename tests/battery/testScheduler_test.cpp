@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "config/oleDate.h"
+#include "base/oleDate.h"
 
 namespace ups::test {
 namespace {

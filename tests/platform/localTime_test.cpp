@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "battery/testScheduler.h"
-#include "config/oleDate.h"
+#include "base/oleDate.h"
 #include "platform/posix/systemClock.h"
 
 namespace ups {

@@ -8,12 +8,12 @@
 #include <filesystem>
 
 #include "config/configStore.h"
-#include "config/oleDate.h"
+#include "base/oleDate.h"
 #include "links/serialLib.h"
 #include "links/serialLink.h"
 #include "links/trapFields.h"
 #include "platform/posix/regFileStore.h"
-#include "supervisor/batteryTestSeams.h"
+#include "battery/scheduledBatteryTests.h"
 #include "supervisor/supervisor.h"
 #include "support/fakeSerialUps.h"
 #include "support/fakeSystemControl.h"

@@ -119,7 +119,7 @@ TrapContents trapOf(int generic, int specific, std::vector<std::string> names,
 }
 
 // The monitor in one piece: supervisor, pacer and loop, a UPS and its agent, and the checks.
-class World : SupervisorView, SystemControl, TestSeams, AgentStatusReader, MessageBoxes {
+class World : SupervisorView, SystemControl, ScheduledTestService, AgentStatusReader, MessageBoxes {
 public:
     explicit World(const Setup& setup) : setup_(setup) {
         ups_.tmpFail = setup.tmpFail;

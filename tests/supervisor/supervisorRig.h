@@ -15,7 +15,7 @@
 
 namespace ups::test {
 
-class ScriptedTests : public TestSeams {
+class ScriptedTests : public ScheduledTestService {
 public:
     explicit ScriptedTests(TickLog& log) : log_(log) {}
     bool isTestDue() override {

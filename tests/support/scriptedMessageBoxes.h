@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "config/messageBox.h"
+#include "base/messageBox.h"
 
 namespace ups::test {
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "config/clock.h"
+#include "base/clock.h"
 
 namespace ups::test {
 

@@ -4,7 +4,7 @@
 #include <ctime>
 #include <thread>
 
-#include "config/oleDate.h"
+#include "base/oleDate.h"
 
 namespace ups {
 

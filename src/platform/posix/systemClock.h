@@ -1,6 +1,6 @@
 #pragma once
 // The real local clock and blocking sleeps.
-#include "config/clock.h"
+#include "base/clock.h"
 
 namespace ups {
 

@@ -1,9 +1,9 @@
 // The texts the configuration and test-mode dialogs show and read back.
 #include <gtest/gtest.h>
 
-#include "config/delayTexts.h"
-#include "config/scheduleTime.h"
-#include "config/windowsText.h"
+#include "app/delayTexts.h"
+#include "app/scheduleTime.h"
+#include "base/windowsText.h"
 
 namespace ups {
 namespace {

@@ -1,4 +1,4 @@
-#include "config/oleDate.h"
+#include "base/oleDate.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "config/delayTexts.h"
+#include "app/delayTexts.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "config/scheduleTime.h"
+#include "app/scheduleTime.h"
 
 #include <cctype>
 #include <cstdio>

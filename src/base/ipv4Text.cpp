@@ -1,4 +1,4 @@
-#include "config/ipAddressText.h"
+#include "base/ipv4Text.h"
 
 #include <array>
 
@@ -86,14 +86,6 @@ std::optional<std::string> canonicalAddressText(std::string_view text) {
     auto value = inetAddr(text);
     if (!value) return std::nullopt;
     return inetNtoa(*value);
-}
-
-AddressKey addressKeyAction(char32_t typed) {
-    if (typed == U'\r') return AddressKey::moveToCheck;
-    if ((typed >= U'0' && typed <= U'9') || typed == U'.' || typed == U'\b') {
-        return AddressKey::accept;
-    }
-    return AddressKey::discard;
 }
 
 }  // namespace ups

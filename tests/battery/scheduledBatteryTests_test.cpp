@@ -1,7 +1,7 @@
 // The scheduler and the battery test bound to the supervisor: the tick's scheduled-test step and
 // the test button, over the fake serial UPS or the scripted agent, the recording main window and a
 // memory registry.
-#include "supervisor/batteryTestSeams.h"
+#include "battery/scheduledBatteryTests.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "config/configStore.h"
-#include "config/oleDate.h"
+#include "base/oleDate.h"
 #include "links/serialLib.h"
 #include "links/serialLink.h"
 #include "links/trapFields.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The tick's way into the test scheduler and the battery test, and the presentation of a test
 // outcome that the tick and the test button share.
-#include "config/clock.h"
+#include "base/clock.h"
 #include "supervisor/supervisorView.h"
 
 namespace ups {
@@ -15,9 +15,9 @@ enum TestOutcome : int {
     trNoAnswer = 4,
 };
 
-class TestSeams {
+class ScheduledTestService {
 public:
-    virtual ~TestSeams() = default;
+    virtual ~ScheduledTestService() = default;
     // Asked only in the normal state; may update and save the scheduler's counters.
     virtual bool isTestDue() = 0;
     // Runs a battery test (normal state) or silences the alarm; blocks while it watches the UPS.
@@ -25,7 +25,7 @@ public:
 };
 
 // A monitor that never tests its battery on its own: for runs that measure the rest of the tick.
-class NoScheduledTests : public TestSeams {
+class NoScheduledTests : public ScheduledTestService {
 public:
     bool isTestDue() override { return false; }
     int runUpsCommand() override { return trNone; }

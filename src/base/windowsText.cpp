@@ -1,4 +1,4 @@
-#include "config/windowsText.h"
+#include "base/windowsText.h"
 
 #include <array>
 

@@ -20,8 +20,4 @@ std::string inetNtoa(std::uint32_t address);
 // The text that leaving the address field leaves in it: the canonical form of a valid address.
 std::optional<std::string> canonicalAddressText(std::string_view text);
 
-// What a typed character does in the address field.
-enum class AddressKey { accept, discard, moveToCheck };
-AddressKey addressKeyAction(char32_t typed);
-
 }  // namespace ups

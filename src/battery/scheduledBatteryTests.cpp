@@ -1,4 +1,4 @@
-#include "supervisor/batteryTestSeams.h"
+#include "battery/scheduledBatteryTests.h"
 
 #include <string>
 
@@ -53,7 +53,7 @@ int ScheduledBatteryTests::runUpsCommand() {
         context, [this](const AgentStatusRead& read) { applyAgentStatus(read, state_); });
 }
 
-void bbtnIniTestClick(SupervisorView& view, const SupervisorState& state, TestSeams& tests,
+void bbtnIniTestClick(SupervisorView& view, const SupervisorState& state, ScheduledTestService& tests,
                       Sleeper& sleeper) {
     view.stopTimer();
     view.setTestButtonEnabled(false);

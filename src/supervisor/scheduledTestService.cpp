@@ -1,4 +1,4 @@
-#include "supervisor/testSeams.h"
+#include "supervisor/scheduledTestService.h"
 
 #include <string>
 
