@@ -7,11 +7,6 @@
 
 namespace ups {
 
-static_assert(outcome::trNone == trNone && outcome::trPassed == trPassed &&
-                  outcome::trBatteryFail == trBatteryFail &&
-                  outcome::trNoResponse == trNoResponse && outcome::trNoAnswer == trNoAnswer,
-              "the tick presents the codes the battery test returns");
-
 bool ViewTestPrompts::confirmTest() {
     return view_.messageBoxes().messageBox(kTestQuestion, kTitleQuestion, MbIcon::Question,
                                            MbButtons::YesNo) == MbResult::Yes;
@@ -53,8 +48,8 @@ int ScheduledBatteryTests::runUpsCommand() {
         context, [this](const AgentStatusRead& read) { applyAgentStatus(read, state_); });
 }
 
-void bbtnIniTestClick(SupervisorView& view, const SupervisorState& state, ScheduledTestService& tests,
-                      Sleeper& sleeper) {
+void bbtnIniTestClick(SupervisorView& view, const SupervisorState& state,
+                      ScheduledTestService& tests, Sleeper& sleeper) {
     view.stopTimer();
     view.setTestButtonEnabled(false);
     const int result = tests.runUpsCommand();

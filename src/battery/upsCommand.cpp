@@ -2,8 +2,6 @@
 
 namespace ups {
 
-using namespace outcome;
-
 bool UpsCommands::serialCarries(const UpsCommandContext& context) const {
     return context.serialLinkActive && serialLink_ != nullptr;
 }
@@ -33,8 +31,20 @@ void UpsCommands::silenceAlarm(const UpsCommandContext& context) {
 int UpsCommands::runBatteryTest(const UpsCommandContext& context, const StatusSink& onStatusRead) {
     if (context.askStart && !prompts_.confirmTest()) return trNone;
     prompts_.showStartNotice();
-    if (serialCarries(context)) return serialLink_->batteryTestSequence();
+    if (serialCarries(context)) return watchSerial();
     if (agentCarries(context)) return watchAgent(onStatusRead);
+    return trNone;
+}
+
+int UpsCommands::watchSerial() {
+    switch (serialLink_->batteryTestSequence()) {
+        case SerialTestEnd::BatteryHeld:
+            return trPassed;
+        case SerialTestEnd::BatteryLow:
+            return trBatteryFail;
+        case SerialTestEnd::MainsStayed:
+            return trNoResponse;
+    }
     return trNone;
 }
 

@@ -8,18 +8,9 @@
 #include "base/clock.h"
 #include "links/agentStatus.h"
 #include "links/serialLink.h"
+#include "supervisor/scheduledTestService.h"
 
 namespace ups {
-
-// Outcome codes of runUpsCommand. Kept in their own namespace so that the supervisor's copy of
-// the same names, which the tick presents, can sit beside them.
-namespace outcome {
-inline constexpr int trNone = 0;         // declined, no link, or the alarm order was sent
-inline constexpr int trPassed = 1;       // the UPS left the mains and the battery held
-inline constexpr int trBatteryFail = 2;  // battery low during the watch, or SET unanswered
-inline constexpr int trNoResponse = 3;   // one second after the order the mains were still there
-inline constexpr int trNoAnswer = 4;     // the agent did not answer a status read of the watch
-}  // namespace outcome
 
 inline constexpr std::string_view kTestQuestion =
     "Se realizará un test a la UPS.\r\n¿Desea Continuar?.";
@@ -79,7 +70,7 @@ public:
     void setAgentCommands(AgentCommands* agent) { agent_ = agent; }
 
     // With a power event in force: the alarm-silence order, no question, no pop-up, trNone.
-    // Otherwise the battery test, with its outcome.
+    // Otherwise the battery test, with its outcome (a TestOutcome code).
     int runUpsCommand(const UpsCommandContext& context, const StatusSink& onStatusRead);
 
 private:
@@ -87,6 +78,7 @@ private:
     bool agentCarries(const UpsCommandContext& context) const;
     void silenceAlarm(const UpsCommandContext& context);
     int runBatteryTest(const UpsCommandContext& context, const StatusSink& onStatusRead);
+    int watchSerial();
     int watchAgent(const StatusSink& onStatusRead);
     bool readStatus(const StatusSink& onStatusRead, AgentStatusRead& read);
 

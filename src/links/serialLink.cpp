@@ -29,7 +29,8 @@ bool SerialLink::probePorts(CfgUps& cfg) {
 
 SerialOpenResult SerialLink::openSerialLink(std::int32_t comPort) {
     if (comPort < 0) return {false, TestButtonChange::Disable};
-    if (sio_.SioReset(comPort, kLinkQueue, kLinkQueue) < 0) return {false, TestButtonChange::Unchanged};
+    if (sio_.SioReset(comPort, kLinkQueue, kLinkQueue) < 0)
+        return {false, TestButtonChange::Unchanged};
     sio_.SioBaud(comPort, kBaud);
     sio_.SioFlow(comPort, 'N');
     sio_.SioRTS(comPort, 'C');
@@ -37,7 +38,9 @@ SerialOpenResult SerialLink::openSerialLink(std::int32_t comPort) {
     return {true, TestButtonChange::Enable};
 }
 
-void SerialLink::assertRts() { sio_.SioRTS(port_, 'S'); }
+void SerialLink::assertRts() {
+    sio_.SioRTS(port_, 'S');
+}
 
 SerialLines SerialLink::readLines() {
     if (sio_.SioRTS(port_, 'R') == 0) sio_.SioRTS(port_, 'S');
@@ -53,18 +56,18 @@ void SerialLink::alarmCancelPulse() {
     sio_.SioBrkSig(port_, 'C');
 }
 
-SerialTestResult SerialLink::batteryTestSequence() {
+SerialTestEnd SerialLink::batteryTestSequence() {
     sio_.SioBrkSig(port_, 'A');
-    SerialTestResult result = serialTestPassed;
+    SerialTestEnd result = SerialTestEnd::BatteryHeld;
     for (int i = 0; i < kTestPolls;) {
         if (i == kTestResponsePoll && sio_.SioCTS(port_) > 0) {
-            result = serialTestNoResponse;
+            result = SerialTestEnd::MainsStayed;
             break;
         }
         sleeper_.sleepMs(kTestPollMs);
         ++i;
         if (sio_.SioDCD(port_) == 0) {
-            result = serialTestBatteryFail;
+            result = SerialTestEnd::BatteryLow;
             break;
         }
     }

@@ -3,8 +3,8 @@
 // monitor holds RTS while it watches and gives its orders as a BREAK on the transmit line.
 #include <cstdint>
 
-#include "config/cfgRecords.h"
 #include "base/clock.h"
+#include "config/cfgRecords.h"
 #include "links/serialLib.h"
 
 namespace ups {
@@ -22,11 +22,12 @@ struct SerialLines {
     bool batteryLow = false;
 };
 
-// Outcomes of the battery-test line sequence.
-enum SerialTestResult : int {
-    serialTestPassed = 1,
-    serialTestBatteryFail = 2,
-    serialTestNoResponse = 3,
+// What the lines showed when the battery-test watch ended; the battery room turns it into the
+// outcome the user is shown.
+enum class SerialTestEnd {
+    BatteryHeld,  // the watch ran its ten seconds with DCD up
+    BatteryLow,   // DCD dropped during the watch
+    MainsStayed,  // CTS still up one second after the order: the UPS ignored it
 };
 
 class SerialLink {
@@ -56,7 +57,7 @@ public:
     void alarmCancelPulse();
     // The order to run a battery test, watched for about ten seconds. BREAK is released at the
     // end of the watch whatever the outcome: a BREAK left asserted is an order nothing withdraws.
-    SerialTestResult batteryTestSequence();
+    SerialTestEnd batteryTestSequence();
 
     // Closing at program end clears RTS first; a configuration change only closes the port.
     void closeAtEnd();

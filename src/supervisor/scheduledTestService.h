@@ -6,13 +6,13 @@
 
 namespace ups {
 
-// Outcome codes of runUpsCommand.
+// Outcome codes of runUpsCommand: what the battery test returns and the tick presents.
 enum TestOutcome : int {
-    trNone = 0,
-    trPassed = 1,
-    trBatteryFail = 2,
-    trNoResponse = 3,
-    trNoAnswer = 4,
+    trNone = 0,         // declined, no link, or the alarm order was sent
+    trPassed = 1,       // the UPS left the mains and the battery held
+    trBatteryFail = 2,  // battery low during the watch, or SET unanswered
+    trNoResponse = 3,   // one second after the order the mains were still there
+    trNoAnswer = 4,     // the agent did not answer a status read of the watch
 };
 
 class ScheduledTestService {

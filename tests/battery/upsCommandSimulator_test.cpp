@@ -27,7 +27,6 @@ namespace ups::test {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace outcome;
 using SteadyClock = std::chrono::steady_clock;
 
 const fs::path kSimulator = fs::path(UPS_TEST_BINARY_DIR) / "tools" / "upssim" / "upssim";

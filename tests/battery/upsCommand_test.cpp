@@ -16,8 +16,6 @@
 namespace ups::test {
 namespace {
 
-using namespace outcome;
-
 enum class Via { Serial, Agent, Both, Neither };
 
 class UpsCommandTest : public ::testing::Test {

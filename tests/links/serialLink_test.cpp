@@ -20,9 +20,9 @@ struct SerialLinkTest : ::testing::Test {
 };
 
 TEST_F(SerialLinkTest, ProbeStoresOneStatusPerPortAndClosesEveryFreePort) {
-    ups.setPort(0, Kind::SystemError, 5);         // access denied
+    ups.setPort(0, Kind::SystemError, 5);  // access denied
     ups.setPort(1, Kind::Free);
-    ups.setPort(2, Kind::SystemError, 0x1FFFE);   // low 16 bits 0xFFFE -> -2
+    ups.setPort(2, Kind::SystemError, 0x1FFFE);  // low 16 bits 0xFFFE -> -2
     ups.setPort(3, Kind::OtherError);
 
     EXPECT_TRUE(link.probePorts(cfg));
@@ -31,9 +31,9 @@ TEST_F(SerialLinkTest, ProbeStoresOneStatusPerPortAndClosesEveryFreePort) {
     EXPECT_EQ(cfg.portStatus[1], 0);
     EXPECT_EQ(cfg.portStatus[2], -2);
     EXPECT_EQ(cfg.portStatus[3], -1000);
-    EXPECT_EQ(ups.callNames(), (std::vector<std::string>{"open 0 128 128", "open 1 128 128",
-                                                          "close 1", "open 2 128 128",
-                                                          "open 3 128 128"}));
+    EXPECT_EQ(ups.callNames(),
+              (std::vector<std::string>{"open 0 128 128", "open 1 128 128", "close 1",
+                                        "open 2 128 128", "open 3 128 128"}));
     EXPECT_EQ(ups.openCount(), 0);
 }
 
@@ -77,8 +77,8 @@ TEST_F(SerialLinkTest, OpeningSetsTheLineAndLeavesRtsClear) {
     EXPECT_TRUE(r.opened);
     EXPECT_EQ(r.button, TestButtonChange::Enable);
     EXPECT_EQ(link.port(), 1);
-    EXPECT_EQ(ups.callNames(), (std::vector<std::string>{"open 1 512 512", "baud 1 9600",
-                                                          "flow 1 N", "rts 1 off"}));
+    EXPECT_EQ(ups.callNames(),
+              (std::vector<std::string>{"open 1 512 512", "baud 1 9600", "flow 1 N", "rts 1 off"}));
     EXPECT_FALSE(ups.rts());
     link.assertRts();
     EXPECT_TRUE(ups.rts());
@@ -90,7 +90,9 @@ struct LineCase {
     int eventCode;
 };
 // Shown by GoogleTest (and in the test list) by what it is rather than as bytes.
-void PrintTo(const LineCase& c, std::ostream* os) { *os << "CTS " << c.cts << ", DCD " << c.dcd; }
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << "CTS " << c.cts << ", DCD " << c.dcd;
+}
 
 class SerialLineRead : public SerialLinkTest, public ::testing::WithParamInterface<LineCase> {};
 
@@ -124,8 +126,8 @@ TEST_F(SerialLinkTest, ReadReassertsRtsBeforeReadingTheLines) {
     ups.clearRtsBehindOurBack();
     ups.calls.clear();
     link.readLines();
-    EXPECT_EQ(ups.callNames(), (std::vector<std::string>{"read rts 0", "rts 0 on", "read cts 0",
-                                                          "read dcd 0"}));
+    EXPECT_EQ(ups.callNames(),
+              (std::vector<std::string>{"read rts 0", "rts 0 on", "read cts 0", "read dcd 0"}));
     EXPECT_TRUE(ups.rts());
 }
 
@@ -148,7 +150,7 @@ TEST_F(SerialLinkTest, AlarmPulseHoldsBreakForHalfASecond) {
 TEST_F(SerialLinkTest, BatteryTestThatHoldsForTenSecondsPasses) {
     link.openSerialLink(0);
     ups.testDropsMainsAfterMs = 300;
-    EXPECT_EQ(link.batteryTestSequence(), serialTestPassed);
+    EXPECT_EQ(link.batteryTestSequence(), SerialTestEnd::BatteryHeld);
     EXPECT_EQ(time.sleeps.size(), 100u);
     EXPECT_DOUBLE_EQ(time.elapsedMs, 10'000.0);
     EXPECT_FALSE(ups.breakOn()) << "BREAK must be released after a passed test";
@@ -158,7 +160,7 @@ TEST_F(SerialLinkTest, BatteryDroppingDuringTheTestFailsIt) {
     link.openSerialLink(0);
     ups.testDropsMainsAfterMs = 200;
     ups.testDropsBatteryAfterMs = 2'450;
-    EXPECT_EQ(link.batteryTestSequence(), serialTestBatteryFail);
+    EXPECT_EQ(link.batteryTestSequence(), SerialTestEnd::BatteryLow);
     EXPECT_DOUBLE_EQ(time.elapsedMs, 2'500.0);
     EXPECT_FALSE(ups.breakOn()) << "BREAK must be released after a failed test";
 }
@@ -166,14 +168,14 @@ TEST_F(SerialLinkTest, BatteryDroppingDuringTheTestFailsIt) {
 TEST_F(SerialLinkTest, BatteryDroppingInTheFirstSecondFailsBeforeTheResponseCheck) {
     link.openSerialLink(0);
     ups.testDropsBatteryAfterMs = 150;  // mains never drop
-    EXPECT_EQ(link.batteryTestSequence(), serialTestBatteryFail);
+    EXPECT_EQ(link.batteryTestSequence(), SerialTestEnd::BatteryLow);
     EXPECT_DOUBLE_EQ(time.elapsedMs, 200.0);
 }
 
 TEST_F(SerialLinkTest, UpsThatKeepsMainsAfterOneSecondDidNotRespond) {
     link.openSerialLink(0);
     ups.testDropsMainsAfterMs = 1'500;  // too late: checked after the tenth poll
-    EXPECT_EQ(link.batteryTestSequence(), serialTestNoResponse);
+    EXPECT_EQ(link.batteryTestSequence(), SerialTestEnd::MainsStayed);
     EXPECT_DOUBLE_EQ(time.elapsedMs, 1'000.0);
     ASSERT_EQ(ups.breakOffTimes.size(), 1u);
     EXPECT_DOUBLE_EQ(ups.breakOffTimes[0], 1'000.0);
