@@ -2,8 +2,8 @@
 
 #include <chrono>
 #include <optional>
-#include <vector>
 
+#include "base/ipv4Text.h"
 #include "links/agentLink.h"
 
 namespace ups {
@@ -14,60 +14,6 @@ constexpr std::int32_t kGenericEnterpriseSpecific = 6;
 constexpr std::int32_t kSpecificStatus = 1;
 constexpr std::int32_t kSpecificSwitchOff = 2;
 constexpr std::int32_t kSpecificSwitchOffCancelled = 3;
-
-std::optional<std::uint32_t> ipv4Part(const std::string& text) {
-    if (text.empty()) return std::nullopt;
-    std::uint32_t base = 10;
-    std::size_t i = 0;
-    if (text.size() > 1 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        i = 2;
-        if (i == text.size()) return std::nullopt;
-    } else if (text.size() > 1 && text[0] == '0') {
-        base = 8;
-        i = 1;
-    }
-    std::uint64_t value = 0;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        std::uint32_t digit = 0;
-        if (c >= '0' && c <= '9')
-            digit = static_cast<std::uint32_t>(c - '0');
-        else if (c >= 'a' && c <= 'f')
-            digit = static_cast<std::uint32_t>(c - 'a' + 10);
-        else if (c >= 'A' && c <= 'F')
-            digit = static_cast<std::uint32_t>(c - 'A' + 10);
-        else
-            return std::nullopt;
-        if (digit >= base) return std::nullopt;
-        value = value * base + digit;
-        if (value > 0xFFFFFFFFu) return std::nullopt;
-    }
-    return static_cast<std::uint32_t>(value);
-}
-
-std::optional<std::uint32_t> ipv4Address(const std::string& text) {
-    std::vector<std::uint32_t> parts;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t dot = text.find('.', start);
-        const std::optional<std::uint32_t> part = ipv4Part(text.substr(start, dot - start));
-        if (!part || parts.size() == 4) return std::nullopt;
-        parts.push_back(*part);
-        if (dot == std::string::npos) break;
-        start = dot + 1;
-    }
-    // The last part fills every octet the earlier parts leave.
-    const std::size_t leading = parts.size() - 1;
-    const std::uint32_t lastLimit = leading == 0 ? 0xFFFFFFFFu : (0xFFFFFFFFu >> (8 * leading));
-    std::uint32_t address = 0;
-    for (std::size_t i = 0; i < leading; ++i) {
-        if (parts[i] > 0xFF) return std::nullopt;
-        address |= parts[i] << (24 - 8 * i);
-    }
-    if (parts.back() > lastLimit) return std::nullopt;
-    return address | parts.back();
-}
 
 bool isStatusTrapName(const std::string& name, const char* oid) {
     return name == oid;
@@ -146,8 +92,8 @@ std::optional<std::int32_t> switchOffMinutes(const std::string& text) {
 }
 
 bool sameIpv4Address(const std::string& a, const std::string& b) {
-    const std::optional<std::uint32_t> first = ipv4Address(a);
-    const std::optional<std::uint32_t> second = ipv4Address(b);
+    const std::optional<std::uint32_t> first = inetAddr(a);
+    const std::optional<std::uint32_t> second = inetAddr(b);
     return first && second && *first == *second;
 }
 

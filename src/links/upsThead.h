@@ -34,9 +34,10 @@ struct TrapListenerOptions {
 // trap passed the filter and changed something (an acted-on trap).
 bool applyTrap(const TrapContents& trap, const std::string& ipAgent, TrapFields& fields);
 
-// The agent-address comparison of the filter: the four-part, three-part, two-part and one-part
-// IPv4 forms, each part decimal, octal (leading 0) or hexadecimal (0x), as address texts have
-// always been read. An unreadable text matches nothing.
+// The agent-address comparison of the filter: both texts read by inetAddr, the way the address
+// field reads them (the four-part to one-part forms, each part decimal, octal or hexadecimal).
+// An unreadable text matches nothing, and neither does the all-ones broadcast address, which
+// inetAddr cannot tell from its error.
 bool sameIpv4Address(const std::string& a, const std::string& b);
 
 // The longest switch-off the countdown can hold: its seconds still fit a 32-bit count.

@@ -255,8 +255,10 @@ TEST(TrapRules, AgentAddressComparedAsAddresses) {
     EXPECT_TRUE(sameIpv4Address("10.1.1.5", "0x0a.1.1.05"));  // hexadecimal and octal parts
     EXPECT_TRUE(sameIpv4Address("1.0.0.0", "16777216"));      // one-part form
     EXPECT_FALSE(sameIpv4Address("10.1.1.5", "10.1.1.6"));
-    // Unreadable texts never match, not even each other or the broadcast address.
+    // Unreadable texts never match, not even each other; the broadcast address reads as
+    // unreadable too, so it matches nothing, itself included.
     EXPECT_FALSE(sameIpv4Address("", ""));
+    EXPECT_FALSE(sameIpv4Address("255.255.255.255", "255.255.255.255"));
     EXPECT_FALSE(sameIpv4Address("bogus", "bogus"));
     EXPECT_FALSE(sameIpv4Address("255.255.255.255", "256.1.1.1"));
     EXPECT_FALSE(sameIpv4Address("10.1.1.5", "10.1.1.5."));
