@@ -1,40 +1,33 @@
 // Process entry of the UPS monitor.
 #include <QApplication>
-#include <QDir>
-#include <QStandardPaths>
 
 #include "app/artwork.h"
 #include "app/entryGuard.h"
+#include "app/monitor.h"
 #include "app/qtMessageBoxes.h"
 #include "app/upsInfo.h"
-#include "app/upsMain.h"
-#include "platform/posix/desktopSound.h"
-#include "platform/posix/posixSystemControl.h"
-#include "platform/posix/regFileStore.h"
-#include "platform/posix/systemClock.h"
-#include "platform/posix/termiosSerialDriver.h"
+#include "platform/platform.h"
 #include "tray/qtTrayShell.h"
 
 namespace {
 
-int runMonitor() {
-    QApplication::setWindowIcon(ups::art::applicationIcon());
-    const QString storePath =
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-        QStringLiteral("/korvan-ups/registry.reg");
-    ups::RegFileStore store(storePath.toStdString());
-    ups::TermiosSerialDriver serial;
-    ups::QtMessageBoxes boxes;
-    ups::SystemClock clock;
-    ups::SystemSleeper sleeper;
-    ups::DesktopSound sound;
-    ups::QtTrayShell trayShell;
-    ups::PosixSystemControl system;
-    ups::NetAgentTransport agent;
+constexpr std::string_view kMsgNoSocketLibrary = "Error loading Socket interface (ws2_32.dll)!";
 
-    ups::TmainF mainF({store, serial, boxes, clock, sleeper, trayShell, system, agent});
+int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
+    // Before any window: without the socket library the monitor cannot reach its agent.
+    if (!platform.startSockets()) {
+        ups::showEntryFailure(entryBoxes, kMsgNoSocketLibrary);
+        return ups::kExitFailure;
+    }
+    QApplication::setWindowIcon(ups::art::applicationIcon());
+    ups::QtMessageBoxes boxes;
+    ups::QtTrayShell trayShell;
+    ups::NetAgentTransport agent;
+    ups::Monitor monitor({platform.store(), platform.serial(), boxes, platform.clock(),
+                          platform.sleeper(), trayShell, platform.systemControl(), agent});
+    ups::TmainF& mainF = monitor.window();
     boxes.setDefaultOwner(&mainF);
-    ups::TinfoFrm infoFrm(sound);
+    ups::TinfoFrm infoFrm(platform.sound());
     mainF.setInfoForm(&infoFrm);
     mainF.FormCreate();
     // Created minimised: with a notification area the window waits in the tray; without one it
@@ -44,7 +37,9 @@ int runMonitor() {
     } else {
         mainF.showNormal();
     }
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    platform.stopSockets();
+    return status;
 }
 
 }  // namespace
@@ -58,5 +53,8 @@ int main(int argc, char** argv) {
     // Made before the monitor and without an owner, so the box can open after the monitor's
     // windows are gone.
     ups::QtMessageBoxes entryBoxes;
-    return ups::runGuarded(entryBoxes, runMonitor);
+    return ups::runGuarded(entryBoxes, [&] {
+        const std::unique_ptr<ups::Platform> platform = ups::makePlatform();
+        return runMonitor(*platform, entryBoxes);
+    });
 }

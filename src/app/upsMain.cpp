@@ -9,8 +9,8 @@
 
 #include "app/artwork.h"
 #include "app/upsCfg.h"
-#include "battery/testScheduler.h"
 #include "app/upsInfo.h"
+#include "battery/testScheduler.h"
 #include "config/configStore.h"
 #include "ui_upsMain.h"
 
@@ -30,27 +30,23 @@ const QColor kRed(255, 0, 0);
 
 }  // namespace
 
-QString webAddress() { return QStringLiteral(UPS_WEB_ADDRESS); }
+QString webAddress() {
+    return QStringLiteral(UPS_WEB_ADDRESS);
+}
 
-TmainF::TmainF(MainDeps deps, QWidget* parent)
+TmainF::TmainF(MainDeps deps, MonitorParts& parts, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowContextHelpButtonHint | Qt::WindowCloseButtonHint),
       ui_(new Ui::TmainF),
       deps_(deps),
-      sio_(deps.serial),
-      serialLink_(sio_, deps.sleeper),
-      agentLink_(cfgSnmp_, deps.agent),
-      agentCommands_(agentLink_),
-      scheduledTests_(cfgUps_, cfgSnmp_, state_, *this, deps.store, deps.boxes, deps.sleeper,
-                 &serialLink_, &agentCommands_),
-      supervisor_(cfgUps_, cfgSnmp_, state_, trapFields_, *this, deps.system, scheduledTests_,
-                  deps.clock, deps.sleeper, &serialLink_, &agentLink_) {
-    // The records start as zero bytes, then take their defaults; the run-time state starts with
-    // the values SupervisorState declares.
-    clearRecords(cfgUps_, cfgSnmp_);
-    setDefaultConfig(cfgUps_, cfgSnmp_);
-
+      cfgUps_(parts.cfgUps),
+      cfgSnmp_(parts.cfgSnmp),
+      state_(parts.state),
+      trapFields_(parts.trapFields),
+      serialLink_(parts.serialLink),
+      agentLink_(parts.agentLink),
+      trapCatch_(parts.trapCatch) {
     ui_->setupUi(this);
     setObjectName("mainF");
     setFixedSize(294, 220);
@@ -136,8 +132,12 @@ void TmainF::buildTrayIcon() {
     trayComp_->Loaded();
 }
 
-QLabel* TmainF::label(const char* name) const { return findChild<QLabel*>(name); }
-QPushButton* TmainF::button(const char* name) const { return findChild<QPushButton*>(name); }
+QLabel* TmainF::label(const char* name) const {
+    return findChild<QLabel*>(name);
+}
+QPushButton* TmainF::button(const char* name) const {
+    return findChild<QPushButton*>(name);
+}
 
 void TmainF::setLabelColour(QLabel* label, const QColor& colour) {
     QPalette p = label->palette();
@@ -164,7 +164,6 @@ void TmainF::FormCreate() {
     loadConfig(cfgUps_, cfgSnmp_, deps_.store, deps_.boxes);
     state_.warnCountdown = cfgUps_.tmpFail;
     state_.shutdownCountdown = cfgUps_.tmpLowB;
-    trapCatch_ = std::make_unique<TrapCatch>(cfgSnmp_, trapFields_, deps_.trapOptions);
 
     if (cfgSnmp_.enhSnmp) {
         startSnmpRoad();
@@ -200,7 +199,9 @@ void TmainF::startSnmpRoad() {
 void TmainF::showAgentIdentity() {
     // The agent's texts are single-byte characters.
     AgentInfoLines lines = agentLink_.identityInfoLines();
-    auto text = [](const std::string& s) { return QString::fromLatin1(s.data(), static_cast<int>(s.size())); };
+    auto text = [](const std::string& s) {
+        return QString::fromLatin1(s.data(), static_cast<int>(s.size()));
+    };
     setInfoLines(text(lines.line1), text(lines.line2), text(lines.line3));
 }
 
@@ -236,9 +237,13 @@ void TmainF::requestTermination() {
     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
-void TmainF::TimerTimer() { supervisor_.TimerTimer(); }
+void TmainF::TimerTimer() {
+    supervisor_->TimerTimer();
+}
 
-void TmainF::bbtnIniTestClick() { ups::bbtnIniTestClick(*this, state_, scheduledTests_, deps_.sleeper); }
+void TmainF::bbtnIniTestClick() {
+    ups::bbtnIniTestClick(*this, state_, *scheduledTests_, deps_.sleeper);
+}
 
 void TmainF::bbtnSetupClick() {
     try {
@@ -353,9 +358,13 @@ void TmainF::repaintNotice() {
     if (infoFrm_) infoFrm_->repaintNow();
 }
 
-void TmainF::setTestButtonEnabled(bool enabled) { ui_->bbtnIniTest->setEnabled(enabled); }
+void TmainF::setTestButtonEnabled(bool enabled) {
+    ui_->bbtnIniTest->setEnabled(enabled);
+}
 
-void TmainF::defaultBeep() { QApplication::beep(); }
+void TmainF::defaultBeep() {
+    QApplication::beep();
+}
 
 void TmainF::refreshDisplay() {
     if (!state_.displayDirty) return;
@@ -373,7 +382,8 @@ void TmainF::refreshDisplay() {
     ui_->lblBat->setText(low ? QStringLiteral("Batería Baja") : QStringLiteral("Batería Normal"));
     setLabelColour(ui_->lblBat, low ? kRed : kBlue);
     trayComp_->SetHint(low ? QStringLiteral("Batería Baja") : ui_->lblSum->text());
-    trayComp_->SetIconIndex(low ? art::picBatteryLow : (onBattery ? art::picOnBattery : art::picMains));
+    trayComp_->SetIconIndex(low ? art::picBatteryLow
+                                : (onBattery ? art::picOnBattery : art::picMains));
 
     if (state_.eventCode == 1) {
         ui_->bbtnIniTest->setEnabled(false);
@@ -391,18 +401,26 @@ void TmainF::refreshDisplay() {
     }
 }
 
-void TmainF::restoreApplication() { trayComp_->Restore(); }
+void TmainF::restoreApplication() {
+    trayComp_->Restore();
+}
 
-void TmainF::minimiseApplication() { trayComp_->Minimize(); }
+void TmainF::minimiseApplication() {
+    trayComp_->Minimize();
+}
 
-void TmainF::Restaurar1Click() { restoreApplication(); }
+void TmainF::Restaurar1Click() {
+    restoreApplication();
+}
 
 void TmainF::Cerrar1Click() {
     state_.closingBySystem = true;
     close();
 }
 
-void TmainF::MinimClicClick() { minimiseApplication(); }
+void TmainF::MinimClicClick() {
+    minimiseApplication();
+}
 
 void TmainF::FormDblClick() {
     if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) {
@@ -427,8 +445,8 @@ void TmainF::mouseDoubleClickEvent(QMouseEvent* event) {
 
 bool TmainF::FormCloseQuery() {
     if (state_.closingBySystem) return true;
-    MbResult answer =
-        deps_.boxes.messageBox(kMsgCloseQuestion, kTitleQuestion, MbIcon::Question, MbButtons::YesNo);
+    MbResult answer = deps_.boxes.messageBox(kMsgCloseQuestion, kTitleQuestion, MbIcon::Question,
+                                             MbButtons::YesNo);
     if (answer != MbResult::Yes) return false;
     state_.closingBySystem = true;
     return true;

@@ -7,23 +7,12 @@
 #include <QWidget>
 #include <memory>
 
-#include "config/cfgRecords.h"
-#include "base/clock.h"
-#include "base/messageBox.h"
-#include "config/registryStore.h"
+#include "app/monitorParts.h"
 #include "app/tickTimer.h"
 #include "app/upsPsw.h"
-#include "links/agentLink.h"
-#include "links/serialLib.h"
-#include "links/serialLink.h"
-#include "links/trapFields.h"
-#include "links/upsThead.h"
 #include "battery/scheduledBatteryTests.h"
 #include "supervisor/supervisor.h"
-#include "supervisor/supervisorState.h"
 #include "supervisor/supervisorView.h"
-#include "supervisor/systemControl.h"
-#include "supervisor/scheduledTestService.h"
 #include "tray/Traycomp.h"
 
 class QLabel;
@@ -38,26 +27,18 @@ namespace ups {
 
 class TinfoFrm;
 
-// What the window needs from the world; the process entry passes the real ones, tests fakes.
-struct MainDeps {
-    RegistryStore& store;
-    SerialDriver& serial;
-    MessageBoxes& boxes;
-    Clock& clock;
-    Sleeper& sleeper;
-    TrayShell& trayShell;
-    SystemControl& system;
-    SnmpAgentTransport& agent;
-    // Where the trap listener binds: UDP 162 on every interface for the monitor.
-    TrapListenerOptions trapOptions = {};
-};
-
 class TmainF : public QWidget, public SupervisorView {
     Q_OBJECT
 public:
-    explicit TmainF(MainDeps deps, QWidget* parent = nullptr);
+    // The window over the monitor's live objects; the supervisor and the scheduled tests, which
+    // need the window as their view, are attached once they exist.
+    TmainF(MainDeps deps, MonitorParts& parts, QWidget* parent = nullptr);
     ~TmainF() override;
 
+    void attach(Supervisor& supervisor, ScheduledBatteryTests& scheduledTests) {
+        supervisor_ = &supervisor;
+        scheduledTests_ = &scheduledTests;
+    }
     void setInfoForm(TinfoFrm* info) {
         infoFrm_ = info;
         noticeCaption_.clear();
@@ -86,7 +67,7 @@ public:
     TrapFields& trapFields() { return trapFields_; }
     SerialLink& serialLink() { return serialLink_; }
     AgentLink& agentLink() { return agentLink_; }
-    // Created suspended by the start-up; null before it.
+    // Created suspended with the monitor; the start-up starts it in SNMP trap mode.
     TrapCatch* trapCatch() { return trapCatch_.get(); }
     TickTimer& Timer() { return timer_; }
     QMenu* pMnTray() { return pMnTray_; }
@@ -96,7 +77,7 @@ public:
     QLabel* label(const char* name) const;
     QPushButton* button(const char* name) const;
 
-    Supervisor& supervisor() { return supervisor_; }
+    Supervisor& supervisor() { return *supervisor_; }
     TinfoFrm* infoFrm() const { return infoFrm_; }
 
     // What the supervisor asks of the window.
@@ -146,23 +127,15 @@ private:
 
     Ui::TmainF* ui_;
     MainDeps deps_;
-    CfgUps cfgUps_;
-    CfgSnmp cfgSnmp_;
-    SupervisorState state_;
-    TrapFields trapFields_;
-    SerialLib sio_;
-    SerialLink serialLink_;
-    AgentLink agentLink_;
-    std::unique_ptr<TrapCatch> trapCatch_;
-    // The agent link as the battery test sees it.
-    struct AgentLinkCommands : AgentCommands {
-        explicit AgentLinkCommands(AgentLink& link) : link(link) {}
-        bool sendTestCommand() override { return link.sendTestCommand(); }
-        AgentStatusRead readAgentStatus() override { return link.readAgentStatus(); }
-        AgentLink& link;
-    } agentCommands_;
-    ScheduledBatteryTests scheduledTests_;
-    Supervisor supervisor_;
+    CfgUps& cfgUps_;
+    CfgSnmp& cfgSnmp_;
+    SupervisorState& state_;
+    TrapFields& trapFields_;
+    SerialLink& serialLink_;
+    AgentLink& agentLink_;
+    std::unique_ptr<TrapCatch>& trapCatch_;
+    ScheduledBatteryTests* scheduledTests_ = nullptr;
+    Supervisor* supervisor_ = nullptr;
     TinfoFrm* infoFrm_ = nullptr;
     // The caption last given to the pop-up.
     std::string noticeCaption_;

@@ -1,10 +1,10 @@
 #pragma once
-// A main window over fakes: every piece of the world it talks to is here for the test to script
-// and inspect. Header-only, for the Qt tests and tools.
+// The monitor and its main window over fakes: every piece of the world it talks to is here for the
+// test to script and inspect. Header-only, for the Qt tests and tools.
 #include <memory>
 
+#include "app/monitor.h"
 #include "app/upsInfo.h"
-#include "app/upsMain.h"
 #include "config/configStore.h"
 #include "support/fakeSerialUps.h"
 #include "support/fakeSystemControl.h"
@@ -31,7 +31,8 @@ struct WindowRig {
     FakeSystemControl system{log};
     ScriptedAgentTransport agent;
     CountingSound sound;
-    std::unique_ptr<TmainF> window;
+    std::unique_ptr<Monitor> monitor;
+    TmainF* window = nullptr;
     std::unique_ptr<TinfoFrm> info;
 
     // The window and its pop-up, constructed but not started (FormCreate is the test's call).
@@ -39,8 +40,9 @@ struct WindowRig {
         TrapListenerOptions traps;
         traps.address = "127.0.0.1";
         traps.port = "0";  // never the real trap port in a test
-        window = std::make_unique<TmainF>(
+        monitor = std::make_unique<Monitor>(
             MainDeps{store, serial, boxes, time, time, tray, system, agent, traps});
+        window = &monitor->window();
         info = std::make_unique<TinfoFrm>(sound);
         window->setInfoForm(info.get());
         return *window;

@@ -1,8 +1,8 @@
-#include "support/memoryRegistryStore.h"
+#include "platform/null/memoryRegistryStore.h"
 
 #include <new>
 
-namespace ups::test {
+namespace ups {
 
 std::string MemoryRegistryStore::fold(std::string_view text) {
     std::string folded(text);
@@ -121,4 +121,4 @@ bool MemoryRegistryStore::writeBinary(std::string_view keyPath, std::string_view
     return true;
 }
 
-}  // namespace ups::test
+}  // namespace ups

@@ -1,0 +1,9 @@
+#include "platform/null/nullPlatform.h"
+
+namespace ups {
+
+std::unique_ptr<Platform> makePlatform() {
+    return std::make_unique<NullPlatform>();
+}
+
+}  // namespace ups

@@ -1,0 +1,86 @@
+#pragma once
+// A platform that touches nothing outside the process: the registry in memory, serial ports whose
+// modem lines the caller sets, close and power-off requests counted instead of made, no sound,
+// and the clock read as UTC. For headless runs of the whole monitor and for tests.
+#include <array>
+
+#include "platform/null/memoryRegistryStore.h"
+#include "platform/platform.h"
+
+namespace ups {
+
+// COM1..COM4 all open; each port's lines are what the caller says.
+class ScriptedSerialDriver : public SerialDriver {
+public:
+    struct Lines {
+        bool cts = true;  // mains present
+        bool dcd = true;  // battery normal
+        bool rts = false;
+        bool breakOn = false;
+        bool open = false;
+    };
+
+    int open(int port, int rxQueue, int txQueue) override;
+    void close(int port) override;
+    void setBaud(int, int) override {}
+    void setNoFlowControl(int) override {}
+    void setRts(int port, bool asserted) override;
+    void setBreak(int port, bool asserted) override;
+    int readRts(int port) override;
+    int readCts(int port) override;
+    int readDcd(int port) override;
+    int lastError() const override { return 0; }
+
+    std::array<Lines, 4> ports;
+
+private:
+    Lines* find(int port);
+};
+
+class RecordedSystemControl : public SystemControl {
+public:
+    void closeOtherApplications() override { ++closeRequests; }
+    void requestPowerOff() override { ++powerOffRequests; }
+
+    int closeRequests = 0;
+    int powerOffRequests = 0;
+};
+
+class UtcClock : public Clock {
+public:
+    double now() const override;
+};
+
+class ThreadSleeper : public Sleeper {
+public:
+    void sleepMs(int ms) override;
+};
+
+class SilentSound : public WarningSound {
+public:
+    void play() override { ++plays; }
+    int plays = 0;
+};
+
+class NullPlatform : public Platform {
+public:
+    SerialDriver& serial() override { return serialDriver; }
+    RegistryStore& store() override { return registry; }
+    SystemControl& systemControl() override { return system; }
+    Clock& clock() override { return utc_; }
+    Sleeper& sleeper() override { return sleeper_; }
+    WarningSound& sound() override { return silence; }
+    bool startSockets() override { return true; }
+    void stopSockets() override {}
+
+    ScriptedSerialDriver serialDriver;
+    MemoryRegistryStore registry;
+    RecordedSystemControl system;
+    SilentSound silence;
+
+private:
+    UtcClock utc_;
+    ThreadSleeper sleeper_;
+};
+
+}  // namespace ups

@@ -1,0 +1,39 @@
+#pragma once
+// Every service the monitor needs from the operating system, in one place. The process entry asks
+// makePlatform() for the backend the build chose for its target system (posix, win32) or the
+// null one (in memory and recorded, for headless runs and tests); nothing else names a backend.
+#include <memory>
+
+#include "base/clock.h"
+#include "config/registryStore.h"
+#include "links/serialDriver.h"
+#include "platform/sound.h"
+#include "supervisor/systemControl.h"
+
+namespace ups {
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // COM1..COM4 and their modem-status lines.
+    virtual SerialDriver& serial() = 0;
+    // The registry key of the configuration; every save replaces the stored values atomically.
+    virtual RegistryStore& store() = 0;
+    // Closing the other applications and powering the machine off.
+    virtual SystemControl& systemControl() = 0;
+    // Local date and time, and blocking waits.
+    virtual Clock& clock() = 0;
+    virtual Sleeper& sleeper() = 0;
+    // The system's warning sound, played with every notice.
+    virtual WarningSound& sound() = 0;
+    // The socket library, started once at process entry before any socket is made; false when
+    // it cannot be, and the monitor cannot run. Stopped once at the end.
+    virtual bool startSockets() = 0;
+    virtual void stopSockets() = 0;
+};
+
+// The backend of this build.
+std::unique_ptr<Platform> makePlatform();
+
+}  // namespace ups

@@ -1,0 +1,38 @@
+#pragma once
+// The Linux desktop: termios serial ports, the configuration in a .reg file under the user's
+// configuration folder, X11 close requests and logind's power-off, the desktop's sound.
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix/desktopSound.h"
+#include "platform/posix/posixSystemControl.h"
+#include "platform/posix/regFileStore.h"
+#include "platform/posix/systemClock.h"
+#include "platform/posix/termiosSerialDriver.h"
+
+namespace ups {
+
+class PosixPlatform : public Platform {
+public:
+    explicit PosixPlatform(std::string storePath);
+
+    SerialDriver& serial() override { return serial_; }
+    RegistryStore& store() override { return store_; }
+    SystemControl& systemControl() override { return system_; }
+    Clock& clock() override { return clock_; }
+    Sleeper& sleeper() override { return sleeper_; }
+    WarningSound& sound() override { return sound_; }
+    // Sockets need no start-up here.
+    bool startSockets() override { return true; }
+    void stopSockets() override {}
+
+private:
+    TermiosSerialDriver serial_;
+    RegFileStore store_;
+    PosixSystemControl system_;
+    SystemClock clock_;
+    SystemSleeper sleeper_;
+    DesktopSound sound_;
+};
+
+}  // namespace ups
