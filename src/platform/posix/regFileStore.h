@@ -1,10 +1,9 @@
 #pragma once
-// The registry on Linux: one file in the regedit export format ("Windows Registry Editor Version
-// 5.00"), so that the same file can be imported on Windows. Keys are sections below
-// HKEY_LOCAL_MACHINE, binary values are "Name"=hex:.. lines. Everything the file holds besides the
-// values written here is kept as it was. An export in regedit's default UTF-16LE form reads like
-// its 8-bit twin; a save writes the 8-bit form. Every write replaces the file atomically and leaves
-// it readable by its owner only, since it carries the scrambled password and the SNMP community.
+// The registry on Linux: one file in the regedit export format (config/regCodec.h), so that the
+// same file can be imported on Windows. Everything the file holds besides the values written here
+// is kept as it was. A file that is not a regedit export is never replaced. Every write replaces
+// the file atomically and leaves it readable by its owner only, since it carries the scrambled
+// password and the SNMP community.
 #include <functional>
 #include <string>
 
