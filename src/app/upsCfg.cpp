@@ -19,7 +19,6 @@ namespace {
 constexpr std::string_view kMsgInvalidAddress = "La dirección ingresada no es válida";
 constexpr std::string_view kMsgAgentDetected = "Detectado el agente.";
 constexpr std::string_view kMsgAgentNotDetected = "No se detectó el agente.";
-constexpr std::string_view kMsgAllocating = "Asignando memoria.";
 constexpr std::size_t kIpAgentLength = 15;
 
 QString labelText(const std::string& text) {

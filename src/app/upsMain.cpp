@@ -197,8 +197,11 @@ void TmainF::startSnmpRoad() {
 }
 
 void TmainF::showAgentIdentity() {
+    showInfoLines(agentLink_.identityInfoLines());
+}
+
+void TmainF::showInfoLines(const AgentInfoLines& lines) {
     // The agent's texts are single-byte characters.
-    AgentInfoLines lines = agentLink_.identityInfoLines();
     auto text = [](const std::string& s) {
         return QString::fromLatin1(s.data(), static_cast<int>(s.size()));
     };
@@ -298,8 +301,7 @@ void TmainF::applySnmpConfiguration() {
     if (agentLink_.readAgentIdentity()) {
         showAgentIdentity();
     } else {
-        setInfoLines(QStringLiteral("Agente no detectado"), QStringLiteral("Nro. Serie :  ????"),
-                     QStringLiteral("Modelo : desconocido"));
+        showInfoLines(AgentLink::unknownAgentInfoLines());
     }
     state_.agentCommandsOk = agentLink_.agentCommandsOk();
 }

@@ -119,6 +119,7 @@ private:
     void resumeAfterCancel();
     void resetToNormalState();
     void showAgentIdentity();
+    void showInfoLines(const AgentInfoLines& lines);
     void applyTestButton(TestButtonChange change);
     void requestTermination();
     void restoreApplication();

@@ -26,7 +26,6 @@ constexpr std::string_view kMsgWrongPassword = "Clave Incorrecta.";
 constexpr std::string_view kMsgWrongOldPassword = "Password Incorrecto";
 constexpr std::string_view kMsgPasswordChanged = "Password modificado";
 constexpr std::string_view kMsgVerifyFailed = "Error al verificar el password";
-constexpr std::string_view kMsgAllocating = "Asignando memoria.";
 
 constexpr Qt::WindowFlags kDialogFlags = Qt::Dialog | Qt::CustomizeWindowHint |
                                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

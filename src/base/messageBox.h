@@ -15,6 +15,8 @@ inline constexpr std::string_view kTitleCaution = "! CUIDADO !";
 inline constexpr std::string_view kTitleAttention = "! ATENCION !";
 inline constexpr std::string_view kTitleInformation = "Información";
 inline constexpr std::string_view kTitleQuestion = "Pregunta";
+// What an unexpected failure inside an operation (an allocation, the registry) is reported as.
+inline constexpr std::string_view kMsgAllocating = "Asignando memoria.";
 
 class MessageBoxes {
 public:

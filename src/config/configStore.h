@@ -22,7 +22,6 @@ void loadConfig(CfgUps& ups, CfgSnmp& snmp, RegistryStore& store, MessageBoxes& 
 void readConfig(CfgUps& ups, CfgSnmp& snmp, RegistryStore& store, MessageBoxes& boxes);
 void saveConfig(const CfgUps& ups, const CfgSnmp& snmp, RegistryStore& store, MessageBoxes& boxes);
 
-inline constexpr std::string_view kMsgAllocating = "Asignando memoria.";
 inline constexpr std::string_view kMsgRegistryAccess = "Accediendo al registro de Windows.";
 
 }  // namespace ups
