@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "links/serialLib.h"
 #include "links/serialLink.h"
@@ -124,5 +125,23 @@ struct SupervisorRig {
     Supervisor supervisor{ups,   snmp, state, trap,        view,  system,
                           tests, time, time,  &serialLink, &agent};
 };
+
+// The log with every notice as the pop-up showed it, "<tick> notice <caption>/<picture>/<ms up>
+// <text>", and every other entry as it was logged.
+inline std::vector<std::string> timeline(const SupervisorRig& rig) {
+    std::vector<std::string> rows;
+    auto notice = rig.view.notices.begin();
+    for (const std::string& entry : rig.log.entries) {
+        if (entry.find(" notice ") == std::string::npos) {
+            rows.push_back(entry);
+            continue;
+        }
+        rows.push_back(std::to_string(notice->tick) + " notice " + notice->caption + "/" +
+                       std::to_string(notice->picture) + "/" + std::to_string(notice->hideDelayMs) +
+                       " " + notice->text);
+        ++notice;
+    }
+    return rows;
+}
 
 }  // namespace ups::test
