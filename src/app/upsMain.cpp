@@ -46,7 +46,8 @@ TmainF::TmainF(MainDeps deps, MonitorParts& parts, QWidget* parent)
       trapFields_(parts.trapFields),
       serialLink_(parts.serialLink),
       agentLink_(parts.agentLink),
-      trapCatch_(parts.trapCatch) {
+      trapCatch_(parts.trapCatch),
+      configFlow_(deps_, parts, *this) {
     ui_->setupUi(this);
     setObjectName("mainF");
     setFixedSize(294, 220);
@@ -250,90 +251,10 @@ void TmainF::bbtnIniTestClick() {
 
 void TmainF::bbtnSetupClick() {
     try {
-        runConfiguration();
+        configFlow_.run();
     } catch (...) {
         deps_.boxes.messageBox(kMsgAllocating, kTitleError, MbIcon::Error);
     }
-}
-
-void TmainF::runConfiguration() {
-    if (cfgUps_.pswEnabled && !askConfigPassword(cfgUps_, this, deps_.boxes, runDialog_)) return;
-    TcfgF dialog(this, cfgSnmp_, cfgUps_, deps_.boxes,
-                 [this](const std::string& address) { return agentLink_.detectAgent(address); });
-    dialog.setDialogRunner(runDialog_);
-    timer_.stop();
-    const std::int32_t previousPort = serialLink_.port();
-    // The listener reads the agent's address, which the dialog may rewrite.
-    if (trapCatch_ && trapCatch_->started() && !trapCatch_->paused()) trapCatch_->Pause();
-
-    if (runDialog_(dialog) == QDialog::Accepted) {
-        applyAcceptedConfiguration(previousPort);
-    } else {
-        resumeAfterCancel();
-    }
-}
-
-void TmainF::applyAcceptedConfiguration(std::int32_t previousPort) {
-    if (cfgUps_.testMode == tmDias) stampLastTestOnAccept(cfgUps_, deps_.clock.now());
-    saveConfig(cfgUps_, cfgSnmp_, deps_.store, deps_.boxes);
-    state_.warnCountdown = cfgUps_.tmpFail;
-    if (!state_.batteryLow) state_.shutdownCountdown = cfgUps_.tmpLowB;
-    if (cfgSnmp_.enhSnmp) {
-        applySnmpConfiguration();
-    } else {
-        applySerialConfiguration(previousPort);
-    }
-    if (state_.serialLinkActive || state_.agentLinkActive) timer_.start();
-}
-
-void TmainF::applySnmpConfiguration() {
-    if (state_.serialLinkActive) {
-        serialLink_.closeForChange();
-        state_.serialLinkActive = false;
-    }
-    if (cfgSnmp_.enhTrap) {
-        state_.agentLinkActive = applyAgentStatus(agentLink_.readAgentStatus(), state_);
-        if (state_.agentLinkActive) trapFields_.seedState(state_.lineOk, state_.batteryLow);
-        trapCatch_->Resume(state_.lineOk, state_.batteryLow);
-    } else {
-        resetToNormalState();
-    }
-    if (agentLink_.readAgentIdentity()) {
-        showAgentIdentity();
-    } else {
-        showInfoLines(AgentLink::unknownAgentInfoLines());
-    }
-    state_.agentCommandsOk = agentLink_.agentCommandsOk();
-}
-
-void TmainF::applySerialConfiguration(std::int32_t previousPort) {
-    // Back from the agent to the serial port: the agent no longer counts as a link, or the tick
-    // would go on reading a port that may not be open.
-    state_.agentLinkActive = false;
-    const bool portChanged = !state_.serialLinkActive || cfgUps_.comPort != previousPort;
-    if (cfgUps_.comPort == -1 || !portChanged) return;
-    setSerialInfoLines();
-    if (state_.serialLinkActive) serialLink_.closeForChange();
-    SerialOpenResult opened = serialLink_.openSerialLink(cfgUps_.comPort);
-    applyTestButton(opened.button);
-    state_.serialLinkActive = opened.opened;
-    resetToNormalState();
-}
-
-void TmainF::resetToNormalState() {
-    state_.lineOk = true;
-    state_.batteryLow = false;
-    state_.eventCode = 0;
-    state_.displayDirty = false;
-}
-
-void TmainF::resumeAfterCancel() {
-    if (!state_.serialLinkActive && !state_.agentLinkActive) return;
-    if (cfgSnmp_.enhTrap && state_.agentLinkActive) {
-        state_.agentLinkActive = applyAgentStatus(agentLink_.readAgentStatus(), state_);
-        trapCatch_->Resume(state_.lineOk, state_.batteryLow);
-    }
-    timer_.start();
 }
 
 void TmainF::showNotice(std::optional<std::string> caption, std::optional<int> picture,

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "app/configFlow.h"
 #include "app/monitorParts.h"
 #include "app/tickTimer.h"
 #include "app/upsPsw.h"
@@ -27,7 +28,7 @@ namespace ups {
 
 class TinfoFrm;
 
-class TmainF : public QWidget, public SupervisorView {
+class TmainF : public QWidget, public SupervisorView, private ConfigurationWindow {
     Q_OBJECT
 public:
     // The window over the monitor's live objects; the supervisor and the scheduled tests, which
@@ -112,15 +113,15 @@ private:
     void setSerialInfoLines();
     void startSerialRoad();
     void startSnmpRoad();
-    void runConfiguration();
-    void applyAcceptedConfiguration(std::int32_t previousPort);
-    void applySnmpConfiguration();
-    void applySerialConfiguration(std::int32_t previousPort);
-    void resumeAfterCancel();
-    void resetToNormalState();
     void showAgentIdentity();
     void showInfoLines(const AgentInfoLines& lines);
-    void applyTestButton(TestButtonChange change);
+    // What the configuration flow asks of the window.
+    QWidget& dialogParent() override { return *this; }
+    const DialogRunner& dialogRunner() const override { return runDialog_; }
+    TickTimer& tickTimer() override { return timer_; }
+    void showSerialInfo() override { setSerialInfoLines(); }
+    void showAgentInfo(const AgentInfoLines& lines) override { showInfoLines(lines); }
+    void applyTestButton(TestButtonChange change) override;
     void requestTermination();
     void restoreApplication();
     void minimiseApplication();
@@ -146,6 +147,7 @@ private:
     TTrayComp* trayComp_ = nullptr;
     QVector<QPixmap> imgLst_;
     DialogRunner runDialog_ = execDialog;
+    ConfigurationFlow configFlow_;
     bool closed_ = false;
     bool terminationRequested_ = false;
 };
