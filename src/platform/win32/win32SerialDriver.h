@@ -1,0 +1,43 @@
+#pragma once
+// COM1..COM4 through the communications API. No byte is ever sent or received: the port is opened
+// for its modem-status lines, RTS and BREAK alone.
+#include <windows.h>
+
+#include <array>
+
+#include "links/serialDriver.h"
+
+namespace ups {
+
+class Win32SerialDriver : public SerialDriver {
+public:
+    Win32SerialDriver() = default;
+    ~Win32SerialDriver() override;
+
+    Win32SerialDriver(const Win32SerialDriver&) = delete;
+    Win32SerialDriver& operator=(const Win32SerialDriver&) = delete;
+
+    int open(int port, int rxQueue, int txQueue) override;
+    void close(int port) override;
+    void setBaud(int port, int baud) override;
+    void setNoFlowControl(int port) override;
+    void setRts(int port, bool asserted) override;
+    void setBreak(int port, bool asserted) override;
+    // The system cannot read RTS back: this is the level last set, clear after opening.
+    int readRts(int port) override;
+    int readCts(int port) override;
+    int readDcd(int port) override;
+    int lastError() const override { return lastError_; }
+
+private:
+    HANDLE handleFor(int port) const;
+    int systemError(DWORD error);
+    int readModemBit(int port, DWORD bit);
+
+    std::array<HANDLE, 4> handles_{INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE,
+                                   INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
+    std::array<bool, 4> rts_{};
+    int lastError_ = 0;
+};
+
+}  // namespace ups
