@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "net/snmpsend.h"
+#include "net/snmpRec.h"
 
 namespace {
 

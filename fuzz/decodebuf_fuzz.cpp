@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "net/snmpsend.h"
+#include "net/snmpRec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view datagram(reinterpret_cast<const char*>(data), size);

@@ -57,20 +57,20 @@ std::size_t formatUnsigned(char* dst, std::uint32_t value) {
     return count;
 }
 
-// ".0" to ".127": the text of every sub-identifier that fits in one octet, which is nearly all of
-// them, ready to be copied four characters at a time.
+// ".0" to ".255": the text of every octet of an IpAddress and of every sub-identifier that fits
+// in one octet, which is nearly all of them, ready to be copied four characters at a time.
 struct DottedSmall {
     char text[4];
     std::uint8_t length;
 };
 
 constexpr auto kDottedSmall = [] {
-    std::array<DottedSmall, 128> table{};
-    for (unsigned value = 0; value < 128; ++value) {
+    std::array<DottedSmall, 256> table{};
+    for (unsigned value = 0; value < 256; ++value) {
         DottedSmall& entry = table[value];
         entry.text[0] = '.';
         if (value >= 100) {
-            entry.text[1] = '1';
+            entry.text[1] = static_cast<char>('0' + value / 100);
             entry.text[2] = static_cast<char>('0' + value / 10 % 10);
             entry.text[3] = static_cast<char>('0' + value % 10);
             entry.length = 4;
@@ -87,15 +87,20 @@ constexpr auto kDottedSmall = [] {
 }();
 
 void appendDottedOctets(std::string& out, std::string_view content) {
+    if (content.empty()) return;
     char text[256];
-    std::size_t used = 0;
-    for (std::size_t i = 0; i < content.size(); ++i) {
+    // The first octet goes without its dot.
+    const DottedSmall& first = kDottedSmall[static_cast<std::uint8_t>(content[0])];
+    std::memcpy(text, first.text + 1, 3);
+    std::size_t used = first.length - 1u;
+    for (const char octet : content.substr(1)) {
         if (used + 4 > sizeof text) {
             out.append(text, used);
             used = 0;
         }
-        if (i) text[used++] = '.';
-        used += formatUnsigned(text + used, static_cast<std::uint8_t>(content[i]));
+        const DottedSmall& entry = kDottedSmall[static_cast<std::uint8_t>(octet)];
+        std::memcpy(text + used, entry.text, 4);
+        used += entry.length;
     }
     out.append(text, used);
 }
@@ -103,13 +108,22 @@ void appendDottedOctets(std::string& out, std::string_view content) {
 }  // namespace
 
 std::string ASNEncLen(std::uint32_t len) {
-    if (len < 0x80) return std::string(1, static_cast<char>(len));
-    char reversed[4];
-    int count = 0;
-    for (; len; len >>= 8) reversed[count++] = static_cast<char>(len & 0xFF);
-    std::string out(1, static_cast<char>(0x80 | count));
-    while (count) out.push_back(reversed[--count]);
+    std::string out;
+    appendLength(out, len);
     return out;
+}
+
+void appendLength(std::string& out, std::uint32_t len) {
+    if (len < 0x80) {
+        out.push_back(static_cast<char>(len));
+        return;
+    }
+    char octets[5];
+    std::size_t count = 0;
+    for (std::uint32_t rest = len; rest; rest >>= 8) ++count;
+    octets[0] = static_cast<char>(0x80 | count);
+    for (std::size_t i = count; i > 0; --i, len >>= 8) octets[i] = static_cast<char>(len & 0xFF);
+    out.append(octets, count + 1);
 }
 
 std::int32_t ASNDecLen(int& start, std::string_view buffer) {
@@ -134,19 +148,42 @@ std::string ASNEncInt(std::int32_t value) {
         return {static_cast<char>(bits >> 24), static_cast<char>(bits >> 16),
                 static_cast<char>(bits >> 8), static_cast<char>(bits)};
     }
+    return unsignedContent(bits);
+}
+
+std::string unsignedContent(std::uint32_t value) {
     int shift = 24;
-    while (shift > 0 && ((bits >> shift) & 0xFF) == 0) shift -= 8;
+    while (shift > 0 && ((value >> shift) & 0xFF) == 0) shift -= 8;
     std::string out;
-    if ((bits >> shift) & 0x80) out.push_back('\0');
-    for (; shift >= 0; shift -= 8) out.push_back(static_cast<char>((bits >> shift) & 0xFF));
+    if ((value >> shift) & 0x80) out.push_back('\0');
+    for (; shift >= 0; shift -= 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
     return out;
 }
 
+std::string ipAddressContent(std::string_view dotted) {
+    std::string octets(4, '\0');
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < octets.size(); ++i) {
+        const std::size_t dot = dotted.find('.', from);
+        const std::string_view piece =
+            dotted.substr(from, dot == std::string_view::npos ? dotted.npos : dot - from);
+        octets[i] = static_cast<char>(decimalOrZero(piece) & 0xFF);
+        if (dot == std::string_view::npos) break;
+        from = dot + 1;
+    }
+    return octets;
+}
+
 std::string ASNObject(std::string_view data, int asnType) {
-    std::string out(1, static_cast<char>(asnType & 0xFF));
-    out += ASNEncLen(static_cast<std::uint32_t>(data.size()));
-    out.append(data);
+    std::string out;
+    appendObject(out, data, asnType);
     return out;
+}
+
+void appendObject(std::string& out, std::string_view data, int asnType) {
+    out.push_back(static_cast<char>(asnType & 0xFF));
+    appendLength(out, static_cast<std::uint32_t>(data.size()));
+    out.append(data);
 }
 
 void appendOIDItem(std::string& out, std::uint32_t value) {
@@ -184,7 +221,6 @@ std::uint32_t ASNDecOIDItem(int& start, std::string_view buffer) {
 
 std::string MibToId(std::string_view mib) {
     std::string out;
-    out.reserve(mib.size() + 2);
     std::uint32_t firstTwo[2] = {0, 0};
     int index = 0;
     // The piece being read: its value so far, and whether it is still a number.
@@ -300,17 +336,11 @@ void appendValueText(std::string& out, int tag, std::string_view content) {
     }
 }
 
-std::string ASNItem(int& start, std::string_view buffer, int& valueType) {
-    const AsnItemHead head = readItemHead(start, buffer);
-    valueType = head.tag;
-    std::string value;
-    if (!head.complete) return value;
-    if (head.tag & kAsnConstructed) {
-        value.assign(head.content);
-    } else {
-        appendValueText(value, head.tag, head.content);
-    }
-    return value;
+std::int32_t valueTextAsNumber(int tag, std::string_view content) {
+    if (tag & kAsnConstructed) return decimalOrZero(content);
+    std::string text;
+    appendValueText(text, tag, content);
+    return decimalOrZero(text);
 }
 
 void appendDecimal(std::string& out, std::int64_t value) {
@@ -352,6 +382,24 @@ std::int32_t decimalOrZero(std::string_view text) {
     if (negative) value = -value;
     if (value > INT32_MAX || value < INT32_MIN) return 0;
     return static_cast<std::int32_t>(value);
+}
+
+std::uint32_t unsignedOrZero(std::string_view text) {
+    std::size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative || (!text.empty() && text[0] == '+')) ++i;
+    if (i == text.size()) return 0;
+    std::int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return 0;
+        value = value * 10 + (text[i] - '0');
+        if (value > UINT32_MAX) return 0;
+    }
+    if (negative) {
+        if (value > static_cast<std::int64_t>(INT32_MAX) + 1) return 0;
+        value = -value;
+    }
+    return static_cast<std::uint32_t>(value);
 }
 
 }  // namespace ups

@@ -27,6 +27,7 @@ inline constexpr int kAsnConstructed = 0x20;
 
 // Length octets: short form below 128, else 0x80 + count followed by the fewest big-endian octets.
 std::string ASNEncLen(std::uint32_t len);
+void appendLength(std::string& out, std::uint32_t len);
 
 // Reads length octets at `start` and moves it past them. Returns -1 when the octets run out
 // before the length is complete (the cursor then stands past the end). A length too large for
@@ -38,8 +39,18 @@ std::int32_t ASNDecLen(int& start, std::string_view buffer);
 // keeps the sign clear), all four two's-complement octets for negative ones.
 std::string ASNEncInt(std::int32_t value);
 
-// Tag octet, length octets, content.
+// Content octets of a Counter, Gauge or TimeTicks value: the 32 bits as an unsigned number in the
+// fewest octets, a leading 00 keeping the sign clear.
+std::string unsignedContent(std::uint32_t value);
+
+// Content octets of an IpAddress: the four pieces of the dotted text, each read as decimalOrZero
+// reads it and cut to its low eight bits; missing pieces are 0.
+std::string ipAddressContent(std::string_view dotted);
+
+// Tag octet, length octets, content. Encoders build a message from the inside out, appending
+// each item to the content of the one that encloses it.
 std::string ASNObject(std::string_view data, int asnType);
+void appendObject(std::string& out, std::string_view data, int asnType);
 
 // One sub-identifier in base 128, most significant group first.
 std::string ASNEncOIDItem(std::uint32_t value);
@@ -60,7 +71,7 @@ void appendMibText(std::string& out, std::string_view data);
 // two octets left the result is empty, the type NULL and the cursor unmoved; a header or content
 // that would run past the end gives an empty value, the tag as type and the cursor after the
 // header (or past the end when the length octets themselves are cut).
-std::string ASNItem(int& start, std::string_view buffer, int& valueType);
+inline std::string ASNItem(int& start, std::string_view buffer, int& valueType);
 
 // What ASNItem reads before it builds a value text: the tag and the content octets, with the
 // cursor moved exactly as ASNItem moves it. `complete` is false where ASNItem would give an empty
@@ -75,6 +86,22 @@ inline AsnItemHead readItemHead(int& start, std::string_view buffer);
 
 // The value text of a primitive item, by tag, as ASNItem gives it.
 void appendValueText(std::string& out, int tag, std::string_view content);
+// decimalOrZero of the text ASNItem gives for a whole item of this tag and content.
+std::int32_t valueTextAsNumber(int tag, std::string_view content);
+
+// Steps into the constructed item at `start` as ASNItem does, without copying its content, and
+// returns its tag.
+inline int enterItem(int& start, std::string_view buffer) {
+    return readItemHead(start, buffer).tag;
+}
+
+// ASNItem for the names and values of bindings, which are never constructed in an SNMP v1
+// message: a constructed item gives an empty text. Its content is read again as the items that
+// follow, and copying it as well would let nested items cost memory quadratic in their size.
+inline std::string primitiveItem(int& start, std::string_view buffer, int& valueType);
+
+// decimalOrZero of ASNItem's text, read straight from the octets for the number types.
+inline std::int32_t itemNumber(int& start, std::string_view buffer);
 
 // Content as a big-endian two's-complement number; only the low 32 bits count.
 inline std::int32_t contentAsSigned(std::string_view content) {
@@ -95,8 +122,11 @@ inline std::int32_t contentAsUnsigned(std::string_view content) {
 void appendDecimal(std::string& out, std::int64_t value);
 // Whole text as a signed 32-bit decimal number (optional sign, digits only); 0 otherwise.
 std::int32_t decimalOrZero(std::string_view text);
+// The value text of a Counter, Gauge or TimeTicks back to its 32 bits: the signed number that
+// ASNItem writes for 2^31 and more, or the unsigned number itself; 0 for anything else.
+std::uint32_t unsignedOrZero(std::string_view text);
 
-// Every received datagram goes through here several times per binding, so it is inline.
+// Every received datagram goes through these several times per binding, so they are inline.
 inline AsnItemHead readItemHead(int& start, std::string_view buffer) {
     // Cursors are ints: a longer text is read as if it ended here, so that `start + length`
     // cannot overflow.
@@ -119,6 +149,46 @@ inline AsnItemHead readItemHead(int& start, std::string_view buffer) {
     head.complete = true;
     if (!(head.tag & kAsnConstructed)) start += len;
     return head;
+}
+
+inline std::string ASNItem(int& start, std::string_view buffer, int& valueType) {
+    const AsnItemHead head = readItemHead(start, buffer);
+    valueType = head.tag;
+    std::string value;
+    if (!head.complete) return value;
+    if (head.tag & kAsnConstructed) {
+        value.assign(head.content);
+    } else {
+        appendValueText(value, head.tag, head.content);
+    }
+    return value;
+}
+
+inline std::string primitiveItem(int& start, std::string_view buffer, int& valueType) {
+    const AsnItemHead head = readItemHead(start, buffer);
+    valueType = head.tag;
+    std::string value;
+    if (head.complete && !(head.tag & kAsnConstructed)) {
+        appendValueText(value, head.tag, head.content);
+    }
+    return value;
+}
+
+inline std::int32_t itemNumber(int& start, std::string_view buffer) {
+    const AsnItemHead head = readItemHead(start, buffer);
+    if (!head.complete) return 0;
+    switch (head.tag) {
+        case kAsnBoolean:
+        case kAsnInteger:
+        case kAsnEnumerated:
+            return contentAsSigned(head.content);
+        case kAsnCounter:
+        case kAsnGauge:
+        case kAsnTimeTicks:
+            return contentAsUnsigned(head.content);
+        default:
+            return valueTextAsNumber(head.tag, head.content);
+    }
 }
 
 }  // namespace ups

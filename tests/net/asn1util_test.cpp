@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <random>
+#include <tuple>
 
 #include "hexBytes.h"
 
@@ -263,7 +264,7 @@ TEST(Asn1Item, WalksAGetRequestItemByItem) {
     EXPECT_EQ(cursor, static_cast<int>(message.size()) + 1);
 }
 
-TEST(Asn1Item, NeverLeavesTheTextOnRandomInput) {
+TEST(Asn1Item, RandomInputStaysInsideAndTheMessageReadersAgree) {
     std::mt19937 random(3);
     for (int i = 0; i < 20000; ++i) {
         std::string text(random() % 24, '\0');
@@ -277,6 +278,14 @@ TEST(Asn1Item, NeverLeavesTheTextOnRandomInput) {
             ASSERT_GE(cursor, before);
             ASSERT_LE(cursor, static_cast<int>(text.size()) + 1);
             ASSERT_LE(value.size(), text.size() * 4);
+            // What the message decoder reads instead of ASNItem: the same item, the same move.
+            int entered = before, numbered = before, primitive = before, primitiveType = -1;
+            ASSERT_EQ(enterItem(entered, text), type);
+            ASSERT_EQ(itemNumber(numbered, text), decimalOrZero(value));
+            ASSERT_EQ(primitiveItem(primitive, text, primitiveType),
+                      type & kAsnConstructed ? "" : value);
+            ASSERT_EQ(primitiveType, type);
+            ASSERT_EQ(std::tie(entered, numbered, primitive), std::tie(cursor, cursor, cursor));
             if (cursor == before) break;
             ASSERT_LT(++steps, 64);
         }

@@ -4,7 +4,7 @@
 #include <random>
 
 #include "hexBytes.h"
-#include "net/snmpsend.h"
+#include "net/snmpRec.h"
 
 namespace ups {
 namespace {
