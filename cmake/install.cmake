@@ -158,4 +158,7 @@ monitor be tried and tested without a UPS.")
   include(CPack)
 endmacro()
 
-cmake_language(DEFER CALL ups_install_rules)
+# The Linux desktop monitor's packaging; a build without the GUI has nothing to package.
+if(UPS_BUILD_GUI AND NOT WIN32)
+  cmake_language(DEFER CALL ups_install_rules)
+endif()

@@ -18,7 +18,7 @@ public:
 
     // COM1..COM4 and their modem-status lines.
     virtual SerialDriver& serial() = 0;
-    // The registry key of the configuration; every save replaces the stored values atomically.
+    // The registry key of the configuration; a save replaces each value whole.
     virtual RegistryStore& store() = 0;
     // Closing the other applications and powering the machine off.
     virtual SystemControl& systemControl() = 0;
