@@ -1,8 +1,7 @@
 #include "platform/win32/win32ConfigAccess.h"
 
-#include <windows.h>
-
 #include <aclapi.h>
+#include <windows.h>
 
 #include <string>
 
@@ -48,6 +47,43 @@ private:
     PSID sid_ = nullptr;
 };
 
+// Read and write for the Users group in an entry of the key's own, handed down to subkeys. Windows
+// folds a repeated grant into the entry already there, Wine appends another: both are spared.
+constexpr ACCESS_MASK kUsersAccess = KEY_READ | KEY_WRITE;
+
+bool alreadyGranted(PACL acl, PSID users) {
+    for (DWORD i = 0; acl != nullptr && i < acl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(acl, i, &ace)) continue;
+        const auto* header = static_cast<const ACE_HEADER*>(ace);
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+        if ((header->AceFlags & (INHERITED_ACE | INHERIT_ONLY_ACE)) != 0) continue;
+        if ((header->AceFlags & CONTAINER_INHERIT_ACE) == 0) continue;
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        if ((allowed->Mask & kUsersAccess) == kUsersAccess && EqualSid(&allowed->SidStart, users)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool addUsersEntry(HKEY key, PACL current, PSID users) {
+    // KEY_WRITE, not KEY_ALL_ACCESS: values and subkeys, but neither the access list, the owner
+    // nor the key's deletion.
+    EXPLICIT_ACCESS_A entry{};
+    entry.grfAccessPermissions = kUsersAccess;
+    entry.grfAccessMode = GRANT_ACCESS;
+    // Keys hold no objects, only subkeys.
+    entry.grfInheritance = SUB_CONTAINERS_ONLY_INHERIT;
+    entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    entry.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+    entry.Trustee.ptstrName = static_cast<LPSTR>(users);
+    LocalMemory<ACL> updated;
+    return SetEntriesInAclA(1, &entry, current, &updated.get()) == ERROR_SUCCESS &&
+           SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                           updated.get(), nullptr) == ERROR_SUCCESS;
+}
+
 }  // namespace
 
 bool grantUsersConfigAccess() {
@@ -66,25 +102,12 @@ bool grantUsersConfigAccess() {
         return false;
     }
 
-    bool granted = false;
     PACL current = nullptr;
     LocalMemory<void> descriptor;
-    if (GetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                        &current, nullptr, &descriptor.get()) == ERROR_SUCCESS) {
-        // KEY_WRITE, not KEY_ALL_ACCESS: values and subkeys, but neither the access list, the
-        // owner nor the key's deletion.
-        EXPLICIT_ACCESS_A entry{};
-        entry.grfAccessPermissions = KEY_READ | KEY_WRITE;
-        entry.grfAccessMode = GRANT_ACCESS;
-        entry.grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
-        entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-        entry.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-        entry.Trustee.ptstrName = static_cast<LPSTR>(users.get());
-        LocalMemory<ACL> updated;
-        granted = SetEntriesInAclA(1, &entry, current, &updated.get()) == ERROR_SUCCESS &&
-                  SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
-                                  nullptr, updated.get(), nullptr) == ERROR_SUCCESS;
-    }
+    const bool granted =
+        GetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &current,
+                        nullptr, &descriptor.get()) == ERROR_SUCCESS &&
+        (alreadyGranted(current, users.get()) || addUsersEntry(key, current, users.get()));
     RegCloseKey(key);
     return granted;
 }
