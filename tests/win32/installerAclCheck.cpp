@@ -1,6 +1,8 @@
-// Reads back the access list of the configuration key, which reg.exe cannot show. Prints it as
-// SDDL and ends with 0 when the local Users group is allowed read and write on the key and its
-// subkeys, 1 when it is not, 2 when the key or its access list cannot be read.
+// Reads back the access list of the configuration key, which reg.exe cannot show, and tries it as
+// an ordinary user would. Prints the list as SDDL and ends with 0 when the local Users group is
+// allowed read and write on the key and its subkeys and a token without the Administrators group
+// may open the key for reading and writing and set a value in it; 1 when not; 2 when the key, its
+// access list or such a token cannot be had.
 #include <aclapi.h>
 #include <sddl.h>
 #include <windows.h>
@@ -21,6 +23,53 @@ bool isUsers(PSID sid) {
     const bool same = EqualSid(sid, users) != FALSE;
     FreeSid(users);
     return same;
+}
+
+// Wine runs everything as an administrator. This thread goes on as the same user with the
+// Administrators group kept for denials only, which is what an ordinary user's token amounts to
+// for this key.
+bool becomeOrdinaryUser() {
+    HANDLE process = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &process)) return false;
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID admins = nullptr;
+    HANDLE restricted = nullptr;
+    HANDLE impersonation = nullptr;
+    bool done = false;
+    if (AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
+                                 0, 0, 0, 0, &admins)) {
+        SID_AND_ATTRIBUTES denyOnly{admins, 0};
+        done =
+            CreateRestrictedToken(process, 0, 1, &denyOnly, 0, nullptr, 0, nullptr, &restricted) &&
+            DuplicateToken(restricted, SecurityImpersonation, &impersonation) &&
+            SetThreadToken(nullptr, impersonation);
+        FreeSid(admins);
+    }
+    if (impersonation != nullptr) CloseHandle(impersonation);
+    if (restricted != nullptr) CloseHandle(restricted);
+    CloseHandle(process);
+    return done;
+}
+
+LONG openAs(REGSAM access) {
+    HKEY key = nullptr;
+    const LONG opened =
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, kConfigKey, 0, access | KEY_WOW64_64KEY, &key);
+    if (key != nullptr) RegCloseKey(key);
+    return opened;
+}
+
+// Opens the key for reading and writing and sets and removes a value, as the monitor's save does.
+LONG writeAsUser() {
+    HKEY key = nullptr;
+    LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kConfigKey, 0,
+                                KEY_READ | KEY_WRITE | KEY_WOW64_64KEY, &key);
+    if (result != ERROR_SUCCESS) return result;
+    const BYTE probe[] = {1, 2, 3};
+    result = RegSetValueExA(key, "installerProbe", 0, REG_BINARY, probe, sizeof probe);
+    if (result == ERROR_SUCCESS) result = RegDeleteValueA(key, "installerProbe");
+    RegCloseKey(key);
+    return result;
 }
 
 }  // namespace
@@ -63,5 +112,16 @@ int main() {
         }
     }
     LocalFree(descriptor);
-    return granted ? 0 : 1;
+
+    if (!becomeOrdinaryUser()) {
+        std::puts("no token without the Administrators group");
+        return 2;
+    }
+    // Full access must be refused, or the token still acts as an administrator and the write
+    // below proves nothing.
+    const LONG full = openAs(KEY_ALL_ACCESS);
+    const LONG written = writeAsUser();
+    std::printf("as an ordinary user: full access %ld, read, write and set a value %ld\n", full,
+                written);
+    return granted && full == ERROR_ACCESS_DENIED && written == ERROR_SUCCESS ? 0 : 1;
 }
