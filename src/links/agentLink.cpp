@@ -2,7 +2,6 @@
 
 #include <charconv>
 
-#include "net/pingsend.h"
 #include "net/snmpsend.h"
 
 namespace ups {
@@ -21,11 +20,15 @@ std::string capped(const std::string& text, std::size_t capacity) {
 
 // ---- transport over the SNMP and ICMP units ----
 
-NetAgentTransport::NetAgentTransport()
-    : NetAgentTransport(kSnmpAgentPort, kSnmpTimeoutMs, kPingTimeoutMs) {}
+NetAgentTransport::NetAgentTransport(IcmpEchoTransport& echo)
+    : NetAgentTransport(echo, kSnmpAgentPort, kSnmpTimeoutMs, kPingTimeoutMs) {}
 
-NetAgentTransport::NetAgentTransport(std::string agentPort, int timeoutMs, int pingTimeoutMs)
-    : agentPort_(std::move(agentPort)), timeoutMs_(timeoutMs), pingTimeoutMs_(pingTimeoutMs) {}
+NetAgentTransport::NetAgentTransport(IcmpEchoTransport& echo, std::string agentPort, int timeoutMs,
+                                     int pingTimeoutMs)
+    : echo_(echo),
+      agentPort_(std::move(agentPort)),
+      timeoutMs_(timeoutMs),
+      pingTimeoutMs_(pingTimeoutMs) {}
 
 bool NetAgentTransport::get(const std::string& oid, const std::string& community,
                             const std::string& host, std::string& value) {
@@ -43,7 +46,7 @@ bool NetAgentTransport::set(const std::string& oid, const std::string& community
 }
 
 int NetAgentTransport::ping(const std::string& host) {
-    return PingHost(host, pingTimeoutMs_);
+    return PingHost(echo_, host, pingTimeoutMs_);
 }
 
 // ---- value rules ----
@@ -76,11 +79,6 @@ std::optional<long long> enterpriseOfAnswer(const std::string& oid) {
 
 AgentLink::AgentLink(const CfgSnmp& cfgSnmp, SnmpAgentTransport& transport)
     : cfgSnmp_(cfgSnmp), transport_(transport) {}
-
-AgentLink::AgentLink(const CfgSnmp& cfgSnmp)
-    : cfgSnmp_(cfgSnmp),
-      ownedTransport_(std::make_unique<NetAgentTransport>()),
-      transport_(*ownedTransport_) {}
 
 std::string AgentLink::agentIp() const {
     return fieldText(cfgSnmp_.ipAgent);

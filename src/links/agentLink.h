@@ -3,12 +3,12 @@
 // an agent of the right maker, the line and battery state, the identity texts with the
 // write-community probe, and the command SET. Every enterprise object the program uses anywhere
 // is named here. All calls block the calling thread until the agent answers or the wait runs out.
-#include <memory>
 #include <optional>
 #include <string>
 
 #include "config/cfgRecords.h"
 #include "links/agentStatus.h"
+#include "net/pingsend.h"
 
 namespace ups {
 
@@ -39,7 +39,7 @@ enum AgentDetect { agentFound, agentForeign, agentAbsent };
 // waiting for real time-outs. Each returns what the calls of the SNMP and ICMP units return: true
 // (or a round-trip time >= 0) when an answer arrived.
 class SnmpAgentTransport {
-  public:
+public:
     virtual ~SnmpAgentTransport() = default;
     virtual bool get(const std::string& oid, const std::string& community, const std::string& host,
                      std::string& value) = 0;
@@ -52,12 +52,14 @@ class SnmpAgentTransport {
     virtual int ping(const std::string& host) = 0;
 };
 
-// The transport over SNMPGet/SNMPGetNext/SNMPSet and PingHost. The monitor uses the defaults
-// (agent port 161, 5000 ms per request and per echo); tools and tests point it elsewhere.
+// The transport over SNMPGet/SNMPGetNext/SNMPSet, and PingHost over the system's ICMP echo. The
+// monitor uses the defaults (agent port 161, 5000 ms per request and per echo); tools and tests
+// point it elsewhere.
 class NetAgentTransport : public SnmpAgentTransport {
-  public:
-    NetAgentTransport();
-    NetAgentTransport(std::string agentPort, int timeoutMs, int pingTimeoutMs);
+public:
+    explicit NetAgentTransport(IcmpEchoTransport& echo);
+    NetAgentTransport(IcmpEchoTransport& echo, std::string agentPort, int timeoutMs,
+                      int pingTimeoutMs);
 
     bool get(const std::string& oid, const std::string& community, const std::string& host,
              std::string& value) override;
@@ -67,7 +69,8 @@ class NetAgentTransport : public SnmpAgentTransport {
              const std::string& value, int valueType) override;
     int ping(const std::string& host) override;
 
-  private:
+private:
+    IcmpEchoTransport& echo_;
     std::string agentPort_;
     int timeoutMs_;
     int pingTimeoutMs_;
@@ -81,11 +84,9 @@ struct AgentInfoLines {
 };
 
 class AgentLink : public AgentStatusReader {
-  public:
+public:
     // Reads ipAgent, enterprise, snmpPass and snmpPassSet from the live record at every call.
     AgentLink(const CfgSnmp& cfgSnmp, SnmpAgentTransport& transport);
-    // The same over a NetAgentTransport with the monitor's defaults, owned by the link.
-    explicit AgentLink(const CfgSnmp& cfgSnmp);
 
     // Echo, then GETNEXT of 1.3.6.1.4.1 with the read community at `ip` (the configuration
     // dialog checks an address that is not stored yet, hence the argument).
@@ -117,14 +118,13 @@ class AgentLink : public AgentStatusReader {
     // What the lines say after the configuration dialog when the identity read failed.
     static AgentInfoLines unknownAgentInfoLines();
 
-  private:
+private:
     std::string agentIp() const;
     std::string writeCommunity() const;
     bool readText(const char* oid, std::size_t capacity, std::string& text);
     std::optional<int> readStatusValue(const char* oid);
 
     const CfgSnmp& cfgSnmp_;
-    std::unique_ptr<SnmpAgentTransport> ownedTransport_;
     SnmpAgentTransport& transport_;
     std::string upsModel_;
     std::string upsSerial_;

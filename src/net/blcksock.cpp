@@ -23,24 +23,7 @@ int parseEndpoint(const std::string& ip, const std::string& port, sys::Endpoint&
     return 0;
 }
 
-void appendBigEndian16(std::string& out, std::size_t value) {
-    out.push_back(static_cast<char>((value >> 8) & 0xFF));
-    out.push_back(static_cast<char>(value & 0xFF));
-}
-
-void appendBigEndian32(std::string& out, std::uint32_t value) {
-    appendBigEndian16(out, value >> 16);
-    appendBigEndian16(out, value & 0xFFFF);
-}
-
 }  // namespace
-
-bool SocketInterfaceStartup() {
-    return sys::startup();
-}
-void SocketInterfaceCleanup() {
-    sys::cleanup();
-}
 
 TBlockSocket::~TBlockSocket() {
     CloseSocket();
@@ -146,61 +129,7 @@ void TDgramBlockSocket::AttachRemote() {
 }
 
 sys::SocketHandle TUDPBlockSocket::createSystemSocket(int& error) {
-    return sys::openSocket(sys::SocketKind::Udp, error);
-}
-
-sys::SocketHandle TICMPBlockSocket::createSystemSocket(int& error) {
-    if (SocketMode != Mode::DatagramOnly) {
-        echoDatagram_ = false;
-        const auto raw = sys::openSocket(sys::SocketKind::IcmpRaw, error);
-        if (raw != sys::kNoSocket || SocketMode == Mode::RawOnly) return raw;
-    }
-    const auto echo = sys::openSocket(sys::SocketKind::IcmpDatagram, error);
-    if (echo == sys::kNoSocket) return echo;
-    echoDatagram_ = true;
-    // Without this the system keeps error reports about our requests to itself.
-    error = sys::enableErrorReports(echo);
-    if (error) {
-        sys::closeSocket(echo);
-        return sys::kNoSocket;
-    }
-    return echo;
-}
-
-std::string TICMPBlockSocket::RecvPacket(int timeoutMs) {
-    std::string packet;
-    if (!echoDatagram_ || !HasSocket()) return TBlockSocket::RecvPacket(timeoutMs);
-    if (takeErrorReport(packet)) return packet;
-    packet = TBlockSocket::RecvPacket(timeoutMs);
-    // A pending socket error on this socket stands for a report waiting in the error queue.
-    if (LastError() != 0) takeErrorReport(packet);
-    return packet;
-}
-
-bool TICMPBlockSocket::takeErrorReport(std::string& packet) {
-    sys::IcmpErrorReport report;
-    int error = 0;
-    if (sys::readErrorReport(handle(), report, error) != sys::ReadOutcome::Datagram) return false;
-    constexpr std::size_t kIpHeaderSize = 20;
-    packet.clear();
-    packet.push_back(static_cast<char>(report.type));
-    packet.push_back(static_cast<char>(report.code));
-    packet.append(6, '\0');
-    // The IP header of the reported datagram as the reporter would have quoted it: protocol ICMP,
-    // from this host (left 0: the system does not say) to the remote address.
-    packet.push_back('\x45');
-    packet.push_back('\0');
-    appendBigEndian16(packet, kIpHeaderSize + report.quotedIcmp.size());
-    packet.append(4, '\0');
-    packet.push_back('\x40');
-    packet.push_back('\x01');
-    packet.append(2, '\0');
-    appendBigEndian32(packet, 0);
-    appendBigEndian32(packet, remote().address);
-    packet += report.quotedIcmp;
-    setRemote(report.reporter);
-    setLastError(0);
-    return true;
+    return sys::openUdpSocket(error);
 }
 
 }  // namespace ups

@@ -12,11 +12,6 @@ namespace ups {
 
 inline constexpr int kMaxDatagram = 65536;
 
-// Loads and starts the system's socket library once per process, before any socket exists; false
-// means the program cannot use the network at all.
-bool SocketInterfaceStartup();
-void SocketInterfaceCleanup();
-
 class TBlockSocket {
 public:
     TBlockSocket(const TBlockSocket&) = delete;
@@ -49,7 +44,8 @@ public:
 
 protected:
     TBlockSocket() = default;
-    // Creates the system socket of this class's kind if there is none yet.
+    // Creates the system socket of this class's kind if there is none yet. A platform may derive
+    // a socket of another kind (ICMP, for the echo) and create its system socket itself.
     bool ensureSocket();
     virtual sys::SocketHandle createSystemSocket(int& error) = 0;
     sys::SocketHandle handle() const { return socket_; }
@@ -81,34 +77,6 @@ public:
 
 protected:
     sys::SocketHandle createSystemSocket(int& error) override;
-};
-
-class TICMPBlockSocket : public TDgramBlockSocket {
-public:
-    enum class Mode {
-        Automatic,  // raw socket; the echo datagram socket when the system refuses raw
-        RawOnly,
-        DatagramOnly,
-    };
-    TICMPBlockSocket() = default;
-
-    Mode SocketMode = Mode::Automatic;
-
-    // True when the system socket is the echo datagram socket: packets then start with the ICMP
-    // message (no IP header) and the system chooses the echo identifier.
-    bool IsEchoDatagram() const { return echoDatagram_; }
-
-    // On the echo datagram socket the system hands ICMP error reports over apart from the
-    // packets; they are returned here as the ICMP error messages they were (type, code, unused
-    // octets, an IP header, the quoted request), so that readers see one kind of packet.
-    std::string RecvPacket(int timeoutMs) override;
-
-protected:
-    sys::SocketHandle createSystemSocket(int& error) override;
-
-private:
-    bool takeErrorReport(std::string& packet);
-    bool echoDatagram_ = false;
 };
 
 }  // namespace ups

@@ -1,11 +1,9 @@
 #pragma once
-// ICMP echo (RFC 792): one request, one awaited answer, the round-trip time in milliseconds.
+// ICMP echo (RFC 792): one request, one awaited answer, the round-trip time in milliseconds. How
+// the request goes out is the system's business (a raw socket on Linux, IcmpSendEcho on Windows):
+// the platform implements IcmpEchoTransport; what an answer means is decided here.
 #include <cstdint>
-#include <random>
 #include <string>
-#include <string_view>
-
-#include "net/blcksock.h"
 
 namespace ups {
 
@@ -21,23 +19,28 @@ enum TICMPError {
 };
 
 inline constexpr int kPingTimeoutMs = 5000;
-inline constexpr int kPingReceiveBuffer = 61440;
 
-// RFC 1071 checksum of `octets`, as the big-endian number stored in an ICMP header.
-std::uint16_t internetChecksum(std::string_view octets);
+// The answer to one echo request: an echo reply or an ICMP error report about the request.
+struct IcmpEchoAnswer {
+    std::string from;  // dotted address of the sender
+    std::uint8_t type = 0;
+    std::uint8_t code = 0;
+    int roundTripMs = 0;
+};
 
-// Milliseconds from a monotonic clock, as a 32-bit number that wraps; differences of two
-// readings taken as unsigned 32-bit values are elapsed times across a wrap too.
-std::uint32_t millisecondClock();
+class IcmpEchoTransport {
+public:
+    virtual ~IcmpEchoTransport() = default;
+    // Sends one echo request to `host` (an IPv4 address in dotted form) and waits up to timeoutMs
+    // for its answer. False when none came in time or the system refused the request.
+    virtual bool echo(const std::string& host, int timeoutMs, IcmpEchoAnswer& answer) = 0;
+};
 
 class TPINGSend {
 public:
-    TPINGSend();
+    explicit TPINGSend(IcmpEchoTransport& transport) : transport_(transport) {}
 
-    TICMPBlockSocket Sock;
     int Timeout = kPingTimeoutMs;
-    std::string IPInterface = "0.0.0.0";
-    int PacketSize = 32;
     int PingTime = -1;
     std::string ReplyFrom;
     std::uint8_t ReplyType = 0;
@@ -46,22 +49,18 @@ public:
     std::string ReplyErrorDesc;
 
     // Sends one echo request to `host` and waits for an echo reply or an error report about it,
-    // at most Timeout milliseconds from the send. True when one arrived; the Reply fields and
-    // PingTime then describe it.
+    // at most Timeout milliseconds. True when one arrived; the Reply fields and PingTime then
+    // describe it.
     bool Ping(const std::string& host);
 
 private:
-    std::string buildRequest();
-    bool isAnswer(std::string_view icmp, std::string_view packet, std::string_view request) const;
     void classify();
 
-    std::minstd_rand random_;
-    std::uint16_t sequence_ = 0;
-    std::uint16_t identifier_ = 0;
+    IcmpEchoTransport& transport_;
 };
 
 // The round-trip time to `host` in milliseconds, or -1 when no echo reply came (nothing within
-// the timeout, an error report, or a socket the system refused).
-int PingHost(const std::string& host, int timeoutMs = kPingTimeoutMs);
+// the timeout, an error report, or a request the system refused).
+int PingHost(IcmpEchoTransport& transport, const std::string& host, int timeoutMs = kPingTimeoutMs);
 
 }  // namespace ups

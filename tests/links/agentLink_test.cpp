@@ -1,7 +1,8 @@
 // The agent link against a scripted agent: detection outcomes and the enterprise piece rule, the
 // status read and what counts as an answer, the identity texts with their caps and the
-// write-community probe, and the command SET. Then the same link over the network against the
-// UPS simulator and against net-snmp's snmpd.
+// write-community probe, the command SET, and the network transport's echo through the system's.
+// Then the same link over the network (the echo scripted) against the UPS simulator and against
+// net-snmp's snmpd.
 #include "links/agentLink.h"
 
 #include <gtest/gtest.h>
@@ -15,11 +16,11 @@
 #include <thread>
 
 #include "config/configStore.h"
+#include "net/snmpsend.h"
 #include "support/childProcess.h"
 #include "support/privateSnmpd.h"
-#include "net/pingsend.h"
-#include "net/snmpsend.h"
 #include "support/scriptedAgentTransport.h"
+#include "support/scriptedIcmpEcho.h"
 #include "upsSimulator.h"
 
 namespace ups {
@@ -30,7 +31,7 @@ using test::agentCall;
 using test::ScriptedAgentTransport;
 
 class AgentLinkTest : public ::testing::Test {
-  protected:
+protected:
     AgentLinkTest() {
         clearRecords(cfgUps, cfgSnmp);
         setDefaultConfig(cfgUps, cfgSnmp);
@@ -54,7 +55,9 @@ struct DetectCase {
     AgentDetect expected;
 };
 // Shown by GoogleTest (and in the test list) as its name rather than as bytes.
-void PrintTo(const DetectCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DetectCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DetectAgentTest : public AgentLinkTest, public ::testing::WithParamInterface<DetectCase> {};
 
@@ -114,7 +117,9 @@ struct StatusCase {
     AgentStatusRead expected;
 };
 // Shown by GoogleTest (and in the test list) as its name rather than as bytes.
-void PrintTo(const StatusCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StatusCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class StatusReadTest : public AgentLinkTest, public ::testing::WithParamInterface<StatusCase> {};
 
@@ -226,7 +231,9 @@ struct ProbeCase {
     bool commandsOk;
 };
 // Shown by GoogleTest (and in the test list) as its name rather than as bytes.
-void PrintTo(const ProbeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ProbeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class WriteProbeTest : public AgentLinkTest, public ::testing::WithParamInterface<ProbeCase> {};
 
@@ -292,6 +299,21 @@ TEST_F(AgentLinkTest, CommandIsIntegerOneWithTheWriteCommunity) {
     EXPECT_FALSE(link.sendTestCommand());
 }
 
+TEST(NetAgentTransport, PingsThroughTheSystemsEchoWithItsOwnTimeout) {
+    test::ScriptedIcmpEcho echo;
+    NetAgentTransport transport(echo, "161", 500, 1234);
+    echo.answer->roundTripMs = 40;
+    EXPECT_EQ(transport.ping("10.0.0.7"), 40);
+    echo.answer->type = 3;  // an error report is no echo
+    EXPECT_EQ(transport.ping("10.0.0.7"), -1);
+    echo.answer.reset();
+    EXPECT_EQ(transport.ping("10.0.0.7"), -1);
+    NetAgentTransport(echo).ping("10.0.0.8");
+    const std::vector<test::ScriptedIcmpEcho::Request> asked = {
+        {"10.0.0.7", 1234}, {"10.0.0.7", 1234}, {"10.0.0.7", 1234}, {"10.0.0.8", 5000}};
+    EXPECT_EQ(echo.requests, asked);
+}
+
 TEST(EnterpriseOfAnswer, PieceRule) {
     EXPECT_EQ(enterpriseOfAnswer("1.3.6.1.4.1.27431.1.1.1.1.0"), 27431);
     EXPECT_EQ(enterpriseOfAnswer("1.3.6.1.4.1.9999999999"), 9999999999LL);
@@ -315,7 +337,7 @@ struct UpsIdentityTexts {
 };
 
 class PeerAgent {
-  public:
+public:
     virtual ~PeerAgent() = default;
     virtual bool start(const UpsIdentityTexts& identity) = 0;
     virtual std::string port() const = 0;
@@ -325,7 +347,7 @@ class PeerAgent {
 };
 
 class SimulatorPeer : public PeerAgent {
-  public:
+public:
     bool start(const UpsIdentityTexts& identity) override {
         sim::SimulatorOptions o;
         o.agentPort = "0";
@@ -354,14 +376,14 @@ class SimulatorPeer : public PeerAgent {
     std::string log() const override { return log_.str(); }
     sim::UpsSimulator& simulator() { return *sim_; }
 
-  private:
+private:
     std::ostringstream log_;
     std::unique_ptr<sim::UpsSimulator> sim_;
 };
 
 // A private snmpd whose pass_persist backend reads the UPS's values from a file at every request.
 class SnmpdPeer : public PeerAgent {
-  public:
+public:
     bool start(const UpsIdentityTexts& identity) override {
         identity_ = identity;
         return agent_.start(values("1", "1"));
@@ -381,7 +403,7 @@ class SnmpdPeer : public PeerAgent {
     }
     std::string log() const override { return agent_.log(); }
 
-  private:
+private:
     test::PrivateSnmpd::Values values(const std::string& line, const std::string& battery) const {
         test::PrivateSnmpd::Values v = {{"line", line},
                                         {"name", identity_.name},
@@ -405,10 +427,12 @@ struct PeerKind {
     std::function<std::unique_ptr<PeerAgent>()> make;
 };
 // Shown by GoogleTest (and in the test list) as its name rather than as bytes.
-void PrintTo(const PeerKind& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PeerKind& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AgentLinkPeerTest : public ::testing::TestWithParam<PeerKind> {
-  protected:
+protected:
     void SetUp() override {
         clearRecords(cfgUps, cfgSnmp);
         setDefaultConfig(cfgUps, cfgSnmp);
@@ -422,21 +446,19 @@ class AgentLinkPeerTest : public ::testing::TestWithParam<PeerKind> {
                 GTEST_SKIP() << "snmpd is not installed (scripts/deps installs it)";
             FAIL() << "the agent did not come up\n" << peer->log();
         }
-        transport = std::make_unique<NetAgentTransport>(peer->port(), 500, 1000);
+        transport = std::make_unique<NetAgentTransport>(echo, peer->port(), 500, 1000);
         link = std::make_unique<AgentLink>(cfgSnmp, *transport);
     }
 
     CfgUps cfgUps;
     CfgSnmp cfgSnmp;
     std::unique_ptr<PeerAgent> peer;
+    test::ScriptedIcmpEcho echo;  // the agent's address answers the echo
     std::unique_ptr<NetAgentTransport> transport;
     std::unique_ptr<AgentLink> link;
 };
 
 TEST_P(AgentLinkPeerTest, DetectsTheUpsAgentByItsEnterprise) {
-    if (PingHost("127.0.0.1", 1000) < 0) {
-        GTEST_SKIP() << "this account may not send ICMP echoes (raw or ping sockets)";
-    }
     EXPECT_EQ(link->detectAgent("127.0.0.1"), agentFound);
     cfgSnmp.enterprise = 311;
     EXPECT_EQ(link->detectAgent("127.0.0.1"), agentForeign);
@@ -493,7 +515,8 @@ TEST(AgentLinkSnmpd, ErrorAnswerForTheBatteryCountsAsNotAnswered) {
     clearRecords(cfgUps, cfgSnmp);
     setDefaultConfig(cfgUps, cfgSnmp);
     setFieldText(cfgSnmp.ipAgent, "127.0.0.1");
-    NetAgentTransport transport(peer.port(), 500, 1000);
+    test::ScriptedIcmpEcho echo;
+    NetAgentTransport transport(echo, peer.port(), 500, 1000);
     AgentLink link(cfgSnmp, transport);
     peer.dropBattery();
     const AgentStatusRead read = link.readAgentStatus();
@@ -508,7 +531,8 @@ TEST(AgentLinkSimulator, AgentThatEchoesButDoesNotAnswerIsAbsent) {
     CfgSnmp cfgSnmp;
     clearRecords(cfgUps, cfgSnmp);
     setDefaultConfig(cfgUps, cfgSnmp);
-    NetAgentTransport transport(peer.port(), 300, 1000);
+    test::ScriptedIcmpEcho echo;
+    NetAgentTransport transport(echo, peer.port(), 300, 1000);
     AgentLink link(cfgSnmp, transport);
     peer.simulator().execute("silent on");
     EXPECT_EQ(link.detectAgent("127.0.0.1"), agentAbsent);

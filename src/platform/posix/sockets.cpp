@@ -1,9 +1,7 @@
-// POSIX (Linux) side of the socket interface. This is the one file of the core that includes
-// operating-system headers.
-#if !defined(_WIN32)
+// The socket calls of net/sockets.h over POSIX sockets (Linux).
+#include "net/sockets.h"
 
 #include <arpa/inet.h>
-#include <linux/errqueue.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -13,13 +11,20 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 
-#include "net/sockets.h"
+#include "platform/posix/posixSockets.h"
+
+namespace ups {
+
+// The system's socket library needs no loading or start here.
+bool SocketInterfaceStartup() {
+    return true;
+}
+void SocketInterfaceCleanup() {}
+
+}  // namespace ups
 
 namespace ups::sys {
-
-namespace {
 
 int winsockCode(int err) {
     switch (err) {
@@ -62,6 +67,12 @@ int winsockCode(int err) {
     }
 }
 
+Endpoint fromSockaddr(const sockaddr_in& sa) {
+    return {ntohl(sa.sin_addr.s_addr), ntohs(sa.sin_port)};
+}
+
+namespace {
+
 int lastError() {
     return winsockCode(errno);
 }
@@ -78,27 +89,10 @@ sockaddr_in toSockaddr(const Endpoint& endpoint) {
     return sa;
 }
 
-Endpoint fromSockaddr(const sockaddr_in& sa) {
-    return {ntohl(sa.sin_addr.s_addr), ntohs(sa.sin_port)};
-}
-
 }  // namespace
 
-bool startup() {
-    return true;
-}
-void cleanup() {}
-
-SocketHandle openSocket(SocketKind kind, int& error) {
-    int type = SOCK_DGRAM;
-    int protocol = IPPROTO_UDP;
-    if (kind == SocketKind::IcmpRaw) {
-        type = SOCK_RAW;
-        protocol = IPPROTO_ICMP;
-    } else if (kind == SocketKind::IcmpDatagram) {
-        protocol = IPPROTO_ICMP;
-    }
-    const int s = ::socket(AF_INET, type | SOCK_CLOEXEC, protocol);
+SocketHandle openUdpSocket(int& error) {
+    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
     error = s < 0 ? lastError() : 0;
     return s < 0 ? kNoSocket : s;
 }
@@ -143,11 +137,6 @@ int localEndpoint(SocketHandle socket, Endpoint& local) {
     return 0;
 }
 
-int enableErrorReports(SocketHandle socket) {
-    const int on = 1;
-    return ::setsockopt(fd(socket), IPPROTO_IP, IP_RECVERR, &on, sizeof on) ? lastError() : 0;
-}
-
 int waitReadable(SocketHandle socket, int timeoutMs, bool& readable) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0);
@@ -188,45 +177,6 @@ ReadOutcome readDatagram(SocketHandle socket, std::size_t maxSize, std::string& 
     return ReadOutcome::Datagram;
 }
 
-ReadOutcome readErrorReport(SocketHandle socket, IcmpErrorReport& report, int& error) {
-    char quoted[576];
-    alignas(cmsghdr) char control[512];
-    sockaddr_in sa{};
-    iovec iov{quoted, sizeof quoted};
-    msghdr msg{};
-    msg.msg_name = &sa;
-    msg.msg_namelen = sizeof sa;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    const ssize_t n = ::recvmsg(fd(socket), &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
-    if (n < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK) return ReadOutcome::Nothing;
-        error = lastError();
-        return ReadOutcome::Failed;
-    }
-    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-        if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_RECVERR) continue;
-        sock_extended_err ee;
-        std::memcpy(&ee, CMSG_DATA(c), sizeof ee);
-        if (ee.ee_origin != SO_EE_ORIGIN_ICMP) {
-            error = winsockCode(static_cast<int>(ee.ee_errno));
-            return ReadOutcome::Failed;
-        }
-        sockaddr_in offender;
-        std::memcpy(&offender, SO_EE_OFFENDER(reinterpret_cast<sock_extended_err*>(CMSG_DATA(c))),
-                    sizeof offender);
-        report.reporter = fromSockaddr(offender);
-        report.type = ee.ee_type;
-        report.code = ee.ee_code;
-        report.quotedIcmp.assign(quoted, static_cast<std::size_t>(n));
-        error = 0;
-        return ReadOutcome::Datagram;
-    }
-    return ReadOutcome::Nothing;
-}
-
 void yieldProcessor() {
     ::sched_yield();
 }
@@ -256,5 +206,3 @@ std::string formatIpv4(std::uint32_t address) {
 }
 
 }  // namespace ups::sys
-
-#endif
