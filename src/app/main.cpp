@@ -1,5 +1,6 @@
 // Process entry of the UPS monitor.
 #include <QApplication>
+#include <string_view>
 
 #include "app/artwork.h"
 #include "app/entryGuard.h"
@@ -45,6 +46,10 @@ int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The installer's elevated step: no window and no Qt, the answer is the exit status.
+    if (argc == 2 && std::string_view(argv[1]) == "--grant-config-access") {
+        return ups::grantConfigAccess() ? 0 : 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Servicio de UPS"));
     // Hidden windows (the main window in the tray, the pop-up) do not keep the program alive;

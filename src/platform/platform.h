@@ -36,4 +36,9 @@ public:
 // The backend of this build.
 std::unique_ptr<Platform> makePlatform();
 
+// Run once by the installer as an administrator, before any user starts the monitor: lets the
+// machine's ordinary users read and write the configuration. False when refused; where the
+// configuration belongs to the user anyway there is nothing to do.
+bool grantConfigAccess();
+
 }  // namespace ups

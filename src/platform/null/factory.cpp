@@ -6,4 +6,8 @@ std::unique_ptr<Platform> makePlatform() {
     return std::make_unique<NullPlatform>();
 }
 
+bool grantConfigAccess() {
+    return true;
+}
+
 }  // namespace ups

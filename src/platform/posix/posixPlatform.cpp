@@ -14,4 +14,8 @@ std::unique_ptr<Platform> makePlatform() {
     return std::make_unique<PosixPlatform>(path.toStdString());
 }
 
+bool grantConfigAccess() {
+    return true;
+}
+
 }  // namespace ups

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 #include "config/cfgRecords.h"
 
@@ -84,32 +85,46 @@ bool addUsersEntry(HKEY key, PACL current, PSID users) {
                            updated.get(), nullptr) == ERROR_SUCCESS;
 }
 
-}  // namespace
-
-bool grantUsersConfigAccess() {
-    UsersSid users;
-    if (users.get() == nullptr) return false;
-
+// Opens (creating it when missing) one of our keys with the rights to change its access list.
+HKEY openForGrant(std::string_view keyPath) {
     // The installer is a 64-bit program, but the view is named anyway: the monitor reads this
     // view whatever its own width, and the grant must land on the key it reads.
-    std::string path(kKeyConfig);
+    std::string path(keyPath);
     while (!path.empty() && path.front() == '\\') path.erase(0, 1);
     HKEY key = nullptr;
     DWORD disposition = 0;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         READ_CONTROL | WRITE_DAC | KEY_WOW64_64KEY, nullptr, &key,
                         &disposition) != ERROR_SUCCESS) {
-        return false;
+        return nullptr;
     }
+    return key;
+}
 
+bool grantOn(std::string_view keyPath, PSID users) {
+    HKEY key = openForGrant(keyPath);
+    if (key == nullptr) return false;
     PACL current = nullptr;
     LocalMemory<void> descriptor;
     const bool granted =
         GetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &current,
                         nullptr, &descriptor.get()) == ERROR_SUCCESS &&
-        (alreadyGranted(current, users.get()) || addUsersEntry(key, current, users.get()));
+        (alreadyGranted(current, users) || addUsersEntry(key, current, users));
     RegCloseKey(key);
     return granted;
+}
+
+}  // namespace
+
+// The start-up tests each key of the chain for write access, so every one of them is granted,
+// parents first.
+bool grantUsersConfigAccess() {
+    UsersSid users;
+    if (users.get() == nullptr) return false;
+    for (std::string_view key : {kKeySoftware, kKeyUps, kKeyConfig}) {
+        if (!grantOn(key, users.get())) return false;
+    }
+    return true;
 }
 
 }  // namespace ups

@@ -2,6 +2,8 @@
 
 #include <winsock2.h>
 
+#include "platform/win32/win32ConfigAccess.h"
+
 namespace ups {
 
 Win32Platform::~Win32Platform() {
@@ -28,6 +30,10 @@ void Win32Platform::stopSockets() {
 
 std::unique_ptr<Platform> makePlatform() {
     return std::make_unique<Win32Platform>();
+}
+
+bool grantConfigAccess() {
+    return grantUsersConfigAccess();
 }
 
 }  // namespace ups

@@ -6,6 +6,11 @@ namespace ups {
 
 namespace {
 
+// "Full access" as the configuration needs it: read and write values and subkeys. Asking for
+// everything (KEY_ALL_ACCESS: the access list, the owner, deletion) is refused to an ordinary
+// user even on a key granted to the Users group, and that is how the monitor runs.
+constexpr REGSAM kFullAccess = KEY_READ | KEY_WRITE;
+
 // The registry wants the path without the leading separator the store's paths carry.
 std::string subKey(std::string_view keyPath) {
     while (!keyPath.empty() && keyPath.front() == '\\') keyPath.remove_prefix(1);
@@ -14,11 +19,15 @@ std::string subKey(std::string_view keyPath) {
 
 RegValueType typeOf(DWORD type) {
     switch (type) {
-        case REG_BINARY: return RegValueType::Binary;
-        case REG_DWORD: return RegValueType::Dword;
+        case REG_BINARY:
+            return RegValueType::Binary;
+        case REG_DWORD:
+            return RegValueType::Dword;
         case REG_SZ:
-        case REG_EXPAND_SZ: return RegValueType::String;
-        default: return RegValueType::Other;
+        case REG_EXPAND_SZ:
+            return RegValueType::String;
+        default:
+            return RegValueType::Other;
     }
 }
 
@@ -37,8 +46,7 @@ private:
 };
 
 bool setBinary(HKEY key, const std::string& name, const std::vector<std::uint8_t>& data) {
-    return RegSetValueExA(key, name.c_str(), 0, REG_BINARY,
-                          data.empty() ? nullptr : data.data(),
+    return RegSetValueExA(key, name.c_str(), 0, REG_BINARY, data.empty() ? nullptr : data.data(),
                           static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
 }
 
@@ -50,7 +58,7 @@ LONG Win32Registry::open(std::string_view keyPath, REGSAM access, HKEY& key) con
 
 bool Win32Registry::openKeyFullAccess(std::string_view keyPath) {
     KeyHandle key;
-    return open(keyPath, KEY_ALL_ACCESS, key.get()) == ERROR_SUCCESS;
+    return open(keyPath, kFullAccess, key.get()) == ERROR_SUCCESS;
 }
 
 bool Win32Registry::openKeyRead(std::string_view keyPath) {
@@ -62,7 +70,7 @@ bool Win32Registry::createKey(std::string_view keyPath) {
     KeyHandle key;
     DWORD disposition = 0;
     return RegCreateKeyExA(root_, subKey(keyPath).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                           KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key.get(),
+                           kFullAccess | KEY_WOW64_64KEY, nullptr, &key.get(),
                            &disposition) == ERROR_SUCCESS;
 }
 
@@ -71,7 +79,8 @@ RegValue Win32Registry::readValue(std::string_view keyPath, std::string_view nam
     KeyHandle key;
     const LONG opened = open(keyPath, KEY_QUERY_VALUE, key.get());
     if (opened != ERROR_SUCCESS) {
-        value.status = opened == ERROR_FILE_NOT_FOUND ? RegReadStatus::Missing : RegReadStatus::Error;
+        value.status =
+            opened == ERROR_FILE_NOT_FOUND ? RegReadStatus::Missing : RegReadStatus::Error;
         return value;
     }
     const std::string valueName(name);
@@ -89,7 +98,8 @@ RegValue Win32Registry::readValue(std::string_view keyPath, std::string_view nam
     }
     if (!haveData) {
         value.data.clear();
-        value.status = result == ERROR_FILE_NOT_FOUND ? RegReadStatus::Missing : RegReadStatus::Error;
+        value.status =
+            result == ERROR_FILE_NOT_FOUND ? RegReadStatus::Missing : RegReadStatus::Error;
         return value;
     }
     value.data.resize(size);
