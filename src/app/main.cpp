@@ -23,7 +23,7 @@ int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
     QApplication::setWindowIcon(ups::art::applicationIcon());
     ups::QtMessageBoxes boxes;
     ups::QtTrayShell trayShell;
-    ups::NetAgentTransport agent;
+    ups::NetAgentTransport agent(platform.icmpEcho());
     ups::Monitor monitor({platform.store(), platform.serial(), boxes, platform.clock(),
                           platform.sleeper(), trayShell, platform.systemControl(), agent});
     ups::TmainF& mainF = monitor.window();

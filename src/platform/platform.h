@@ -7,6 +7,7 @@
 #include "base/clock.h"
 #include "config/registryStore.h"
 #include "links/serialDriver.h"
+#include "net/pingsend.h"
 #include "platform/sound.h"
 #include "supervisor/systemControl.h"
 
@@ -27,6 +28,8 @@ public:
     virtual Sleeper& sleeper() = 0;
     // The system's warning sound, played with every notice.
     virtual WarningSound& sound() = 0;
+    // ICMP echo, with which the agent is looked for before it is read.
+    virtual IcmpEchoTransport& icmpEcho() = 0;
     // The socket library, started once at process entry before any socket is made; false when
     // it cannot be, and the monitor cannot run. Stopped once at the end.
     virtual bool startSockets() = 0;

@@ -22,6 +22,7 @@
 #include "net/blcksock.h"
 #include "support/childProcess.h"
 #include "support/recordingPrompts.h"
+#include "support/scriptedIcmpEcho.h"
 
 namespace ups::test {
 namespace {
@@ -125,7 +126,8 @@ protected:
         std::vector<AgentStatusRead> reads;
     };
     Run runTest() {
-        NetAgentTransport transport(agentPort, 2000, 1000);
+        test::ScriptedIcmpEcho echo;
+        NetAgentTransport transport(echo, agentPort, 2000, 1000);
         AgentLink link(snmp, transport);
         AgentLinkCommands agent(link);
         UpsCommands commands(prompts, sleeper, nullptr, &agent);

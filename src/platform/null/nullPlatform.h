@@ -1,7 +1,7 @@
 #pragma once
 // A platform that touches nothing outside the process: the registry in memory, serial ports whose
 // modem lines the caller sets, close and power-off requests counted instead of made, no sound,
-// and the clock read as UTC. For headless runs of the whole monitor and for tests.
+// the clock read as UTC, and no network echo. For headless runs of the whole monitor and for tests.
 #include <array>
 
 #include "platform/null/memoryRegistryStore.h"
@@ -62,6 +62,12 @@ public:
     int plays = 0;
 };
 
+// No network: every echo goes unanswered, so an agent is never found.
+class UnansweredIcmpEcho : public IcmpEchoTransport {
+public:
+    bool echo(const std::string&, int, IcmpEchoAnswer&) override { return false; }
+};
+
 class NullPlatform : public Platform {
 public:
     SerialDriver& serial() override { return serialDriver; }
@@ -70,6 +76,7 @@ public:
     Clock& clock() override { return utc_; }
     Sleeper& sleeper() override { return sleeper_; }
     WarningSound& sound() override { return silence; }
+    IcmpEchoTransport& icmpEcho() override { return noNetwork_; }
     bool startSockets() override { return true; }
     void stopSockets() override {}
 
@@ -81,6 +88,7 @@ public:
 private:
     UtcClock utc_;
     ThreadSleeper sleeper_;
+    UnansweredIcmpEcho noNetwork_;
 };
 
 }  // namespace ups

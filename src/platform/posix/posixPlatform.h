@@ -3,8 +3,10 @@
 // configuration folder, X11 close requests and logind's power-off, the desktop's sound.
 #include <string>
 
+#include "net/sockets.h"
 #include "platform/platform.h"
 #include "platform/posix/desktopSound.h"
+#include "platform/posix/icmpEcho.h"
 #include "platform/posix/posixSystemControl.h"
 #include "platform/posix/regFileStore.h"
 #include "platform/posix/systemClock.h"
@@ -22,9 +24,9 @@ public:
     Clock& clock() override { return clock_; }
     Sleeper& sleeper() override { return sleeper_; }
     WarningSound& sound() override { return sound_; }
-    // Sockets need no start-up here.
-    bool startSockets() override { return true; }
-    void stopSockets() override {}
+    IcmpEchoTransport& icmpEcho() override { return icmpEcho_; }
+    bool startSockets() override { return SocketInterfaceStartup(); }
+    void stopSockets() override { SocketInterfaceCleanup(); }
 
 private:
     TermiosSerialDriver serial_;
@@ -33,6 +35,7 @@ private:
     SystemClock clock_;
     SystemSleeper sleeper_;
     DesktopSound sound_;
+    IcmpEcho icmpEcho_;
 };
 
 }  // namespace ups
