@@ -1,7 +1,6 @@
 #include "platform/win32/win32Platform.h"
 
-#include <winsock2.h>
-
+#include "net/sockets.h"
 #include "platform/win32/win32ConfigAccess.h"
 
 namespace ups {
@@ -12,19 +11,13 @@ Win32Platform::~Win32Platform() {
 
 bool Win32Platform::startSockets() {
     if (socketsStarted_) return true;
-    WSADATA data{};
-    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
-    if (LOBYTE(data.wVersion) != 2 || HIBYTE(data.wVersion) != 2) {
-        WSACleanup();
-        return false;
-    }
-    socketsStarted_ = true;
-    return true;
+    socketsStarted_ = SocketInterfaceStartup();
+    return socketsStarted_;
 }
 
 void Win32Platform::stopSockets() {
     if (!socketsStarted_) return;
-    WSACleanup();
+    SocketInterfaceCleanup();
     socketsStarted_ = false;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // Windows: the registry, COM ports through the communications API, WM_CLOSE and ExitWindowsEx,
-// the system's warning sound, Winsock 2.
+// the system's warning sound, Winsock 2 and the ICMP helper.
 #include "platform/platform.h"
 #include "platform/win32/win32Clock.h"
+#include "platform/win32/win32IcmpEcho.h"
 #include "platform/win32/win32Registry.h"
 #include "platform/win32/win32SerialDriver.h"
 #include "platform/win32/win32Sound.h"
@@ -20,6 +21,7 @@ public:
     Clock& clock() override { return clock_; }
     Sleeper& sleeper() override { return sleeper_; }
     WarningSound& sound() override { return sound_; }
+    IcmpEchoTransport& icmpEcho() override { return icmpEcho_; }
     // Winsock 2.2 or nothing: the SNMP calls and the echo rely on its behaviour.
     bool startSockets() override;
     void stopSockets() override;
@@ -31,6 +33,7 @@ private:
     Win32Clock clock_;
     Win32Sleeper sleeper_;
     Win32Sound sound_;
+    Win32IcmpEcho icmpEcho_;
     bool socketsStarted_ = false;
 };
 
