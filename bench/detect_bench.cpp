@@ -21,8 +21,8 @@
 #include "links/agentLink.h"
 #include "net/blcksock.h"
 #include "net/snmpsend.h"
-#include "support/windowRig.h"
 #include "statusTrap.h"
+#include "support/windowRig.h"
 
 namespace {
 

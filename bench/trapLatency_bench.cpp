@@ -17,11 +17,11 @@
 #include "links/agentLink.h"
 #include "links/upsThead.h"
 #include "net/snmpsend.h"
+#include "statusTrap.h"
 #include "supervisor/supervisor.h"
 #include "support/fakeSystemControl.h"
 #include "support/recordingView.h"
 #include "support/virtualTime.h"
-#include "statusTrap.h"
 
 namespace {
 

@@ -20,7 +20,12 @@ using namespace ups;
 
 constexpr char kAgent[] = "10.1.1.5";
 
-struct QuietMonitor : SupervisorView, SystemControl, ScheduledTestService, Clock, Sleeper, MessageBoxes {
+struct QuietMonitor : SupervisorView,
+                      SystemControl,
+                      ScheduledTestService,
+                      Clock,
+                      Sleeper,
+                      MessageBoxes {
     void restoreWindow() override {}
     void startTimer() override {}
     void stopTimer() override {}
@@ -94,13 +99,15 @@ int makeSeeds(const std::string& dir) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    if (*argc == 3 && std::strcmp((*argv)[1], "--make-seeds") == 0) std::exit(makeSeeds((*argv)[2]));
+    if (*argc == 3 && std::strcmp((*argv)[1], "--make-seeds") == 0)
+        std::exit(makeSeeds((*argv)[2]));
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     TSNMPSend snmp;
-    if (!snmp.Reply.DecodeBuf(std::string_view(reinterpret_cast<const char*>(data), size))) return 0;
+    if (!snmp.Reply.DecodeBuf(std::string_view(reinterpret_cast<const char*>(data), size)))
+        return 0;
     TrapContents trap;
     takeTrapContents(snmp, trap);
 

@@ -33,7 +33,10 @@ QPainterPath sine(double x0, double x1, double midY, double amp, int waves) {
         double t = static_cast<double>(i) / steps;
         double x = x0 + (x1 - x0) * t;
         double y = midY - amp * std::sin(t * waves * 2 * M_PI);
-        if (i == 0) path.moveTo(x, y); else path.lineTo(x, y);
+        if (i == 0)
+            path.moveTo(x, y);
+        else
+            path.lineTo(x, y);
     }
     return path;
 }

@@ -10,7 +10,7 @@ namespace ups::art {
 enum StatePicture { picMains = 0, picOnBattery = 1, picBatteryOk = 2, picBatteryLow = 3 };
 inline constexpr int kStatePictures = 4;
 
-QPixmap statePicture(int index);  // 32 x 32 on transparent
+QPixmap statePicture(int index);     // 32 x 32 on transparent
 QPixmap glyph(const QString& name);  // "START", "BEEPER", "SETUP"
 QPixmap logo();
 QIcon applicationIcon();

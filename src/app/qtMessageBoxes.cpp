@@ -1,50 +1,65 @@
 #include "app/qtMessageBoxes.h"
 
-#include <QApplication>
 #include <QAbstractButton>
+#include <QApplication>
 #include <QMessageBox>
 
 namespace ups {
 
 namespace {
 
-QString fromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
+QString fromUtf8(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
 
 QMessageBox::Icon qtIcon(MbIcon icon) {
     switch (icon) {
-        case MbIcon::Error: return QMessageBox::Critical;
-        case MbIcon::Warning: return QMessageBox::Warning;
-        case MbIcon::Information: return QMessageBox::Information;
-        case MbIcon::Question: return QMessageBox::Question;
-        case MbIcon::None: break;
+        case MbIcon::Error:
+            return QMessageBox::Critical;
+        case MbIcon::Warning:
+            return QMessageBox::Warning;
+        case MbIcon::Information:
+            return QMessageBox::Information;
+        case MbIcon::Question:
+            return QMessageBox::Question;
+        case MbIcon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }
 
 QMessageBox::StandardButtons qtButtons(MbButtons buttons) {
     switch (buttons) {
-        case MbButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
-        case MbButtons::RetryCancel: return QMessageBox::Retry | QMessageBox::Cancel;
-        case MbButtons::Ok: break;
+        case MbButtons::YesNo:
+            return QMessageBox::Yes | QMessageBox::No;
+        case MbButtons::RetryCancel:
+            return QMessageBox::Retry | QMessageBox::Cancel;
+        case MbButtons::Ok:
+            break;
     }
     return QMessageBox::Ok;
 }
 
 MbResult fromQt(int button) {
     switch (button) {
-        case QMessageBox::Yes: return MbResult::Yes;
-        case QMessageBox::No: return MbResult::No;
-        case QMessageBox::Retry: return MbResult::Retry;
-        case QMessageBox::Cancel: return MbResult::Cancel;
-        default: return MbResult::Ok;
+        case QMessageBox::Yes:
+            return MbResult::Yes;
+        case QMessageBox::No:
+            return MbResult::No;
+        case QMessageBox::Retry:
+            return MbResult::Retry;
+        case QMessageBox::Cancel:
+            return MbResult::Cancel;
+        default:
+            return MbResult::Ok;
     }
 }
 
 // The boxes speak Spanish whatever the desktop's language is.
 void labelButtons(QMessageBox& box) {
     const std::pair<QMessageBox::StandardButton, const char*> labels[] = {
-        {QMessageBox::Ok, "Aceptar"},       {QMessageBox::Yes, "&Sí"},
-        {QMessageBox::No, "&No"},           {QMessageBox::Retry, "&Reintentar"},
+        {QMessageBox::Ok, "Aceptar"},      {QMessageBox::Yes, "&Sí"},
+        {QMessageBox::No, "&No"},          {QMessageBox::Retry, "&Reintentar"},
         {QMessageBox::Cancel, "Cancelar"},
     };
     for (const auto& [which, text] : labels) {

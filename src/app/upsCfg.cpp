@@ -5,9 +5,9 @@
 #include <QTimer>
 #include <exception>
 
-#include "app/upsTest.h"
 #include "app/addressField.h"
 #include "app/delayTexts.h"
+#include "app/upsTest.h"
 #include "base/ipv4Text.h"
 #include "config/password.h"
 #include "ui_upsCfg.h"

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "app/upsPsw.h"
-#include "config/cfgRecords.h"
 #include "base/messageBox.h"
+#include "config/cfgRecords.h"
 #include "links/agentLink.h"
 
 class QRadioButton;

@@ -1,8 +1,8 @@
 #include "app/upsInfo.h"
 
 #include <QGuiApplication>
-#include <QShowEvent>
 #include <QScreen>
+#include <QShowEvent>
 
 #include "ui_upsInfo.h"
 
@@ -25,7 +25,9 @@ TinfoFrm::TinfoFrm(WarningSound& sound, QWidget* parent)
     centreOnDesktop();
 }
 
-TinfoFrm::~TinfoFrm() { delete ui_; }
+TinfoFrm::~TinfoFrm() {
+    delete ui_;
+}
 
 void TinfoFrm::centreOnDesktop() {
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -62,9 +64,13 @@ void TinfoFrm::repaintNow() {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-QString TinfoFrm::text() const { return ui_->lblinfo->text(); }
+QString TinfoFrm::text() const {
+    return ui_->lblinfo->text();
+}
 
-const QPixmap* TinfoFrm::picture() const { return picture_.isNull() ? nullptr : &picture_; }
+const QPixmap* TinfoFrm::picture() const {
+    return picture_.isNull() ? nullptr : &picture_;
+}
 
 void TinfoFrm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);

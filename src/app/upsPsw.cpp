@@ -13,8 +13,8 @@
 #include <exception>
 
 #include "app/artwork.h"
-#include "config/password.h"
 #include "base/windowsText.h"
+#include "config/password.h"
 #include "ui_upsChgPsw.h"
 #include "ui_upsSysPsw.h"
 

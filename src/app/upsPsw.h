@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "config/cfgRecords.h"
 #include "base/messageBox.h"
+#include "config/cfgRecords.h"
 
 class QCheckBox;
 class QLineEdit;

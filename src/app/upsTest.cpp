@@ -3,8 +3,8 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
-#include "app/upsPsw.h"
 #include "app/scheduleTime.h"
+#include "app/upsPsw.h"
 #include "ui_upsTest.h"
 
 namespace ups {

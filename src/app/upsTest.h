@@ -6,8 +6,8 @@
 #include <array>
 #include <cstdint>
 
-#include "config/cfgRecords.h"
 #include "base/messageBox.h"
+#include "config/cfgRecords.h"
 
 class QCheckBox;
 class QLineEdit;

@@ -1,16 +1,16 @@
 #pragma once
 // The test scheduler and the battery test bound to the monitor's run-time state, its records and
 // its window: what the tick asks through ScheduledTestService, and what the test button does.
+#include "base/clock.h"
+#include "base/messageBox.h"
 #include "battery/testScheduler.h"
 #include "battery/upsCommand.h"
 #include "config/cfgRecords.h"
-#include "base/clock.h"
-#include "base/messageBox.h"
 #include "config/registryStore.h"
 #include "links/serialLink.h"
+#include "supervisor/scheduledTestService.h"
 #include "supervisor/supervisorState.h"
 #include "supervisor/supervisorView.h"
-#include "supervisor/scheduledTestService.h"
 
 namespace ups {
 
@@ -53,7 +53,7 @@ private:
 // The OnClick of bbtnIniTest: the tick is stopped and the button disabled while the command runs;
 // an outcome is presented only in the test role (the alarm order reports nothing). The timer runs
 // again afterwards unless a tick inside an outcome box has closed the monitor meanwhile.
-void bbtnIniTestClick(SupervisorView& view, const SupervisorState& state, ScheduledTestService& tests,
-                      Sleeper& sleeper);
+void bbtnIniTestClick(SupervisorView& view, const SupervisorState& state,
+                      ScheduledTestService& tests, Sleeper& sleeper);
 
 }  // namespace ups

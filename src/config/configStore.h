@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "config/cfgRecords.h"
 #include "base/messageBox.h"
+#include "config/cfgRecords.h"
 #include "config/registryStore.h"
 
 namespace ups {

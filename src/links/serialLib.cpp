@@ -33,10 +33,16 @@ int SerialLib::SioFlow(int port, char mode) {
 int SerialLib::SioRTS(int port, char cmd) {
     if (!validPort(port)) return kSioBadPort;
     switch (cmd) {
-        case 'S': driver_.setRts(port, true); return 0;
-        case 'C': driver_.setRts(port, false); return 0;
-        case 'R': return driver_.readRts(port);
-        default: return kBadCommand;
+        case 'S':
+            driver_.setRts(port, true);
+            return 0;
+        case 'C':
+            driver_.setRts(port, false);
+            return 0;
+        case 'R':
+            return driver_.readRts(port);
+        default:
+            return kBadCommand;
     }
 }
 
@@ -53,9 +59,14 @@ int SerialLib::SioDCD(int port) {
 int SerialLib::SioBrkSig(int port, char cmd) {
     if (!validPort(port)) return kSioBadPort;
     switch (cmd) {
-        case 'A': driver_.setBreak(port, true); return 0;
-        case 'C': driver_.setBreak(port, false); return 0;
-        default: return kBadCommand;
+        case 'A':
+            driver_.setBreak(port, true);
+            return 0;
+        case 'C':
+            driver_.setBreak(port, false);
+            return 0;
+        default:
+            return kBadCommand;
     }
 }
 

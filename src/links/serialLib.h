@@ -13,11 +13,11 @@ public:
     int SioReset(int port, int rxQueue, int txQueue);
     int SioDone(int port);
     int SioBaud(int port, int baud);
-    int SioFlow(int port, char mode);    // 'N': no flow control
-    int SioRTS(int port, char cmd);      // 'S' assert, 'C' clear, 'R' read (0 = not asserted)
-    int SioCTS(int port);                // > 0 asserted
-    int SioDCD(int port);                // 0 not asserted
-    int SioBrkSig(int port, char cmd);   // 'A' assert BREAK, 'C' cancel
+    int SioFlow(int port, char mode);   // 'N': no flow control
+    int SioRTS(int port, char cmd);     // 'S' assert, 'C' clear, 'R' read (0 = not asserted)
+    int SioCTS(int port);               // > 0 asserted
+    int SioDCD(int port);               // 0 not asserted
+    int SioBrkSig(int port, char cmd);  // 'A' assert BREAK, 'C' cancel
     int SioLastError() const { return driver_.lastError(); }
 
 private:

@@ -30,8 +30,8 @@ bool applyAgentStatus(const AgentStatusRead& read, SupervisorState& state) {
 
 Supervisor::Supervisor(const CfgUps& cfgUps, const CfgSnmp& cfgSnmp, SupervisorState& state,
                        TrapFields& trapFields, SupervisorView& view, SystemControl& system,
-                       ScheduledTestService& tests, Clock& clock, Sleeper& sleeper, SerialLink* serialLink,
-                       AgentStatusReader* agentReader)
+                       ScheduledTestService& tests, Clock& clock, Sleeper& sleeper,
+                       SerialLink* serialLink, AgentStatusReader* agentReader)
     : cfgUps_(cfgUps),
       cfgSnmp_(cfgSnmp),
       state_(state),

@@ -3,15 +3,15 @@
 // state from the serial link or from the trap listener's fields, paces the notices, counts down
 // to closing the applications and powering the machine off, and starts scheduled battery tests.
 // It runs on the GUI thread and touches the window only through SupervisorView.
-#include "config/cfgRecords.h"
 #include "base/clock.h"
+#include "config/cfgRecords.h"
 #include "links/agentStatus.h"
 #include "links/serialLink.h"
 #include "links/trapFields.h"
+#include "supervisor/scheduledTestService.h"
 #include "supervisor/supervisorState.h"
 #include "supervisor/supervisorView.h"
 #include "supervisor/systemControl.h"
-#include "supervisor/scheduledTestService.h"
 
 namespace ups {
 

@@ -7,7 +7,8 @@
 
 namespace ups {
 
-TTrayComp::TTrayComp(QWidget* owner, TrayShell& shell) : QObject(owner), owner_(owner), shell_(shell) {
+TTrayComp::TTrayComp(QWidget* owner, TrayShell& shell)
+    : QObject(owner), owner_(owner), shell_(shell) {
     setObjectName("TrayComp");
     trayIcon_ = QApplication::windowIcon();
     animTimer_.setInterval(1000);
@@ -50,10 +51,12 @@ void TTrayComp::SetVisible(bool v) {
     visible_ = v;
     if (v) {
         iconData_.icon = trayIcon_;
-        if (!shell_.add(iconData_)) shellFailed(QStringLiteral("Cannot Create System Shell Notification Icon"));
+        if (!shell_.add(iconData_))
+            shellFailed(QStringLiteral("Cannot Create System Shell Notification Icon"));
         SetHide(true);
     } else {
-        if (!shell_.remove()) shellFailed(QStringLiteral("Cannot Remove System Shell Notification Icon"));
+        if (!shell_.remove())
+            shellFailed(QStringLiteral("Cannot Remove System Shell Notification Icon"));
         SetHide(false);
     }
 }
@@ -124,16 +127,30 @@ void TTrayComp::Restore() {
     if (OnRestore) OnRestore(*this);
 }
 
-void TTrayComp::EndSession() { shell_.remove(); }
+void TTrayComp::EndSession() {
+    shell_.remove();
+}
 
 void TTrayComp::OnMessage(TrayMouse message) {
     switch (message) {
-        case TrayMouse::LeftDown: LButtonDown(); break;
-        case TrayMouse::LeftUp: LButtonUp(); break;
-        case TrayMouse::LeftDouble: LButtonDblClick(); break;
-        case TrayMouse::RightDown: RButtonDown(); break;
-        case TrayMouse::RightUp: RButtonUp(); break;
-        case TrayMouse::RightDouble: RButtonDblClick(); break;
+        case TrayMouse::LeftDown:
+            LButtonDown();
+            break;
+        case TrayMouse::LeftUp:
+            LButtonUp();
+            break;
+        case TrayMouse::LeftDouble:
+            LButtonDblClick();
+            break;
+        case TrayMouse::RightDown:
+            RButtonDown();
+            break;
+        case TrayMouse::RightUp:
+            RButtonUp();
+            break;
+        case TrayMouse::RightDouble:
+            RButtonDblClick();
+            break;
     }
 }
 

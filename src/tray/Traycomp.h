@@ -57,8 +57,8 @@ public:
     bool GetAnimate() const { return animTimer_.isActive(); }
     void SetAnimate(bool v);
 
-    Notify OnMinimize, OnRestore, OnLButtonDblClick, OnLButtonDown, OnLButtonUp,
-        OnRButtonDblClick, OnRButtonDown, OnRButtonUp;
+    Notify OnMinimize, OnRestore, OnLButtonDblClick, OnLButtonDown, OnLButtonUp, OnRButtonDblClick,
+        OnRButtonDown, OnRButtonUp;
 
     // Operations.
     void Minimize();

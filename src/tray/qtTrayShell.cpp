@@ -8,7 +8,9 @@ QtTrayShell::QtTrayShell(QObject* parent) : TrayShell(parent) {
     connect(&icon_, &QSystemTrayIcon::activated, this, &QtTrayShell::activated);
 }
 
-bool QtTrayShell::hostAvailable() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool QtTrayShell::hostAvailable() const {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
 
 void QtTrayShell::apply(const TrayIconData& data) {
     if (data.flags & TrayIconData::kNifIcon) icon_.setIcon(data.icon);
@@ -34,7 +36,9 @@ bool QtTrayShell::remove() {
     return true;
 }
 
-QPoint QtTrayShell::cursorPos() const { return QCursor::pos(); }
+QPoint QtTrayShell::cursorPos() const {
+    return QCursor::pos();
+}
 
 void QtTrayShell::activated(QSystemTrayIcon::ActivationReason reason) {
     // The desktop reports whole clicks; they are given back as the press and release the

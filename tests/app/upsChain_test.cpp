@@ -74,7 +74,7 @@ void UpsChainTest::criticalEventClosesApplicationsAtHalfTimeAndPowersOffAtZero()
         "63:  6 seg. para cerrar Sistema",
         "65:  4 seg. para cerrar Sistema",
         "67:  2 seg. para cerrar Sistema",
-        "69: Cerrando sistema",                       // the 30th second of the critical state
+        "69: Cerrando sistema",  // the 30th second of the critical state
     };
     QCOMPARE(c.notices, expected);
     QCOMPARE(c.window->label("lblBat")->text(), QStringLiteral("Batería Baja"));

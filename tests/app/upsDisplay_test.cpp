@@ -30,7 +30,9 @@ struct Rig : WindowRig {
     QPushButton* testButton() { return window.button("bbtnIniTest"); }
 };
 
-QImage pictureOf(QLabel* label) { return label->pixmap().toImage(); }
+QImage pictureOf(QLabel* label) {
+    return label->pixmap().toImage();
+}
 
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
@@ -60,11 +62,14 @@ void UpsDisplayTest::eachStateDrawsItsRow_data() {
     QTest::addColumn<QString>("hint");
 
     QTest::newRow("0 normal") << true << false << "Suministro de Línea" << kBlue << "Batería Normal"
-                              << kBlue << "Suministro de Línea" << 0 << "&Test" << "Prueba la UPS";
-    QTest::newRow("2 low on mains") << true << true << "Suministro de Línea" << kBlue << "Batería Baja"
-                                    << kRed << "Batería Baja" << 3 << "&Alarma" << "Anula alarma de UPS";
-    QTest::newRow("3 critical") << false << true << "Suministro de Batería" << kRed << "Batería Baja"
-                                << kRed << "Batería Baja" << 3 << "&Alarma" << "Anula alarma de UPS";
+                              << kBlue << "Suministro de Línea" << 0 << "&Test"
+                              << "Prueba la UPS";
+    QTest::newRow("2 low on mains") << true << true << "Suministro de Línea" << kBlue
+                                    << "Batería Baja" << kRed << "Batería Baja" << 3 << "&Alarma"
+                                    << "Anula alarma de UPS";
+    QTest::newRow("3 critical") << false << true << "Suministro de Batería" << kRed
+                                << "Batería Baja" << kRed << "Batería Baja" << 3 << "&Alarma"
+                                << "Anula alarma de UPS";
 }
 
 void UpsDisplayTest::eachStateDrawsItsRow() {

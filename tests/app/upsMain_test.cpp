@@ -1,11 +1,12 @@
 // The main window: its controls, the start-up over the serial link, and the ways it closes.
+#include "app/upsMain.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "app/upsMain.h"
 #include "support/windowRig.h"
 
 using namespace ups;
@@ -15,7 +16,9 @@ namespace {
 
 using Rig = WindowRig;
 
-QColor textColour(QLabel* l) { return l->palette().color(QPalette::WindowText); }
+QColor textColour(QLabel* l) {
+    return l->palette().color(QPalette::WindowText);
+}
 
 }  // namespace
 
@@ -82,7 +85,8 @@ void UpsMainTest::componentsCarryTheirCaptionsHintsAndInitialState() {
     QVERIFY(!test->isEnabled());
 
     QCOMPARE(w.label("Image1")->toolTip(), QStringLiteral("Korvan Ingeniería S.R.L."));
-    QCOMPARE(w.findChild<QWidget*>("Panel1")->toolTip(), QStringLiteral("Estado de la UPS monitoreada"));
+    QCOMPARE(w.findChild<QWidget*>("Panel1")->toolTip(),
+             QStringLiteral("Estado de la UPS monitoreada"));
     QCOMPARE(w.findChild<QWidget*>("Panel2")->toolTip(), QStringLiteral("Información"));
     QCOMPARE(w.label("lblSum")->text(), QStringLiteral("Suministro de Línea"));
     QCOMPARE(w.label("lblBat")->text(), QStringLiteral("Batería Normal"));
@@ -133,8 +137,8 @@ void UpsMainTest::closeBoxAsksAndNoKeepsTheMonitorRunning() {
     rig.boxes.answers = {MbResult::No};
     QVERIFY(!w.close());
     QCOMPARE(rig.boxes.shown.size(), size_t(1));
-    QCOMPARE(rig.boxes.shown[0].text,
-             std::string("Cerrando el programa dejará de monitorear la UPS.\r\n¿Desea finalizar la aplicación?."));
+    QCOMPARE(rig.boxes.shown[0].text, std::string("Cerrando el programa dejará de monitorear la "
+                                                  "UPS.\r\n¿Desea finalizar la aplicación?."));
     QCOMPARE(rig.boxes.shown[0].title, std::string("Pregunta"));
     QVERIFY(rig.boxes.shown[0].icon == MbIcon::Question);
     QVERIFY(rig.boxes.shown[0].buttons == MbButtons::YesNo);
@@ -234,8 +238,9 @@ void UpsMainTest::startWithNoPortConfiguredWarnsThenShowsTheWindow() {
     rig.storeConfigWithPort(-1);
     TmainF& w = rig.make();
     w.FormCreate();
-    QCOMPARE(rig.boxes.texts(), std::vector<std::string>{
-                                    "No hay un puerto válido seleccionado.\r\nSeleccione uno válido."});
+    QCOMPARE(rig.boxes.texts(),
+             std::vector<std::string>{
+                 "No hay un puerto válido seleccionado.\r\nSeleccione uno válido."});
     QCOMPARE(rig.boxes.shown[0].title, std::string("! CUIDADO !"));
     QVERIFY(rig.boxes.shown[0].icon == MbIcon::Warning);
     QVERIFY(!w.state().serialLinkActive);

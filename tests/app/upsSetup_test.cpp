@@ -82,14 +82,17 @@ void UpsSetupTest::acceptingTheSamePortKeepsTheLinkAndTheState() {
     QVERIFY(countdownBefore < 30);
     rig.serial.calls.clear();
 
-    rig.configure([](CfgUps& cfg, CfgSnmp&) { cfg.tmpFail = 9; cfg.tmpLowB = 200; });
+    rig.configure([](CfgUps& cfg, CfgSnmp&) {
+        cfg.tmpFail = 9;
+        cfg.tmpLowB = 200;
+    });
 
     QCOMPARE(rig.dialogsShown, 1);
     for (const auto& c : rig.serial.callNames()) QVERIFY2(c.rfind("read", 0) == 0, c.c_str());
     QVERIFY(w.state().serialLinkActive);
-    QCOMPARE(w.state().eventCode, 3);                       // the state stays
-    QCOMPARE(w.state().warnCountdown, 9);                   // reloaded
-    QCOMPARE(w.state().shutdownCountdown, countdownBefore); // battery low: kept
+    QCOMPARE(w.state().eventCode, 3);                        // the state stays
+    QCOMPARE(w.state().warnCountdown, 9);                    // reloaded
+    QCOMPARE(w.state().shutdownCountdown, countdownBefore);  // battery low: kept
     QVERIFY(w.Timer().isActive());
     QCOMPARE(rig.storedUps().tmpLowB, 200);
 }

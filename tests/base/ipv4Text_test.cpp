@@ -10,7 +10,9 @@ struct AddressCase {
     const char* canonical;  // nullptr: refused
 };
 // Shown by GoogleTest (and in the test list) by what it is rather than as bytes.
-void PrintTo(const AddressCase& c, std::ostream* os) { *os << '"' << c.typed << '"'; }
+void PrintTo(const AddressCase& c, std::ostream* os) {
+    *os << '"' << c.typed << '"';
+}
 
 class AddressNormalisation : public ::testing::TestWithParam<AddressCase> {};
 

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "config/configStore.h"
 #include "base/oleDate.h"
+#include "config/configStore.h"
 #include "links/serialLib.h"
 #include "links/serialLink.h"
 #include "links/trapFields.h"

@@ -37,7 +37,9 @@ struct RoundTripCase {
     std::string stored;
 };
 // Shown by GoogleTest (and in the test list) by what it is rather than as bytes.
-void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << '"' << c.typed << '"'; }
+void PrintTo(const RoundTripCase& c, std::ostream* os) {
+    *os << '"' << c.typed << '"';
+}
 
 class PasswordRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 

@@ -10,9 +10,9 @@
 #include <memory>
 #include <thread>
 
+#include "net/snmpsend.h"
 #include "support/childProcess.h"
 #include "support/privateSnmpd.h"
-#include "net/snmpsend.h"
 
 namespace ups {
 namespace {
@@ -40,9 +40,13 @@ std::vector<std::string> netSnmpEnvironment(const fs::path& dir) {
 }
 
 // The UPS's objects as the private agent serves them.
-const test::PrivateSnmpd::Values kUpsValues = {
-    {"battery", "1"}, {"line", "1"}, {"name", "UPS Sala de Servidores"},
-    {"serial", "SN0123456789AB"}, {"model", "KRV-1200-ONLINE"}, {"probe", "0"}, {"command", "0"}};
+const test::PrivateSnmpd::Values kUpsValues = {{"battery", "1"},
+                                               {"line", "1"},
+                                               {"name", "UPS Sala de Servidores"},
+                                               {"serial", "SN0123456789AB"},
+                                               {"model", "KRV-1200-ONLINE"},
+                                               {"probe", "0"},
+                                               {"command", "0"}};
 
 class NetSnmpAgent : public ::testing::Test {
 protected:

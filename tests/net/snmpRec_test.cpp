@@ -1,10 +1,11 @@
 // The SNMP v1 message record: its encoder, its decoder and its list of bindings.
+#include "net/snmpRec.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "hexBytes.h"
-#include "net/snmpRec.h"
 
 namespace ups {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <thread>
 
-#include "battery/testScheduler.h"
 #include "base/oleDate.h"
+#include "battery/testScheduler.h"
 #include "platform/posix/systemClock.h"
 
 namespace ups {

@@ -7,20 +7,20 @@
 #include <cstring>
 #include <filesystem>
 
-#include "config/configStore.h"
 #include "base/oleDate.h"
+#include "battery/scheduledBatteryTests.h"
+#include "config/configStore.h"
 #include "links/serialLib.h"
 #include "links/serialLink.h"
 #include "links/trapFields.h"
 #include "platform/posix/regFileStore.h"
-#include "battery/scheduledBatteryTests.h"
 #include "supervisor/supervisor.h"
 #include "support/fakeSerialUps.h"
 #include "support/fakeSystemControl.h"
 #include "support/recordingView.h"
 #include "support/scriptedMessageBoxes.h"
-#include "support/virtualTime.h"
 #include "support/tempDir.h"
+#include "support/virtualTime.h"
 
 namespace ups::test {
 namespace {

@@ -1,18 +1,18 @@
 #include "platform/posix/termiosSerialDriver.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <unistd.h>
 
 #include "links/serialLink.h"
-#include "support/virtualTime.h"
 #include "support/tempDir.h"
+#include "support/virtualTime.h"
 
 using namespace ups;
 
@@ -24,7 +24,8 @@ struct Pty {
     std::string slavePath;
     Pty() {
         master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) slavePath = ptsname(master);
+        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0)
+            slavePath = ptsname(master);
     }
     ~Pty() {
         if (master >= 0) close(master);
@@ -75,8 +76,8 @@ TEST(TermiosSerialDriver, ProbeThroughTheLinkRecordsEachPortsOutcome) {
     test::TempDir dir{"ups-termios"};
     auto file = dir.path / "plain";
     std::ofstream(file) << "x";
-    TermiosSerialDriver driver(
-        {(dir.path / "missing").string(), pty.slavePath, file.string(), (dir.path / "gone").string()});
+    TermiosSerialDriver driver({(dir.path / "missing").string(), pty.slavePath, file.string(),
+                                (dir.path / "gone").string()});
     SerialLib sio(driver);
     test::VirtualTime time;
     SerialLink link(sio, time);

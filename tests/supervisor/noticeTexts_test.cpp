@@ -12,7 +12,9 @@ struct Formatted {
     const char* text;
 };
 // Shown by GoogleTest (and in the test list) by what it is rather than as bytes.
-void PrintTo(const Formatted& c, std::ostream* os) { *os << c.value << " as \"" << c.text << '"'; }
+void PrintTo(const Formatted& c, std::ostream* os) {
+    *os << c.value << " as \"" << c.text << '"';
+}
 
 class Pad2 : public ::testing::TestWithParam<Formatted> {};
 TEST_P(Pad2, WritesLikePrintfPercentTwoD) {

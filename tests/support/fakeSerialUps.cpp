@@ -22,9 +22,13 @@ int FakeSerialUps::open(int port, int rxQueue, int txQueue) {
     record("open " + std::to_string(port) + " " + std::to_string(rxQueue) + " " +
            std::to_string(txQueue));
     switch (kinds_[port]) {
-        case PortKind::SystemError: lastError_ = errorCodes_[port]; return kSioSystemError;
-        case PortKind::OtherError: return -5;
-        case PortKind::Free: break;
+        case PortKind::SystemError:
+            lastError_ = errorCodes_[port];
+            return kSioSystemError;
+        case PortKind::OtherError:
+            return -5;
+        case PortKind::Free:
+            break;
     }
     open_[port] = true;
     return 0;
@@ -39,7 +43,9 @@ void FakeSerialUps::setBaud(int port, int baud) {
     record("baud " + std::to_string(port) + " " + std::to_string(baud));
 }
 
-void FakeSerialUps::setNoFlowControl(int port) { record("flow " + std::to_string(port) + " N"); }
+void FakeSerialUps::setNoFlowControl(int port) {
+    record("flow " + std::to_string(port) + " N");
+}
 
 void FakeSerialUps::setRts(int port, bool asserted) {
     record("rts " + std::to_string(port) + (asserted ? " on" : " off"));

@@ -23,7 +23,8 @@ public:
     // leaves its object out (a GET of it gets an error answer).
     using Values = std::map<std::string, std::string>;
 
-    explicit PrivateSnmpd(std::string writeCommunity) : writeCommunity_(std::move(writeCommunity)) {}
+    explicit PrivateSnmpd(std::string writeCommunity)
+        : writeCommunity_(std::move(writeCommunity)) {}
     ~PrivateSnmpd() { stop(); }
     PrivateSnmpd(const PrivateSnmpd&) = delete;
     PrivateSnmpd& operator=(const PrivateSnmpd&) = delete;
@@ -99,8 +100,8 @@ private:
 
     // Until snmpd has bound its port a request fails at once (port unreachable).
     bool waitUntilAnswering() {
-        const std::string probeOid = values_.count("line") ? "1.3.6.1.4.1.27431.1.1.1.2.0"
-                                                            : "1.3.6.1.4.1.27431.1.1.1.1.0";
+        const std::string probeOid =
+            values_.count("line") ? "1.3.6.1.4.1.27431.1.1.1.2.0" : "1.3.6.1.4.1.27431.1.1.1.1.0";
         for (int i = 0; i < 100; ++i) {
             std::string value;
             if (SNMPGet(probeOid, "ambito", "127.0.0.1", value, port_, 100)) return true;

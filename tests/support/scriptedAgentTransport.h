@@ -36,7 +36,7 @@ inline AgentCall agentCall(std::string kind, std::string oid, std::string commun
 }
 
 class ScriptedAgentTransport : public SnmpAgentTransport {
-  public:
+public:
     int pingResult = 1;
     // The name the GETNEXT answer carries; nothing means the agent stays silent.
     std::optional<std::string> nextName;
@@ -85,7 +85,7 @@ class ScriptedAgentTransport : public SnmpAgentTransport {
         return out;
     }
 
-  private:
+private:
     std::map<std::pair<std::string, std::string>, std::string> objects_;
 };
 

@@ -31,9 +31,12 @@ public:
             return r;
         }
         switch (buttons) {
-            case MbButtons::YesNo: return MbResult::No;
-            case MbButtons::RetryCancel: return MbResult::Cancel;
-            default: return MbResult::Ok;
+            case MbButtons::YesNo:
+                return MbResult::No;
+            case MbButtons::RetryCancel:
+                return MbResult::Cancel;
+            default:
+                return MbResult::Ok;
         }
     }
 

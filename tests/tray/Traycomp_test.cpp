@@ -1,10 +1,11 @@
 // The tray icon component against a notification area that counts its calls.
+#include "tray/Traycomp.h"
+
 #include <QApplication>
 #include <QMenu>
 #include <QtTest>
 
 #include "support/fakeTrayShell.h"
-#include "tray/Traycomp.h"
 
 using namespace ups;
 using namespace ups::test;
@@ -21,7 +22,9 @@ QVector<QPixmap> fourIcons() {
     return icons;
 }
 
-QRgb centre(const QIcon& icon) { return icon.pixmap(32, 32).toImage().pixel(16, 16); }
+QRgb centre(const QIcon& icon) {
+    return icon.pixmap(32, 32).toImage().pixel(16, 16);
+}
 
 }  // namespace
 

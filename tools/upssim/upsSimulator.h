@@ -48,7 +48,7 @@ struct SimulatorState {
 enum class CommandOutcome { Done, Unknown, BadArgument, Quit };
 
 class UpsSimulator {
-  public:
+public:
     // Every request, answer, trap and state change is written to `log`, one line each.
     UpsSimulator(SimulatorOptions options, std::ostream& log);
     ~UpsSimulator();
@@ -76,7 +76,7 @@ class UpsSimulator {
 
     static const char* commandHelp();
 
-  private:
+private:
     struct Object;
     using Clock = std::chrono::steady_clock;
 

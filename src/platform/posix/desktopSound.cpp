@@ -11,8 +11,8 @@ DesktopSound::DesktopSound()
 
 void DesktopSound::play() {
     // Detached: the notice must not wait for the sound to finish.
-    if (haveCanberra_ &&
-        QProcess::startDetached("canberra-gtk-play", {"--id=dialog-warning", "--description=UPS"})) {
+    if (haveCanberra_ && QProcess::startDetached("canberra-gtk-play",
+                                                 {"--id=dialog-warning", "--description=UPS"})) {
         return;
     }
     QApplication::beep();

@@ -1,22 +1,29 @@
 #include "platform/posix/termiosSerialDriver.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace ups {
 
 namespace {
 speed_t speedFor(int baud) {
     switch (baud) {
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        default: return B9600;
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        default:
+            return B9600;
     }
 }
 }  // namespace
@@ -105,7 +112,9 @@ int TermiosSerialDriver::readModemBit(int port, int bit) {
     return (status & bit) ? 1 : 0;
 }
 
-void TermiosSerialDriver::setRts(int port, bool asserted) { setModemBit(port, TIOCM_RTS, asserted); }
+void TermiosSerialDriver::setRts(int port, bool asserted) {
+    setModemBit(port, TIOCM_RTS, asserted);
+}
 
 void TermiosSerialDriver::setBreak(int port, bool asserted) {
     int fd = fdFor(port);
@@ -113,8 +122,14 @@ void TermiosSerialDriver::setBreak(int port, bool asserted) {
     ioctl(fd, asserted ? TIOCSBRK : TIOCCBRK);
 }
 
-int TermiosSerialDriver::readRts(int port) { return readModemBit(port, TIOCM_RTS); }
-int TermiosSerialDriver::readCts(int port) { return readModemBit(port, TIOCM_CTS); }
-int TermiosSerialDriver::readDcd(int port) { return readModemBit(port, TIOCM_CAR); }
+int TermiosSerialDriver::readRts(int port) {
+    return readModemBit(port, TIOCM_RTS);
+}
+int TermiosSerialDriver::readCts(int port) {
+    return readModemBit(port, TIOCM_CTS);
+}
+int TermiosSerialDriver::readDcd(int port) {
+    return readModemBit(port, TIOCM_CAR);
+}
 
 }  // namespace ups

@@ -50,8 +50,8 @@ extern "C" int ioctl(int fd, unsigned long request, ...) {
     va_start(args, request);
     void* argument = va_arg(args, void*);
     va_end(args);
-    const bool modemRequest = request == TIOCMGET || request == TIOCMBIS || request == TIOCMBIC ||
-                              request == TIOCMSET;
+    const bool modemRequest =
+        request == TIOCMGET || request == TIOCMBIS || request == TIOCMBIC || request == TIOCMSET;
     IoctlFn next = systemIoctl();
     if (!modemRequest || !isPseudoTerminal(fd)) {
         if (next == nullptr) {

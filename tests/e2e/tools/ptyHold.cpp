@@ -1,11 +1,12 @@
 // Holds a pseudo-terminal open and links it at the given path, standing in for a serial port
 // that opens fine (it has no modem lines, so the monitor reads a line failure through it).
 // Runs until killed; removes the link on SIGTERM.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 const char* linkPath = nullptr;

@@ -39,13 +39,21 @@ int main(int argc, char** argv) {
     for (int i = 2; i < argc; ++i) {
         std::string opt = argv[i];
         auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
-        if (opt == "--com") cfg.comPort = std::atoi(next().c_str());
-        else if (opt == "--snmp") { snmp.enhSnmp = 1; ups::setFieldText(snmp.ipAgent, next(), 15); }
-        else if (opt == "--trap") snmp.enhTrap = 1;
-        else if (opt == "--shutdown") cfg.enhShutdwn = 1;
-        else if (opt == "--tmpfail") cfg.tmpFail = std::atoi(next().c_str());
-        else if (opt == "--tmplowb") cfg.tmpLowB = std::atoi(next().c_str());
-        else if (opt == "--testmode") cfg.testMode = std::atoi(next().c_str());
+        if (opt == "--com")
+            cfg.comPort = std::atoi(next().c_str());
+        else if (opt == "--snmp") {
+            snmp.enhSnmp = 1;
+            ups::setFieldText(snmp.ipAgent, next(), 15);
+        } else if (opt == "--trap")
+            snmp.enhTrap = 1;
+        else if (opt == "--shutdown")
+            cfg.enhShutdwn = 1;
+        else if (opt == "--tmpfail")
+            cfg.tmpFail = std::atoi(next().c_str());
+        else if (opt == "--tmplowb")
+            cfg.tmpLowB = std::atoi(next().c_str());
+        else if (opt == "--testmode")
+            cfg.testMode = std::atoi(next().c_str());
         else if (opt == "--community") {
             ups::setFieldText(snmp.snmpPass, next(), 20);
             snmp.snmpPassSet = 1;

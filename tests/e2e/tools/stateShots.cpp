@@ -7,7 +7,6 @@
 
 #include "support/windowRig.h"
 
-
 using namespace ups;
 using namespace ups::test;
 
