@@ -60,7 +60,8 @@ Bytes regQuery(const char* name) {
 void setRaw(const char* name, DWORD type, const Bytes& data) {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey + 1, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr), ERROR_SUCCESS);
+                              &key, nullptr),
+              ERROR_SUCCESS);
     RegSetValueExA(key, name, 0, type, data.data(), static_cast<DWORD>(data.size()));
     RegCloseKey(key);
 }
@@ -100,7 +101,12 @@ TEST_F(Win32RegistryTest, SaveReplacesOurValuesAndKeepsEverythingElse) {
 
 TEST_F(Win32RegistryTest, ValuesAreReadWithTheirTypeWhateverTheCaseOfTheirName) {
     const Bytes big(100000, 0x5a);
-    struct Case { DWORD stored; Bytes data; RegValueType type; Bytes read; } cases[] = {
+    struct Case {
+        DWORD stored;
+        Bytes data;
+        RegValueType type;
+        Bytes read;
+    } cases[] = {
         {REG_BINARY, big, RegValueType::Binary, big},
         {REG_DWORD, {7, 0, 0, 0}, RegValueType::Dword, {7, 0, 0, 0}},
         {REG_SZ, {'a', 'b', 0}, RegValueType::String, {'a', 'b'}},

@@ -14,8 +14,8 @@ namespace {
 // What the system itself says about opening the port and giving it queues. (Wine opens a port
 // without a device and refuses the first communications call on it.)
 DWORD openError(const char* path) {
-    HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
+    HANDLE handle =
+        CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return GetLastError();
     const DWORD error = SetupComm(handle, 128, 128) ? ERROR_SUCCESS : GetLastError();
     CloseHandle(handle);

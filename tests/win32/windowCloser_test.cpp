@@ -35,19 +35,26 @@ std::string besideThisProgram(const char* name) {
 
 // A visible titled window of the process, waited for at most ten seconds.
 HWND windowOf(DWORD processId, const char* title = nullptr) {
-    struct Search { DWORD pid; const char* title; HWND found; } search{processId, title, nullptr};
+    struct Search {
+        DWORD pid;
+        const char* title;
+        HWND found;
+    } search{processId, title, nullptr};
     for (int attempt = 0; attempt < 200 && search.found == nullptr; ++attempt) {
-        EnumWindows([](HWND window, LPARAM context) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(context);
-            DWORD pid = 0;
-            char text[70] = {};
-            GetWindowThreadProcessId(window, &pid);
-            GetWindowTextA(window, text, sizeof text);
-            if (pid != s.pid || (s.title ? std::string(text) != s.title : !IsWindowVisible(window)))
-                return TRUE;
-            s.found = window;
-            return FALSE;
-        }, reinterpret_cast<LPARAM>(&search));
+        EnumWindows(
+            [](HWND window, LPARAM context) -> BOOL {
+                auto& s = *reinterpret_cast<Search*>(context);
+                DWORD pid = 0;
+                char text[70] = {};
+                GetWindowThreadProcessId(window, &pid);
+                GetWindowTextA(window, text, sizeof text);
+                if (pid != s.pid ||
+                    (s.title ? std::string(text) != s.title : !IsWindowVisible(window)))
+                    return TRUE;
+                s.found = window;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
         if (search.found == nullptr) Sleep(50);
     }
     return search.found;

@@ -111,7 +111,11 @@ int Win32SerialDriver::readModemBit(int port, DWORD bit) {
     return (status & bit) != 0 ? 1 : 0;
 }
 
-int Win32SerialDriver::readCts(int port) { return readModemBit(port, MS_CTS_ON); }
-int Win32SerialDriver::readDcd(int port) { return readModemBit(port, MS_RLSD_ON); }
+int Win32SerialDriver::readCts(int port) {
+    return readModemBit(port, MS_CTS_ON);
+}
+int Win32SerialDriver::readDcd(int port) {
+    return readModemBit(port, MS_RLSD_ON);
+}
 
 }  // namespace ups

@@ -34,8 +34,8 @@ private:
     int systemError(DWORD error);
     int readModemBit(int port, DWORD bit);
 
-    std::array<HANDLE, 4> handles_{INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE,
-                                   INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
+    std::array<HANDLE, 4> handles_{INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE,
+                                   INVALID_HANDLE_VALUE};
     std::array<bool, 4> rts_{};
     int lastError_ = 0;
 };

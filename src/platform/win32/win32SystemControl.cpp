@@ -23,8 +23,8 @@ bool enableShutdownPrivilege() {
     TOKEN_PRIVILEGES privileges{};
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    bool enabled = LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege",
-                                         &privileges.Privileges[0].Luid) != 0;
+    bool enabled =
+        LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid) != 0;
     // AdjustTokenPrivileges succeeds even when the privilege is not held: the last error tells.
     enabled = enabled &&
               AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) != 0 &&

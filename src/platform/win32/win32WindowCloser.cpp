@@ -13,8 +13,9 @@ struct Pass {
 };
 
 bool alreadyAsked(const Pass& pass, DWORD processId) {
-    return std::any_of(pass.sent.begin(), pass.sent.end(),
-                       [processId](const WindowCloseRequest& r) { return r.processId == processId; });
+    return std::any_of(
+        pass.sent.begin(), pass.sent.end(),
+        [processId](const WindowCloseRequest& r) { return r.processId == processId; });
 }
 
 BOOL CALLBACK visitWindow(HWND window, LPARAM context) {

@@ -17,15 +17,19 @@ LRESULT CALLBACK peerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         case WM_CLOSE:
             ++closeCounts[GetWindowLongPtrA(window, GWLP_USERDATA)];
             return 0;
-        case WM_APP: return wParam < kWindows ? closeCounts[wParam] : -1;
-        case WM_APP + 1: PostQuitMessage(0); return 0;
-        default: return DefWindowProcA(window, message, wParam, lParam);
+        case WM_APP:
+            return wParam < kWindows ? closeCounts[wParam] : -1;
+        case WM_APP + 1:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
 HWND make(const char* className, const char* title, DWORD style, HWND owner, int index) {
-    HWND window = CreateWindowExA(0, className, title, style, 10 + 30 * index, 10 + 30 * index,
-                                  200, 100, owner, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND window = CreateWindowExA(0, className, title, style, 10 + 30 * index, 10 + 30 * index, 200,
+                                  100, owner, nullptr, GetModuleHandleA(nullptr), nullptr);
     SetWindowLongPtrA(window, GWLP_USERDATA, index);
     return window;
 }
