@@ -40,8 +40,12 @@ struct QuietMonitor : SupervisorView,
     MbResult messageBox(std::string_view, std::string_view, MbIcon, MbButtons) override {
         return MbResult::Ok;
     }
-    void closeOtherApplications() override {}
-    void requestPowerOff() override { ++powerOffs; }
+    std::vector<std::string> closeOtherApplications() override { return {}; }
+    std::vector<std::string> listOtherApplications() override { return {}; }
+    std::string requestPowerOff() override {
+        ++powerOffs;
+        return "aceptado";
+    }
     bool isTestDue() override { return false; }
     int runUpsCommand() override { return trNone; }
     double now() const override { return 46000.5; }

@@ -280,7 +280,7 @@ private:
         lastAdminCountdown_ = state_.adminCountdown;
     }
 
-    void requestPowerOff() override {
+    std::string requestPowerOff() override {
         ++powerOffs_;
         if (powerOffs_ > 1) fail("a second power-off");
         if (!setup_.shutdownEnabled) fail("a power-off with the shutdown disabled");
@@ -295,6 +295,7 @@ private:
             fail("a switch-off power-off after " + std::to_string(adminTicks_) + " of " +
                  std::to_string(requiredAdminTicks_) + " ticks");
         }
+        return "aceptado";
     }
 
     // ---- the window ----
@@ -346,7 +347,8 @@ private:
         return {true, serial_.mainsPresent, true, !serial_.batteryOk};
     }
 
-    void closeOtherApplications() override {}
+    std::vector<std::string> closeOtherApplications() override { return {}; }
+    std::vector<std::string> listOtherApplications() override { return {}; }
 
     const Setup setup_;
     CfgUps ups_{};

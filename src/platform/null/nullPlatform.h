@@ -3,6 +3,8 @@
 // modem lines the caller sets, close and power-off requests counted instead of made, no sound,
 // the clock read as UTC, and no network echo. For headless runs of the whole monitor and for tests.
 #include <array>
+#include <string>
+#include <vector>
 
 #include "platform/null/memoryRegistryStore.h"
 #include "platform/platform.h"
@@ -39,11 +41,21 @@ private:
 
 class RecordedSystemControl : public SystemControl {
 public:
-    void closeOtherApplications() override { ++closeRequests; }
-    void requestPowerOff() override { ++powerOffRequests; }
+    std::vector<std::string> closeOtherApplications() override {
+        ++closeRequests;
+        return applications;
+    }
+    std::vector<std::string> listOtherApplications() override { return applications; }
+    std::string requestPowerOff() override {
+        ++powerOffRequests;
+        return powerOffAnswer;
+    }
 
     int closeRequests = 0;
     int powerOffRequests = 0;
+    // What the pretended desktop holds and what its pretended system answers.
+    std::vector<std::string> applications;
+    std::string powerOffAnswer = "aceptado";
 };
 
 class UtcClock : public Clock {

@@ -11,12 +11,26 @@ PosixSystemControl::PosixSystemControl() : closer_(static_cast<long>(getpid())),
 PosixSystemControl::PosixSystemControl(X11WindowCloser closer, LogindPowerOff powerOff)
     : closer_(std::move(closer)), powerOff_(std::move(powerOff)) {}
 
-void PosixSystemControl::closeOtherApplications() {
-    closer_.closeOtherApplications();
+namespace {
+
+std::vector<std::string> titlesOf(const std::vector<CloseRequestSent>& requests) {
+    std::vector<std::string> titles;
+    for (const CloseRequestSent& request : requests) titles.push_back(request.title);
+    return titles;
 }
 
-void PosixSystemControl::requestPowerOff() {
-    powerOff_.requestPowerOff();
+}  // namespace
+
+std::vector<std::string> PosixSystemControl::closeOtherApplications() {
+    return titlesOf(closer_.closeOtherApplications());
+}
+
+std::vector<std::string> PosixSystemControl::listOtherApplications() {
+    return titlesOf(closer_.listOtherApplications());
+}
+
+std::string PosixSystemControl::requestPowerOff() {
+    return powerOff_.requestPowerOff() ? "aceptado" : powerOff_.failure();
 }
 
 }  // namespace ups

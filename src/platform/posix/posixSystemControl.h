@@ -12,8 +12,9 @@ public:
     PosixSystemControl();
     PosixSystemControl(X11WindowCloser closer, LogindPowerOff powerOff);
 
-    void closeOtherApplications() override;
-    void requestPowerOff() override;
+    std::vector<std::string> closeOtherApplications() override;
+    std::vector<std::string> listOtherApplications() override;
+    std::string requestPowerOff() override;
 
 private:
     X11WindowCloser closer_;

@@ -149,7 +149,16 @@ public:
         char* legacy = nullptr;
         std::string text;
         if (XFetchName(d_, w, &legacy) && legacy) {
-            text = legacy;
+            // WM_NAME is Latin-1; the titles leave here as UTF-8.
+            for (const char* c = legacy; *c != '\0'; ++c) {
+                const auto byte = static_cast<unsigned char>(*c);
+                if (byte < 0x80) {
+                    text += *c;
+                } else {
+                    text += static_cast<char>(0xC0 | (byte >> 6));
+                    text += static_cast<char>(0x80 | (byte & 0x3F));
+                }
+            }
             XFree(legacy);
         }
         return text;
@@ -266,6 +275,14 @@ X11WindowCloser::X11WindowCloser(long ownPid, std::string displayName)
     : ownPid_(ownPid), displayName_(std::move(displayName)) {}
 
 std::vector<CloseRequestSent> X11WindowCloser::closeOtherApplications() const {
+    return pass(true);
+}
+
+std::vector<CloseRequestSent> X11WindowCloser::listOtherApplications() const {
+    return pass(false);
+}
+
+std::vector<CloseRequestSent> X11WindowCloser::pass(bool send) const {
     std::vector<CloseRequestSent> sent;
     QuietXErrors quiet;
     Display* d = XOpenDisplay(displayName_.empty() ? nullptr : displayName_.c_str());
@@ -285,9 +302,9 @@ std::vector<CloseRequestSent> X11WindowCloser::closeOtherApplications() const {
 
         asked.insert(key);
         const bool viaDelete = session.takesDeleteWindow(w);
-        if (viaDelete) {
+        if (send && viaDelete) {
             session.sendDeleteWindow(w);
-        } else {
+        } else if (send) {
             session.sendNetCloseWindow(w);
         }
         sent.push_back({w, pid, std::move(title), viaDelete});

@@ -8,8 +8,8 @@ namespace ups {
 
 struct CloseRequestSent {
     unsigned long window = 0;
-    long pid = -1;  // -1 when neither the server nor the window tells the owner
-    std::string title;
+    long pid = -1;                 // -1 when neither the server nor the window tells the owner
+    std::string title;             // UTF-8
     bool viaDeleteWindow = false;  // false: _NET_CLOSE_WINDOW through the window manager
 };
 
@@ -21,8 +21,12 @@ public:
     // Sends the requests and returns them in the order sent. Without an X server there is nothing
     // to enumerate and nothing is sent.
     std::vector<CloseRequestSent> closeOtherApplications() const;
+    // The windows closeOtherApplications would ask now, sending nothing.
+    std::vector<CloseRequestSent> listOtherApplications() const;
 
 private:
+    std::vector<CloseRequestSent> pass(bool send) const;
+
     long ownPid_;
     std::string displayName_;
 };

@@ -12,10 +12,11 @@ bool enableShutdownPrivilege();
 
 class Win32SystemControl : public SystemControl {
 public:
-    void closeOtherApplications() override;
-    // Shut down + force + power off; whether the system accepts is not checked, the monitor closes
-    // itself either way.
-    void requestPowerOff() override;
+    std::vector<std::string> closeOtherApplications() override;
+    std::vector<std::string> listOtherApplications() override;
+    // Shut down + force + power off; the monitor closes itself whatever the system answers, and
+    // the answer goes only to the history.
+    std::string requestPowerOff() override;
 
 private:
     Win32WindowCloser closer_;

@@ -9,6 +9,7 @@ namespace {
 
 struct Pass {
     DWORD ownProcessId;
+    bool send;
     std::vector<WindowCloseRequest> sent;
 };
 
@@ -36,14 +37,20 @@ BOOL CALLBACK visitWindow(HWND window, LPARAM context) {
 
     pass.sent.push_back({window, processId, title});
     // No completion routine: the message is queued for the target and we go on at once.
-    SendMessageCallbackA(window, WM_CLOSE, 0, 0, nullptr, 0);
+    if (pass.send) SendMessageCallbackA(window, WM_CLOSE, 0, 0, nullptr, 0);
     return TRUE;
 }
 
 }  // namespace
 
 std::vector<WindowCloseRequest> Win32WindowCloser::closeOtherApplications() const {
-    Pass pass{ownProcessId_, {}};
+    Pass pass{ownProcessId_, true, {}};
+    EnumWindows(visitWindow, reinterpret_cast<LPARAM>(&pass));
+    return std::move(pass.sent);
+}
+
+std::vector<WindowCloseRequest> Win32WindowCloser::listOtherApplications() const {
+    Pass pass{ownProcessId_, false, {}};
     EnumWindows(visitWindow, reinterpret_cast<LPARAM>(&pass));
     return std::move(pass.sent);
 }

@@ -23,6 +23,8 @@ public:
     // The requests in the order sent: the first top-level, unowned, visible and titled window of
     // each other process in the system's enumeration order, leaving out the desktop's own.
     std::vector<WindowCloseRequest> closeOtherApplications() const;
+    // The windows closeOtherApplications would ask now, sending nothing.
+    std::vector<WindowCloseRequest> listOtherApplications() const;
 
 private:
     DWORD ownProcessId_;
