@@ -61,6 +61,7 @@ void Supervisor::TimerTimer() {
     runCountdowns();
     // The program is ending: no test.
     if (shutDown_) return;
+    if (companion_ != nullptr) companion_->afterCountdowns(state_);
     if (state_.eventCode == 0 && tests_.isTestDue()) runScheduledTest();
 }
 

@@ -19,6 +19,14 @@ namespace ups {
 // the display dirty. True only when both reads were answered.
 bool applyAgentStatus(const AgentStatusRead& read, SupervisorState& state);
 
+// Something that moves on the supervisor's tick, after the real countdowns and before a scheduled
+// test can open a box, so it moves once a tick even when ticks run inside the box's loop.
+class TickCompanion {
+public:
+    virtual ~TickCompanion() = default;
+    virtual void afterCountdowns(const SupervisorState& state) = 0;
+};
+
 class Supervisor {
 public:
     // serialLink and agentReader may be null when the mode does not use them.
@@ -38,6 +46,7 @@ public:
 
     void setSerialLink(SerialLink* link) { serialLink_ = link; }
     void setAgentReader(AgentStatusReader* reader) { agentReader_ = reader; }
+    void setCompanion(TickCompanion* companion) { companion_ = companion; }
 
 private:
     static constexpr int kRepollAfterTicks = 7;
@@ -73,6 +82,7 @@ private:
     Sleeper& sleeper_;
     SerialLink* serialLink_;
     AgentStatusReader* agentReader_;
+    TickCompanion* companion_ = nullptr;
     bool shutDown_ = false;
 };
 
