@@ -2,14 +2,16 @@
 // The monitor's event history: what it saw and what it did, each event with its local date and
 // time, a kind and its details in Spanish. The rooms report through EventJournal; the journal
 // stamps the time itself. Recording never waits on a disk.
+#include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace ups {
 
 enum class HistoryEventKind {
-    monitorStarted,       // details: the mode, "puerto COM2" or "agente 192.168.1.20"
+    monitorStarted,  // details: the mode, "puerto COM2" or "agente 192.168.1.20"
     monitorEnded,
     mainsFailed,
     mainsReturned,
@@ -17,22 +19,27 @@ enum class HistoryEventKind {
     batteryNormal,
     criticalEntered,
     criticalLeft,
-    noticeShown,          // details: the notice's text
-    applicationsClosed,   // details: the applications asked to close
-    powerOffRequested,    // details: the result the system gave
-    switchOffAnnounced,   // details: the minutes
+    noticeShown,         // details: the notice's text
+    applicationsClosed,  // details: the applications asked to close
+    powerOffRequested,   // details: the result the system gave
+    switchOffAnnounced,  // details: the minutes
     switchOffCancelled,
     agentNotDetected,
     agentNotAnswering,
     agentRestarted,
     trapPortUnavailable,
-    batteryTestStarted,   // details: by hand, by schedule or at start
-    batteryTestOutcome,   // details: the outcome's text
+    batteryTestStarted,  // details: by hand, by schedule or at start
+    batteryTestOutcome,  // details: the outcome's text
     alarmSilenced,
-    configChanged,        // details: the names of the fields changed, never a password
+    configChanged,  // details: the names of the fields changed, never a password
     rehearsalStarted,
-    rehearsalEnded,       // details: how it ended
+    rehearsalEnded,  // details: how it ended
 };
+inline constexpr std::size_t kHistoryEventKindCount =
+    static_cast<std::size_t>(HistoryEventKind::rehearsalEnded) + 1;
+
+// Every kind, in the enumeration's order.
+std::span<const HistoryEventKind> allHistoryEventKinds();
 
 // Stable names kept in the journal file ("mains_failed", ...); never change one.
 std::string_view historyEventKey(HistoryEventKind kind);
