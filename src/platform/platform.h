@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "base/clock.h"
+#include "base/systemLog.h"
 #include "config/registryStore.h"
 #include "links/serialDriver.h"
 #include "net/pingsend.h"
@@ -28,6 +29,8 @@ public:
     virtual Sleeper& sleeper() = 0;
     // The system's warning sound, played with every notice.
     virtual WarningSound& sound() = 0;
+    // The system's log, where the history's events also go.
+    virtual SystemLog& systemLog() = 0;
     // ICMP echo, with which the agent is looked for before it is read.
     virtual IcmpEchoTransport& icmpEcho() = 0;
     // The socket library, started once at process entry before any socket is made; false when

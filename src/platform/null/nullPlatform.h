@@ -1,8 +1,10 @@
 #pragma once
 // A platform that touches nothing outside the process: the registry in memory, serial ports whose
 // modem lines the caller sets, close and power-off requests counted instead of made, no sound,
-// the clock read as UTC, and no network echo. For headless runs of the whole monitor and for tests.
+// the system log in memory, the clock read as UTC, and no network echo. For headless runs of the
+// whole monitor and for tests.
 #include <array>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -74,6 +76,27 @@ public:
     int plays = 0;
 };
 
+// The log's entries kept in memory; written by the journal's thread, read by the test's.
+class RecordedSystemLog : public SystemLog {
+public:
+    struct Entry {
+        SystemLogLevel level;
+        std::string text;
+    };
+    void write(SystemLogLevel level, std::string_view text) override {
+        std::lock_guard lock(mutex_);
+        entries_.push_back({level, std::string(text)});
+    }
+    std::vector<Entry> entries() const {
+        std::lock_guard lock(mutex_);
+        return entries_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Entry> entries_;
+};
+
 // No network: every echo goes unanswered, so an agent is never found.
 class UnansweredIcmpEcho : public IcmpEchoTransport {
 public:
@@ -88,6 +111,7 @@ public:
     Clock& clock() override { return utc_; }
     Sleeper& sleeper() override { return sleeper_; }
     WarningSound& sound() override { return silence; }
+    SystemLog& systemLog() override { return log; }
     IcmpEchoTransport& icmpEcho() override { return noNetwork_; }
     bool startSockets() override { return true; }
     void stopSockets() override {}
@@ -96,6 +120,7 @@ public:
     MemoryRegistryStore registry;
     RecordedSystemControl system;
     SilentSound silence;
+    RecordedSystemLog log;
 
 private:
     UtcClock utc_;

@@ -1,6 +1,6 @@
 #pragma once
 // The Linux desktop: termios serial ports, the configuration in a .reg file under the user's
-// configuration folder, X11 close requests and logind's power-off, the desktop's sound.
+// configuration folder, X11 close requests and logind's power-off, the desktop's sound, syslog.
 #include <string>
 
 #include "net/sockets.h"
@@ -9,6 +9,7 @@
 #include "platform/posix/icmpEcho.h"
 #include "platform/posix/posixSystemControl.h"
 #include "platform/posix/regFileStore.h"
+#include "platform/posix/syslogSystemLog.h"
 #include "platform/posix/systemClock.h"
 #include "platform/posix/termiosSerialDriver.h"
 
@@ -24,6 +25,7 @@ public:
     Clock& clock() override { return clock_; }
     Sleeper& sleeper() override { return sleeper_; }
     WarningSound& sound() override { return sound_; }
+    SystemLog& systemLog() override { return log_; }
     IcmpEchoTransport& icmpEcho() override { return icmpEcho_; }
     bool startSockets() override { return SocketInterfaceStartup(); }
     void stopSockets() override { SocketInterfaceCleanup(); }
@@ -35,6 +37,7 @@ private:
     SystemClock clock_;
     SystemSleeper sleeper_;
     DesktopSound sound_;
+    SyslogSystemLog log_;
     IcmpEcho icmpEcho_;
 };
 

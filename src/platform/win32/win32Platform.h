@@ -1,8 +1,9 @@
 #pragma once
 // Windows: the registry, COM ports through the communications API, WM_CLOSE and ExitWindowsEx,
-// the system's warning sound, Winsock 2 and the ICMP helper.
+// the system's warning sound, the event log, Winsock 2 and the ICMP helper.
 #include "platform/platform.h"
 #include "platform/win32/win32Clock.h"
+#include "platform/win32/win32EventLog.h"
 #include "platform/win32/win32IcmpEcho.h"
 #include "platform/win32/win32Registry.h"
 #include "platform/win32/win32SerialDriver.h"
@@ -21,6 +22,7 @@ public:
     Clock& clock() override { return clock_; }
     Sleeper& sleeper() override { return sleeper_; }
     WarningSound& sound() override { return sound_; }
+    SystemLog& systemLog() override { return log_; }
     IcmpEchoTransport& icmpEcho() override { return icmpEcho_; }
     // Winsock 2.2 or nothing: the SNMP calls and the echo rely on its behaviour.
     bool startSockets() override;
@@ -33,6 +35,7 @@ private:
     Win32Clock clock_;
     Win32Sleeper sleeper_;
     Win32Sound sound_;
+    Win32EventLog log_;
     Win32IcmpEcho icmpEcho_;
     bool socketsStarted_ = false;
 };
