@@ -1,0 +1,83 @@
+// The exported CSV: how fields are written, what the reader refuses, and that the reader takes
+// back whatever the writer wrote.
+#include "history/csvExport.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "history/historyTexts.h"
+
+namespace ups {
+namespace {
+
+TEST(CsvFields, QuotedOnlyWhenTheyMustBe) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Falla de red", "Falla de red"},
+        {"", ""},
+        {"a,b", "\"a,b\""},
+        {"dijo \"no\"", "\"dijo \"\"no\"\"\""},
+        {"dos\r\nlíneas", "\"dos\r\nlíneas\""},
+        {"sólo\n", "\"sólo\n\""},
+        {"\xEF\xBB\xBFmarca", "\"\xEF\xBB\xBFmarca\""},
+    };
+    for (const auto& [field, written] : cases) {
+        std::string out;
+        appendCsvRecord(out, std::vector<std::string>{field});
+        EXPECT_EQ(out, written + "\r\n") << field;
+    }
+}
+
+TEST(CsvReader, RefusesWhatNoWriterWrites) {
+    for (const char* text : {"a\"b\r\n", "\"abc", "\"a\"b,c\r\n", "a\rb\r\n", "x,\"y\"\"\r\n"}) {
+        EXPECT_FALSE(parseCsv(text).has_value()) << text;
+    }
+    // Bare line feeds and a missing last line end are still read.
+    const auto lenient = parseCsv("a,b\nc,");
+    ASSERT_TRUE(lenient.has_value());
+    EXPECT_EQ(*lenient, (std::vector<CsvRecord>{{"a", "b"}, {"c", ""}}));
+}
+
+TEST(CsvRoundTrip, AnyRecordsComeBackAsWritten) {
+    // Pieces that stress the quoting, in UTF-8 with accents.
+    const std::string pieces[] = {"a", ",", "\"",      "\r", "\n",           "\r\n", " ",
+                                  "ñ", "é", "Batería", ";",  "\xEF\xBB\xBF", "'",    "\t"};
+    std::mt19937 random(20261208);
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+    for (int round = 0; round < 500; ++round) {
+        std::vector<CsvRecord> records(static_cast<std::size_t>(pick(6)));
+        for (CsvRecord& record : records) {
+            record.resize(static_cast<std::size_t>(1 + pick(5)));
+            for (std::string& field : record) {
+                for (int i = pick(8); i > 0; --i) field += pieces[pick(std::size(pieces))];
+            }
+        }
+        std::string text = round % 2 ? "\xEF\xBB\xBF" : "";
+        for (const CsvRecord& record : records) appendCsvRecord(text, record);
+        const auto read = parseCsv(text);
+        ASSERT_TRUE(read.has_value()) << text;
+        ASSERT_EQ(*read, records) << text;
+    }
+}
+
+TEST(HistoryCsv, HeaderThenOneRecordPerEventInTheOrderGiven) {
+    const double t = 46000.75;  // 2025-12-09 18:00:00
+    const std::vector<HistoryEvent> events{
+        {t + 1.0 / 86400, HistoryEventKind::noticeShown, "Continúa la falla, \"línea\"\r\n2"},
+        {t, HistoryEventKind::mainsFailed, ""}};
+    const std::string csv = historyCsv(events);
+    EXPECT_TRUE(
+        csv.starts_with("\xEF\xBB\xBF"
+                        "Fecha y hora,Código,Evento,Detalle\r\n"));
+    const auto read = parseCsv(csv);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(*read, (std::vector<CsvRecord>{
+                         {"Fecha y hora", "Código", "Evento", "Detalle"},
+                         {"2025-12-09 18:00:01", "notice_shown", "Aviso mostrado",
+                          "Continúa la falla, \"línea\"\r\n2"},
+                         {"2025-12-09 18:00:00", "mains_failed", "Falla de red", ""}}));
+    EXPECT_EQ(historyEventKindFromKey((*read)[1][1]), HistoryEventKind::noticeShown);
+}
+
+}  // namespace
+}  // namespace ups
