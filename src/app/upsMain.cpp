@@ -336,6 +336,27 @@ void TmainF::Restaurar1Click() {
     restoreApplication();
 }
 
+void TmainF::setHistoryOpener(std::function<void()> open) {
+    openHistory_ = std::move(open);
+    if (!historyItems_.isEmpty()) return;
+    // Each menu gets the item above its separator, once the program has a history to show.
+    auto insertItem = [this](QMenu* menu, const char* name, const char* separator) {
+        QAction* item = new QAction(QStringLiteral("&Historial..."), menu);
+        item->setObjectName(name);
+        item->setToolTip(QStringLiteral("Muestra el historial de eventos"));
+        item->setStatusTip(item->toolTip());
+        menu->insertAction(menu->findChild<QAction*>(separator), item);
+        connect(item, &QAction::triggered, this, &TmainF::Historial1Click);
+        historyItems_ << item;
+    };
+    insertItem(pMnTray_, "Historial1", "N1");
+    insertItem(pMnFrm_, "MenuItemHist", "MenuItem2");
+}
+
+void TmainF::Historial1Click() {
+    if (openHistory_) openHistory_();
+}
+
 void TmainF::Cerrar1Click() {
     state_.closingBySystem = true;
     close();

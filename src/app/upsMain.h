@@ -5,6 +5,7 @@
 #include <QPixmap>
 #include <QVector>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "app/configFlow.h"
@@ -55,6 +56,9 @@ public:
     void TimerTimer();
     void bbtnIniTestClick();
     void bbtnSetupClick();
+    void Historial1Click();
+    // What the "Historial" items of both menus open; the menus have them once one is given.
+    void setHistoryOpener(std::function<void()> open);
     // How the configuration and password dialogs are shown; tests drive them through this.
     void setDialogRunner(DialogRunner run) { runDialog_ = std::move(run); }
     void refreshDisplay() override;
@@ -147,6 +151,8 @@ private:
     TTrayComp* trayComp_ = nullptr;
     QVector<QPixmap> imgLst_;
     DialogRunner runDialog_ = execDialog;
+    std::function<void()> openHistory_;
+    QList<QAction*> historyItems_;
     ConfigurationFlow configFlow_;
     bool closed_ = false;
     bool terminationRequested_ = false;

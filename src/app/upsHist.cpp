@@ -1,0 +1,197 @@
+#include "app/upsHist.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLocale>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <algorithm>
+#include <limits>
+
+#include "app/artwork.h"
+#include "app/powerTimeline.h"
+#include "history/csvExport.h"
+#include "history/historyTexts.h"
+#include "history/journalWriter.h"
+#include "ui_upsHist.h"
+
+namespace ups {
+
+namespace {
+
+// Days back from now for each entry of the period list; the last one is everything.
+constexpr double kPeriodDays[] = {1, 7, 30};
+
+QString qText(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void setUpGrid(QTableView* grid) {
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setWordWrap(false);
+    grid->setAlternatingRowColors(true);
+    grid->horizontalHeader()->setStretchLastSection(true);
+    grid->horizontalHeader()->setHighlightSections(false);
+    grid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Rows of one fixed height: the view then never measures the rows it does not show.
+    QHeaderView* rows = grid->verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+}
+
+}  // namespace
+
+ThistF::ThistF(HistorySource& source, Clock& clock, MessageBoxes& boxes, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      ui_(new Ui::ThistF),
+      source_(source),
+      clock_(clock),
+      boxes_(boxes) {
+    ui_->setupUi(this);
+    setObjectName("histF");
+    setWindowIcon(art::applicationIcon());
+    setUpGrid(ui_->grdEvents);
+    setUpGrid(ui_->grdOutages);
+    ui_->grdEvents->setModel(&events_);
+    ui_->grdOutages->setModel(&outages_);
+    sizeColumns();
+    ui_->splTables->setStretchFactor(0, 2);
+    ui_->splTables->setStretchFactor(1, 1);
+    QPalette warning = ui_->lblUnavailable->palette();
+    warning.setColor(QPalette::WindowText, QColor(176, 0, 0));
+    ui_->lblUnavailable->setPalette(warning);
+
+    ui_->cbxPeriod->setCurrentIndex(last7Days);
+    connect(ui_->cbxPeriod, &QComboBox::currentIndexChanged, this, &ThistF::cbxPeriodChange);
+    connect(ui_->btnExport, &QPushButton::clicked, this, &ThistF::btnExportClick);
+}
+
+ThistF::~ThistF() {
+    delete ui_;
+}
+
+void ThistF::sizeColumns() {
+    // Wide enough for the longest text each column can hold, in the font in use; the details
+    // take what is left.
+    const QFontMetrics fm = ui_->grdEvents->fontMetrics();
+    const int pad = 2 * fm.averageCharWidth() + 8;
+    auto width = [&](const QString& text) { return fm.horizontalAdvance(text) + pad; };
+    const int date = width(QStringLiteral("00/00/0000 00:00:00"));
+    int event = width(QStringLiteral("Evento"));
+    for (HistoryEventKind kind : allHistoryEventKinds()) {
+        event = std::max(event, width(qText(historyEventTitle(kind))));
+    }
+    ui_->grdEvents->setColumnWidth(HistoryEventsModel::colAt, date);
+    ui_->grdEvents->setColumnWidth(HistoryEventsModel::colEvent, event);
+    ui_->grdOutages->setColumnWidth(OutagesModel::colStart,
+                                    std::max(date, width(QStringLiteral("Antes del período"))));
+    ui_->grdOutages->setColumnWidth(OutagesModel::colEnd, date);
+    ui_->grdOutages->setColumnWidth(OutagesModel::colDuration,
+                                    width(QStringLiteral("más de 000 d 00:00:00")));
+}
+
+QComboBox& ThistF::cbxPeriod() const {
+    return *ui_->cbxPeriod;
+}
+
+const PowerTimeline& ThistF::timeline() const {
+    return *ui_->pbxTimeline;
+}
+
+QString ThistF::countText() const {
+    return ui_->lblCount->text();
+}
+
+QString ThistF::problemText() const {
+    return ui_->lblUnavailable->isHidden() ? QString() : ui_->lblUnavailable->text();
+}
+
+void ThistF::cbxPeriodChange(int) {
+    refresh();
+}
+
+void ThistF::refresh() {
+    const double now = clock_.now();
+    const int period = ui_->cbxPeriod->currentIndex();
+    const bool everythingChosen = period < 0 || period >= static_cast<int>(std::size(kPeriodDays));
+    const double from =
+        everythingChosen ? std::numeric_limits<double>::lowest() : now - kPeriodDays[period];
+    std::optional<std::vector<HistoryEvent>> read = source_.eventsSince(from);
+    readProblem_.clear();
+    if (!read) {
+        readProblem_ = QStringLiteral("No se puede leer el historial: ") + qText(source_.error());
+        read.emplace();
+    }
+    std::vector<HistoryEvent> events = std::move(*read);
+
+    // Everything: the timeline runs from the oldest event, or over the last day without one.
+    double start = from;
+    if (everythingChosen) start = events.empty() ? now - 1 : std::min(events.back().at, now - 1);
+    outages_.setOutages(summarizeOutages(events, now), start);
+    ui_->pbxTimeline->setTimeline(powerTimeline(events, start, now), start, now);
+    const qsizetype count = static_cast<qsizetype>(events.size());
+    events_.setEvents(std::move(events));
+
+    const QLocale spanish(QLocale::Spanish, QLocale::Argentina);
+    ui_->lblCount->setText(count == 1 ? QStringLiteral("1 evento")
+                                      : spanish.toString(count) + QStringLiteral(" eventos"));
+    ui_->gbOutages->setTitle(QStringLiteral("Cortes de energía (%1)").arg(outages_.rowCount()));
+    ui_->btnExport->setEnabled(count > 0);
+    showProblem();
+}
+
+void ThistF::setJournalProblem(const QString& text) {
+    journalProblem_ = text;
+    showProblem();
+}
+
+void ThistF::showProblem() {
+    // The journal's own failure first: it also explains why the lists stop growing.
+    QStringList lines;
+    if (!journalProblem_.isEmpty()) lines << journalProblem_;
+    if (!readProblem_.isEmpty()) lines << readProblem_;
+    ui_->lblUnavailable->setText(lines.join(QLatin1Char('\n')));
+    ui_->lblUnavailable->setVisible(!lines.isEmpty());
+}
+
+bool ThistF::exportCsv(const QString& path) {
+    const std::string csv = historyCsv(events_.events());
+    // Written beside the target and renamed over it, so a failed export leaves no half file.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(csv.data(), static_cast<qint64>(csv.size())) !=
+            static_cast<qint64>(csv.size()) ||
+        !file.commit()) {
+        const std::string message =
+            "No se pudo guardar el archivo.\r\n" + file.errorString().toStdString();
+        boxes_.messageBox(message, kTitleError, MbIcon::Error);
+        return false;
+    }
+    return true;
+}
+
+void ThistF::btnExportClick() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString name = QStringLiteral("historial-") +
+                         qText(isoDateTimeText(clock_.now()).substr(0, 10)) +
+                         QStringLiteral(".csv");
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Exportar historial"), folder + QLatin1Char('/') + name,
+        QStringLiteral("Archivos CSV (*.csv);;Todos los archivos (*)"));
+    if (!path.isEmpty()) exportCsv(path);
+}
+
+void HistoryWindowOpener::open() {
+    if (!window_) window_ = std::make_unique<ThistF>(source_, clock_, boxes_);
+    const bool recording = !journalAvailable_ || journalAvailable_();
+    window_->setJournalProblem(recording ? QString() : qText(kHistoryUnavailableText));
+    window_->refresh();
+    window_->showNormal();
+    window_->raise();
+    window_->activateWindow();
+}
+
+}  // namespace ups

@@ -1,0 +1,85 @@
+#pragma once
+// The history window: the journal's events of a period, newest first, the outages among them, a
+// timeline of the mains and the battery, and the export of the period to a CSV file. Each change
+// of period reads the journal once; the tables then only index what was read.
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "app/historyModels.h"
+#include "base/clock.h"
+#include "base/messageBox.h"
+#include "history/historySource.h"
+
+class QComboBox;
+
+namespace Ui {
+class ThistF;
+}
+
+namespace ups {
+
+class PowerTimeline;
+
+class ThistF : public QWidget {
+    Q_OBJECT
+public:
+    // In the order of the period list.
+    enum Period { last24Hours, last7Days, last30Days, everything };
+
+    ThistF(HistorySource& source, Clock& clock, MessageBoxes& boxes, QWidget* parent = nullptr);
+    ~ThistF() override;
+
+    // Reads the chosen period again.
+    void refresh();
+    // Says above the lists that the journal is not recording (empty: it records again).
+    void setJournalProblem(const QString& text);
+    // Writes the period's events to path; a failure is told in a message box.
+    bool exportCsv(const QString& path);
+
+    QComboBox& cbxPeriod() const;
+    const HistoryEventsModel& eventsModel() const { return events_; }
+    const OutagesModel& outagesModel() const { return outages_; }
+    const PowerTimeline& timeline() const;
+    QString countText() const;
+    QString problemText() const;
+
+private:
+    void cbxPeriodChange(int index);
+    void btnExportClick();
+    void showProblem();
+    void sizeColumns();
+
+    Ui::ThistF* ui_;
+    HistorySource& source_;
+    Clock& clock_;
+    MessageBoxes& boxes_;
+    HistoryEventsModel events_;
+    OutagesModel outages_;
+    QString journalProblem_;
+    QString readProblem_;
+};
+
+// The one history window of the program, made at its first opening and brought to the front at
+// the next ones; each opening reads the period again and says whether the journal records.
+class HistoryWindowOpener {
+public:
+    using JournalAvailable = std::function<bool()>;
+    HistoryWindowOpener(HistorySource& source, Clock& clock, MessageBoxes& boxes,
+                        JournalAvailable journalAvailable)
+        : source_(source),
+          clock_(clock),
+          boxes_(boxes),
+          journalAvailable_(std::move(journalAvailable)) {}
+    void open();
+    ThistF* window() const { return window_.get(); }
+
+private:
+    HistorySource& source_;
+    Clock& clock_;
+    MessageBoxes& boxes_;
+    JournalAvailable journalAvailable_;
+    std::unique_ptr<ThistF> window_;
+};
+
+}  // namespace ups
