@@ -1,8 +1,10 @@
-// Random sequences of power events, traps (hostile ones too), battery-test outcomes and boxes held
-// open, run through the supervisor, the trap rules and the real tick pacer over a virtual event
-// loop that keeps Qt's rule: a timer is not delivered again while its timeout is being handled.
-// After every step the safety properties are checked; a failure prints its seed and the shortest
-// sequence it reduces to. UPS_PROPERTY_SEQUENCES sets how many run, UPS_PROPERTY_SEED replays one.
+// Random sequences of power events, traps (hostile ones too), battery-test outcomes, boxes held
+// open and outage rehearsals started and cancelled, run through the supervisor, the trap rules and
+// the real tick pacer over a virtual event loop that keeps Qt's rule: a timer is not delivered
+// again while its timeout is being handled. After every step the safety properties are checked; a
+// failure prints its seed and the shortest sequence it reduces to. Each sequence with rehearsals
+// also runs without them: what the real supervision shows and asks of the system must not change.
+// UPS_PROPERTY_SEQUENCES sets how many run, UPS_PROPERTY_SEED replays one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +19,7 @@
 #include "links/serialLink.h"
 #include "links/upsThead.h"
 #include "supervisor/noticeTexts.h"
+#include "supervisor/rehearsal.h"
 #include "supervisor/supervisor.h"
 #include "supervisor/tickPacer.h"
 #include "support/fakeSerialUps.h"
@@ -39,7 +42,8 @@ enum class Kind {
     Hostile,
     TestDue,
     Box,
-    Wait
+    Wait,
+    Rehearse  // starts a rehearsal, or cancels the one running
 };
 
 struct Step {
@@ -57,8 +61,9 @@ struct Setup {
 };
 
 std::string describe(const Step& s) {
-    static const char* names[] = {"mains",   "battery", "statusTrap", "switchOff", "cancel",
-                                  "restart", "hostile", "testDue",    "box",       "wait"};
+    static const char* names[] = {"mains",  "battery", "statusTrap", "switchOff",
+                                  "cancel", "restart", "hostile",    "testDue",
+                                  "box",    "wait",    "rehearse"};
     std::ostringstream os;
     os << names[static_cast<int>(s.kind)] << "(" << s.a << "," << s.b;
     if (!s.text.empty()) os << ",\"" << s.text << "\"";
@@ -138,6 +143,7 @@ public:
             state_.agentLinkActive = true;
         }
         time_.onSleep = [this](double) { landDeferred(); };
+        supervisor_.setCompanion(&rehearsal_);
         pacer_.start();
     }
 
@@ -154,6 +160,8 @@ public:
     }
 
     std::string failure;
+    // What the real supervision showed and asked of the system, with the virtual time.
+    std::vector<std::string> trace;
 
 private:
     void apply(const Step& s) {
@@ -196,6 +204,13 @@ private:
             case Kind::Wait:
                 landDeferred();
                 loop_.runFor(s.a * 1000.0, pacer_);
+                break;
+            case Kind::Rehearse:
+                if (rehearsal_.running()) {
+                    rehearsal_.cancel();
+                } else {
+                    rehearsal_.start(state_);
+                }
                 break;
         }
     }
@@ -281,6 +296,7 @@ private:
     }
 
     std::string requestPowerOff() override {
+        log("power-off");
         ++powerOffs_;
         if (powerOffs_ > 1) fail("a second power-off");
         if (!setup_.shutdownEnabled) fail("a power-off with the shutdown disabled");
@@ -305,6 +321,7 @@ private:
     void stopTimer() override { pacer_.stop(); }
     void showNotice(std::optional<std::string>, std::optional<int>, std::string text,
                     int) override {
+        log("notice " + text);
         lastNotice_ = std::move(text);
     }
     void setNoticeCaption(std::string) override {}
@@ -347,7 +364,23 @@ private:
         return {true, serial_.mainsPresent, true, !serial_.batteryOk};
     }
 
-    std::vector<std::string> closeOtherApplications() override { return {}; }
+    std::vector<std::string> closeOtherApplications() override {
+        log("close");
+        if (state_.eventCode != 3 && !state_.adminShutdownPending) fail("a close with nothing due");
+        return {};
+    }
+    void log(const std::string& what) {
+        trace.push_back(std::to_string(static_cast<long>(time_.elapsedMs)) + " " + what);
+    }
+    // The rehearsal's own notices and reports are not the real supervision's.
+    struct : RehearsalDisplay {
+        void showRehearsalNotice(std::string, std::optional<int>, std::string, int) override {}
+        void repaintNotice() override {}
+        void rehearsalStep(std::string) override {}
+        void rehearsalApplications(const std::vector<std::string>&) override {}
+        void rehearsalEnded(RehearsalEnd) override {}
+    } rehearsalDisplay_;
+    NoEventJournal noJournal_;
     std::vector<std::string> listOtherApplications() override { return {}; }
 
     const Setup setup_;
@@ -362,6 +395,7 @@ private:
     Supervisor supervisor_{ups_,  snmp_, state_, fields_,      *this, *this,
                            *this, time_, time_,  &serialLink_, this};
     VirtualLoop loop_{time_};
+    Rehearsal rehearsal_{ups_, *this, rehearsalDisplay_, noJournal_, time_};
     TickPacer pacer_{loop_, [this] { supervisor_.TimerTimer(); },
                      [this] { return static_cast<std::int64_t>(time_.elapsedMs); }, 100};
 
@@ -399,7 +433,7 @@ Scenario generate(std::uint64_t seed) {
     const char* badTexts[] = {"-5", "ya", "", "5min", "35791395", "99999999999", "1 "};
     const int length = pick(5, 40);
     for (int i = 0; i < length; ++i) {
-        Step s{static_cast<Kind>(pick(0, 9)), 0, 0, {}, false};
+        Step s{static_cast<Kind>(pick(0, 10)), 0, 0, {}, false};
         s.deferred = pick(0, 3) == 0;
         switch (s.kind) {
             case Kind::Mains:
@@ -437,12 +471,20 @@ Scenario generate(std::uint64_t seed) {
     return sc;
 }
 
-std::string runScenario(const Scenario& sc) {
-    World world(sc.setup);
+World& play(World& world, const Scenario& sc, bool rehearsals) {
     for (const Step& s : sc.steps) {
+        if (s.kind == Kind::Rehearse && !rehearsals) continue;
         if (!world.run(s)) break;
     }
-    return world.failure;
+    return world;
+}
+
+std::string runScenario(const Scenario& sc) {
+    World with(sc.setup);
+    if (!play(with, sc, true).failure.empty()) return with.failure;
+    World without(sc.setup);
+    if (play(without, sc, false).trace != with.trace) return "a rehearsal changed the real run";
+    return {};
 }
 
 // Drops steps, one chunk at a time, while the sequence still fails.
