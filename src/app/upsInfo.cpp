@@ -59,6 +59,14 @@ void TinfoFrm::showNotice(const std::optional<QString>& caption,
     }
 }
 
+void TinfoFrm::markRehearsal(bool rehearsal) {
+    ui_->lblEnsayo->setVisible(rehearsal);
+}
+
+bool TinfoFrm::rehearsalMarked() const {
+    return !ui_->lblEnsayo->isHidden();
+}
+
 void TinfoFrm::repaintNow() {
     repaint();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

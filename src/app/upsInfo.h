@@ -23,6 +23,9 @@ public:
     // The one way notices are shown: caption and picture only when given.
     void showNotice(const std::optional<QString>& caption, const std::optional<QPixmap>& picture,
                     const QString& text, int hideDelayMs);
+    // Marks the notices that follow as those of an outage rehearsal, or as real ones again.
+    void markRehearsal(bool rehearsal);
+    bool rehearsalMarked() const;
     // Paints the pop-up now, for callers that block the GUI thread right after a notice.
     void repaintNow();
 

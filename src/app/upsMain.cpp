@@ -260,21 +260,39 @@ void TmainF::bbtnSetupClick() {
 void TmainF::showNotice(std::optional<std::string> caption, std::optional<int> picture,
                         std::string text, int hideDelayMs) {
     if (!infoFrm_) return;
-    std::optional<QString> qCaption;
-    if (caption) {
-        qCaption = QString::fromStdString(*caption);
-        noticeCaption_ = std::move(*caption);
+    if (caption) noticeCaption_ = *caption;
+    if (picture) noticePicture_ = picture;
+    // A notice that keeps the caption or picture keeps the real sequence's, not a rehearsal's.
+    if (rehearsalOnPopup_) {
+        rehearsalOnPopup_ = false;
+        infoFrm_->markRehearsal(false);
+        if (!noticeCaption_.empty()) caption = noticeCaption_;
+        picture = noticePicture_;
     }
+    std::optional<QString> qCaption;
+    if (caption) qCaption = QString::fromStdString(*caption);
     std::optional<QPixmap> qPicture;
     if (picture && *picture >= 0 && *picture < imgLst_.size()) qPicture = imgLst_[*picture];
     infoFrm_->showNotice(qCaption, qPicture, QString::fromStdString(text), hideDelayMs);
 }
 
 void TmainF::setNoticeCaption(std::string caption) {
-    // Asked for on every ordinary tick; the pop-up is only touched when the caption changes.
+    // Asked for on every ordinary tick; the pop-up is only touched when the caption changes, and
+    // not while it holds a rehearsal notice, which the real ticks around it would unmark.
     if (!infoFrm_ || caption == noticeCaption_) return;
-    infoFrm_->setWindowTitle(QString::fromStdString(caption));
+    if (!rehearsalOnPopup_) infoFrm_->setWindowTitle(QString::fromStdString(caption));
     noticeCaption_ = std::move(caption);
+}
+
+void TmainF::showRehearsalNotice(const std::string& caption, std::optional<int> picture,
+                                 const std::string& text, int hideDelayMs) {
+    if (!infoFrm_) return;
+    rehearsalOnPopup_ = true;
+    infoFrm_->markRehearsal(true);
+    std::optional<QPixmap> qPicture;
+    if (picture && *picture >= 0 && *picture < imgLst_.size()) qPicture = imgLst_[*picture];
+    infoFrm_->showNotice(QString::fromStdString(caption), qPicture, QString::fromStdString(text),
+                         hideDelayMs);
 }
 
 void TmainF::repaintNotice() {

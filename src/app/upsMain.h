@@ -93,6 +93,10 @@ public:
                     std::string text, int hideDelayMs) override;
     void setNoticeCaption(std::string caption) override;
     void repaintNotice() override;
+    // A notice of the outage rehearsal: marked, and kept apart from the caption and picture the
+    // real notices leave on the pop-up.
+    void showRehearsalNotice(const std::string& caption, std::optional<int> picture,
+                             const std::string& text, int hideDelayMs);
     void setTestButtonEnabled(bool enabled) override;
     void closeMainWindow() override { close(); }
     void defaultBeep() override;
@@ -143,8 +147,11 @@ private:
     ScheduledBatteryTests* scheduledTests_ = nullptr;
     Supervisor* supervisor_ = nullptr;
     TinfoFrm* infoFrm_ = nullptr;
-    // The caption last given to the pop-up.
+    // The caption and picture the real notices last gave the pop-up.
     std::string noticeCaption_;
+    std::optional<int> noticePicture_;
+    // The pop-up holds a rehearsal notice's caption and picture.
+    bool rehearsalOnPopup_ = false;
     TickTimer timer_{1000, [this] { TimerTimer(); }};
     QMenu* pMnTray_ = nullptr;
     QMenu* pMnFrm_ = nullptr;
