@@ -268,6 +268,8 @@ private:
     // Called once a tick, after the state is read and before the countdowns run.
     void refreshDisplay() override {
         const int code = state_.eventCode;
+        if (rehearsal_.running() && powerEventTick_) fail("a rehearsal outlived a power event");
+        powerEventTick_ = code != 0 || state_.adminShutdownPending;
         // The ordinary branch reloads the critical countdown; under a switch-off notice it does not
         // run.
         if (code <= 1 && !state_.adminShutdownPending) criticalTicks_ = 0;
@@ -414,6 +416,7 @@ private:
     int lastShutdownCountdown_ = 0;
     int lastAdminCountdown_ = 0;
     bool lastAdminTick_ = false;
+    bool powerEventTick_ = false;
 };
 
 // ---- generation, running and reduction ----
