@@ -29,16 +29,13 @@ std::string durationText(double days) {
     // Bounded so that a date from a broken clock cannot overflow the count of seconds.
     const double seconds = std::clamp(days, 0.0, 1e6) * 86'400.0;
     const auto total = static_cast<std::int64_t>(std::llround(seconds));
-    const std::int64_t d = total / 86'400, h = total / 3600 % 24, m = total / 60 % 60,
-                       s = total % 60;
+    const int d = static_cast<int>(total / 86'400), h = static_cast<int>(total / 3600 % 24),
+              m = static_cast<int>(total / 60 % 60), s = static_cast<int>(total % 60);
     char text[48];
     if (d > 0) {
-        std::snprintf(text, sizeof text, "%lld d %lld:%02lld:%02lld", static_cast<long long>(d),
-                      static_cast<long long>(h), static_cast<long long>(m),
-                      static_cast<long long>(s));
+        std::snprintf(text, sizeof text, "%d d %d:%02d:%02d", d, h, m, s);
     } else {
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(h),
-                      static_cast<long long>(m), static_cast<long long>(s));
+        std::snprintf(text, sizeof text, "%d:%02d:%02d", h, m, s);
     }
     return text;
 }
