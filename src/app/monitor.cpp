@@ -23,8 +23,14 @@ Monitor::Monitor(MainDeps deps)
                       deps.sleeper, &parts_.serialLink, &parts_.agentCommands),
       supervisor_(parts_.cfgUps, parts_.cfgSnmp, parts_.state, parts_.trapFields, window_,
                   deps.system, scheduledTests_, deps.clock, deps.sleeper, &parts_.serialLink,
-                  &parts_.agentLink) {
+                  &parts_.agentLink),
+      rehearsalFlow_(parts_.cfgUps, parts_.state, deps.boxes, window_),
+      rehearsal_(parts_.cfgUps, deps.system, rehearsalFlow_, rehearsalJournal_, deps.clock) {
     window_.attach(supervisor_, scheduledTests_);
+    rehearsalFlow_.attach(rehearsal_);
+    supervisor_.setCompanion(&rehearsal_);
+    rehearsalFlow_.addMenuEntry(window_.pMnTray(), "Ensayo1", "N1");
+    rehearsalFlow_.addMenuEntry(window_.pMnFrm(), "MenuItemEnsayo", "MenuItem2");
 }
 
 }  // namespace ups

@@ -5,8 +5,10 @@
 // here; the main window shows them and is the supervisor's view.
 #include <memory>
 
+#include "app/rehearsalFlow.h"
 #include "app/upsMain.h"
 #include "battery/scheduledBatteryTests.h"
+#include "supervisor/rehearsal.h"
 #include "supervisor/supervisor.h"
 
 namespace ups {
@@ -18,12 +20,17 @@ public:
     Monitor& operator=(const Monitor&) = delete;
 
     TmainF& window() { return window_; }
+    RehearsalFlow& rehearsalFlow() { return rehearsalFlow_; }
 
 private:
     MonitorParts parts_;
     TmainF window_;
     ScheduledBatteryTests scheduledTests_;
     Supervisor supervisor_;
+    // Until the monitor is given its history, the rehearsal's start and end are kept nowhere.
+    NoEventJournal rehearsalJournal_;
+    RehearsalFlow rehearsalFlow_;
+    Rehearsal rehearsal_;
 };
 
 }  // namespace ups

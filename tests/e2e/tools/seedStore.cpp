@@ -1,7 +1,7 @@
 // Writes a configuration store for an end-to-end run of the monitor, as a user's earlier
 // configuration would have left it.
-//   ups-seed-store FILE [--com N] [--snmp IP] [--trap] [--shutdown] [--tmpfail S] [--tmplowb S]
-//                       [--community TEXT] [--testmode M]
+//   ups-seed-store FILE [--com N] [--snmp IP] [--trap] [--shutdown] [--tmpfail S] [--tmpbat S]
+//                       [--tmplowb S] [--community TEXT] [--testmode M]
 // --com counts from 0: 0 is COM1.
 #include <cstdio>
 #include <cstdlib>
@@ -50,6 +50,8 @@ int main(int argc, char** argv) {
             cfg.enhShutdwn = 1;
         else if (opt == "--tmpfail")
             cfg.tmpFail = std::atoi(next().c_str());
+        else if (opt == "--tmpbat")
+            cfg.tmpBat = std::atoi(next().c_str());
         else if (opt == "--tmplowb")
             cfg.tmpLowB = std::atoi(next().c_str());
         else if (opt == "--testmode")
