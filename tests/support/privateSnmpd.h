@@ -14,6 +14,7 @@
 #include "net/blcksock.h"
 #include "net/snmpsend.h"
 #include "support/childProcess.h"
+#include "support/tempDir.h"
 
 namespace ups::test {
 
@@ -30,9 +31,10 @@ public:
     PrivateSnmpd& operator=(const PrivateSnmpd&) = delete;
 
     bool start(const Values& values) {
-        char pattern[] = "/tmp/korvan-snmpd.XXXXXX";
-        if (!mkdtemp(pattern)) return false;
-        dir_ = pattern;
+        TempDir made("korvan-snmpd");
+        if (made.path.empty()) return false;
+        dir_ = made.path;
+        made.path.clear();  // stop() removes it
         setValues(values);
         for (int attempt = 0; attempt < 3; ++attempt) {
             port_ = freeUdpPort();

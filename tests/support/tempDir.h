@@ -1,9 +1,8 @@
 #pragma once
 // A fresh folder of the test's own under the system's temporary folder, removed with everything
 // in it when the object goes. `path` is empty when the folder could not be made.
-#include <stdlib.h>
-
 #include <filesystem>
+#include <random>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -12,9 +11,15 @@ namespace ups::test {
 
 struct TempDir {
     explicit TempDir(std::string_view prefix) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
-        if (::mkdtemp(pattern.data()) != nullptr) path = pattern;
+        std::random_device random;
+        std::error_code error;
+        const std::filesystem::path base = std::filesystem::temp_directory_path(error);
+        for (int attempt = 0; attempt < 100 && path.empty() && !error; ++attempt) {
+            std::filesystem::path candidate =
+                base / (std::string(prefix) + "-" + std::to_string(random()));
+            // create_directory is false for a folder that is already there: someone else's.
+            if (std::filesystem::create_directory(candidate, error)) path = candidate;
+        }
     }
     ~TempDir() {
         std::error_code ignored;

@@ -1,5 +1,5 @@
 // Winsock and the ICMP helper under the core's own expectations: the core's transport tests run
-// over these sockets (this file starts Winsock for them), and an echo to this machine comes back
+// over these sockets, and an echo to this machine comes back
 // as an echo reply.
 // clang-format off
 #include <winsock2.h>
@@ -17,14 +17,6 @@
 
 namespace ups {
 namespace {
-
-// Every socket in this program needs the library started first, as the monitor does at entry.
-class WinsockStarted : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(SocketInterfaceStartup()); }
-    void TearDown() override { SocketInterfaceCleanup(); }
-};
-const auto* const kWinsock = ::testing::AddGlobalTestEnvironment(new WinsockStarted);
 
 using Clock = std::chrono::steady_clock;
 
