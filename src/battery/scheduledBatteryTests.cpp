@@ -32,12 +32,19 @@ ScheduledBatteryTests::ScheduledBatteryTests(CfgUps& cfgUps, const CfgSnmp& cfgS
       commands_(prompts_, sleeper, serialLink, agent) {}
 
 bool ScheduledBatteryTests::isTestDue() {
-    return ups::isTestDue(cfgUps_, state_.startPending, state_.tickTime,
-                          [this] { saveConfig(cfgUps_, cfgSnmp_, store_, boxes_); });
+    const bool due = ups::isTestDue(cfgUps_, state_.startPending, state_.tickTime,
+                                    [this] { saveConfig(cfgUps_, cfgSnmp_, store_, boxes_); });
+    if (due) {
+        const bool atStart = cfgUps_.testMode == tmWinStart || cfgUps_.testMode == tmCnStart;
+        dueTrigger_ = atStart ? TestTrigger::atStart : TestTrigger::bySchedule;
+    }
+    return due;
 }
 
 int ScheduledBatteryTests::runUpsCommand() {
     UpsCommandContext context;
+    context.trigger = dueTrigger_.value_or(TestTrigger::byHand);
+    dueTrigger_.reset();
     context.eventCode = state_.eventCode;
     context.askStart = cfgUps_.askStart != 0;
     context.serialLinkActive = state_.serialLinkActive;

@@ -1,6 +1,8 @@
 #pragma once
 // The test scheduler and the battery test bound to the monitor's run-time state, its records and
 // its window: what the tick asks through ScheduledTestService, and what the test button does.
+#include <optional>
+
 #include "base/clock.h"
 #include "base/messageBox.h"
 #include "battery/testScheduler.h"
@@ -39,6 +41,7 @@ public:
 
     void setSerialLink(SerialLink* link) { commands_.setSerialLink(link); }
     void setAgentCommands(AgentCommands* agent) { commands_.setAgentCommands(agent); }
+    void setJournal(EventJournal& journal) { commands_.setJournal(journal); }
 
 private:
     CfgUps& cfgUps_;
@@ -48,6 +51,8 @@ private:
     MessageBoxes& boxes_;
     ViewTestPrompts prompts_;
     UpsCommands commands_;
+    // Why the next command runs: set when the schedule says a test is due, taken by the command.
+    std::optional<TestTrigger> dueTrigger_;
 };
 
 // The OnClick of bbtnIniTest: the tick is stopped and the button disabled while the command runs;

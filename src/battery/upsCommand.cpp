@@ -1,6 +1,35 @@
 #include "battery/upsCommand.h"
 
+#include "supervisor/noticeTexts.h"
+
 namespace ups {
+
+std::string_view testTriggerText(TestTrigger trigger) {
+    switch (trigger) {
+        case TestTrigger::byHand:
+            return "manual";
+        case TestTrigger::bySchedule:
+            return "programada";
+        case TestTrigger::atStart:
+            return "al iniciar";
+    }
+    return {};
+}
+
+std::string_view testOutcomeText(int outcome) {
+    switch (outcome) {
+        case trPassed:
+            return notice::kTestPassed;
+        case trBatteryFail:
+            return notice::kTestBatteryFail;
+        case trNoResponse:
+            return notice::kTestNoResponse;
+        case trNoAnswer:
+            return notice::kTestNoAnswer;
+        default:
+            return "sin resultado";
+    }
+}
 
 bool UpsCommands::serialCarries(const UpsCommandContext& context) const {
     return context.serialLinkActive && serialLink_ != nullptr;
@@ -22,18 +51,25 @@ int UpsCommands::runUpsCommand(const UpsCommandContext& context, const StatusSin
 void UpsCommands::silenceAlarm(const UpsCommandContext& context) {
     if (serialCarries(context)) {
         serialLink_->alarmCancelPulse();
+        journal_->record(HistoryEventKind::alarmSilenced, "puerto serie");
     } else if (agentCarries(context)) {
         // Nothing to tell the user either way: the alarm stops or it does not.
-        (void)agent_->sendTestCommand();
+        const bool answered = agent_->sendTestCommand();
+        journal_->record(HistoryEventKind::alarmSilenced,
+                         answered ? "agente" : "agente, sin respuesta");
     }
 }
 
 int UpsCommands::runBatteryTest(const UpsCommandContext& context, const StatusSink& onStatusRead) {
     if (context.askStart && !prompts_.confirmTest()) return trNone;
     prompts_.showStartNotice();
-    if (serialCarries(context)) return watchSerial();
-    if (agentCarries(context)) return watchAgent(onStatusRead);
-    return trNone;
+    const bool serial = serialCarries(context);
+    if (!serial && !agentCarries(context)) return trNone;
+    journal_->record(HistoryEventKind::batteryTestStarted,
+                     std::string(testTriggerText(context.trigger)));
+    const int outcome = serial ? watchSerial() : watchAgent(onStatusRead);
+    journal_->record(HistoryEventKind::batteryTestOutcome, std::string(testOutcomeText(outcome)));
+    return outcome;
 }
 
 int UpsCommands::watchSerial() {

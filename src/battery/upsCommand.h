@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/clock.h"
+#include "base/eventJournal.h"
 #include "links/agentStatus.h"
 #include "links/serialLink.h"
 #include "supervisor/scheduledTestService.h"
@@ -46,8 +47,15 @@ public:
     virtual void showStartNotice() = 0;
 };
 
+// Who asked for a battery test, as the history tells it.
+enum class TestTrigger { byHand, bySchedule, atStart };
+std::string_view testTriggerText(TestTrigger trigger);
+// An outcome (a TestOutcome code) as the history tells it: the text its presentation shows.
+std::string_view testOutcomeText(int outcome);
+
 // What the order depends on, read from the run-time state and the configuration at the call.
 struct UpsCommandContext {
+    TestTrigger trigger = TestTrigger::byHand;
     int eventCode = 0;
     bool askStart = false;
     bool serialLinkActive = false;
@@ -68,6 +76,8 @@ public:
 
     void setSerialLink(SerialLink* link) { serialLink_ = link; }
     void setAgentCommands(AgentCommands* agent) { agent_ = agent; }
+    // Where a test's start and outcome and an alarm silenced are reported; none until set.
+    void setJournal(EventJournal& journal) { journal_ = &journal; }
 
     // With a power event in force: the alarm-silence order, no question, no pop-up, trNone.
     // Otherwise the battery test, with its outcome (a TestOutcome code).
@@ -86,6 +96,8 @@ private:
     Sleeper& sleeper_;
     SerialLink* serialLink_;
     AgentCommands* agent_;
+    NoEventJournal noJournal_;
+    EventJournal* journal_ = &noJournal_;
 };
 
 }  // namespace ups

@@ -107,7 +107,10 @@ void JournalWriter::write(const HistoryEvent& event) {
 }
 
 void JournalWriter::run() {
-    if (db_.open(path_)) {
+    if (path_.empty()) {
+        // SQLite would take an empty name for a temporary file and keep nothing.
+        becomeUnavailable("sin carpeta de datos");
+    } else if (db_.open(path_)) {
         retainIfDue(startedAt_);
     } else {
         becomeUnavailable(db_.error());

@@ -24,9 +24,6 @@ inline constexpr int kDefaultRetentionDays = 365;
 // Far more than a power event produces; past it events are counted and dropped rather than
 // making the tick wait.
 inline constexpr std::size_t kJournalQueueCapacity = 1024;
-// What the window says, once, when the history cannot be kept.
-inline constexpr std::string_view kHistoryUnavailableText =
-    "El historial no está disponible; los eventos van solo al registro del sistema.";
 
 // "Falla de red: <details>", as the system log gets it.
 std::string systemLogText(const HistoryEvent& event);
@@ -47,11 +44,11 @@ public:
 
     // Waits at most timeoutMs until every event recorded before the call has been written (to the
     // file when it is available, to the system log in any case). True when none is left.
-    bool flush(int timeoutMs);
+    bool flush(int timeoutMs) override;
     // False while the file cannot be opened or written.
     bool available() const { return available_.load(std::memory_order_acquire); }
     // True once: the first call after the history became unavailable.
-    bool takeUnavailableNotice() { return unavailableNotice_.exchange(false); }
+    bool takeUnavailableNotice() override { return unavailableNotice_.exchange(false); }
     // Events dropped because the queue was full.
     std::uint64_t dropped() const;
 

@@ -205,6 +205,7 @@ bool TrapCatch::bindTrapPort(TSNMPSend& snmp) {
     snmp.Sock.Bind(options_.address, options_.port);
     if (snmp.Sock.LastError() || !snmp.Sock.IsBound()) {
         snmp.Sock.CloseSocket();
+        bindFailures_.fetch_add(1, std::memory_order_release);
         return false;
     }
     snmp.Sock.SetSizeRecvBuffer(options_.receiveBufferBytes);  // a refusal only costs headroom

@@ -76,6 +76,8 @@ public:
     // True once the trap port is bound; until then traps sent to it are lost.
     bool listening() const { return listening_.load(std::memory_order_acquire); }
     int boundPort() const { return boundPort_.load(std::memory_order_acquire); }
+    // Attempts to bind the trap port that failed (another program holds it, or no right to it).
+    std::uint64_t bindFailures() const { return bindFailures_.load(std::memory_order_acquire); }
     // Datagrams that decoded as SNMP messages and were handled, and those of them that changed
     // the fields. A handled trap is counted after its effect is visible in the fields.
     std::uint64_t trapsReceived() const { return trapsReceived_.load(std::memory_order_acquire); }
@@ -109,6 +111,7 @@ private:
 
     std::atomic<bool> listening_{false};
     std::atomic<int> boundPort_{0};
+    std::atomic<std::uint64_t> bindFailures_{0};
     std::atomic<std::uint64_t> trapsReceived_{0};
     std::atomic<std::uint64_t> trapsActedOn_{0};
 };

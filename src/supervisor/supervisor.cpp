@@ -1,6 +1,7 @@
 #include "supervisor/supervisor.h"
 
 #include <string>
+#include <vector>
 
 #include "supervisor/noticeTexts.h"
 
@@ -12,6 +13,12 @@ namespace {
 
 std::string text(std::string_view s) {
     return std::string(s);
+}
+
+std::string joined(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) text += (text.empty() ? "" : ", ") + item;
+    return text;
 }
 
 }  // namespace
@@ -57,6 +64,7 @@ void Supervisor::TimerTimer() {
     view_.startTimer();
     state_.tickTime = clock_.now();
     readUpsState();
+    journalStateChanges();
     view_.refreshDisplay();
     runCountdowns();
     // The program is ending: no test.
@@ -70,6 +78,37 @@ void Supervisor::runScheduledTest() {
     int outcome = tests_.runUpsCommand();
     showTestOutcome(outcome, view_, sleeper_);
     view_.setTestButtonEnabled(true);
+}
+
+void Supervisor::notify(std::optional<std::string> caption, std::optional<int> picture,
+                        std::string text, int hideDelayMs) {
+    journal_->record(HistoryEventKind::noticeShown, text);
+    view_.showNotice(std::move(caption), picture, std::move(text), hideDelayMs);
+}
+
+void Supervisor::journalStateChanges() {
+    using Kind = HistoryEventKind;
+    if (state_.lineOk != journaledLineOk_) {
+        journaledLineOk_ = state_.lineOk;
+        journal_->record(state_.lineOk ? Kind::mainsReturned : Kind::mainsFailed);
+    }
+    if (state_.batteryLow != journaledBatteryLow_) {
+        journaledBatteryLow_ = state_.batteryLow;
+        journal_->record(state_.batteryLow ? Kind::batteryLow : Kind::batteryNormal);
+    }
+    const bool critical = state_.eventCode == 3;
+    if (critical != journaledCritical_) {
+        journaledCritical_ = critical;
+        if (!critical) {
+            journal_->record(Kind::criticalLeft);
+        } else if (shutdownEnabled()) {
+            journal_->record(
+                Kind::criticalEntered,
+                "apagado del sistema en " + std::to_string(state_.shutdownCountdown) + " s");
+        } else {
+            journal_->record(Kind::criticalEntered, "apagado del sistema deshabilitado");
+        }
+    }
 }
 
 // ---- reading the UPS state ----
@@ -133,27 +172,41 @@ void Supervisor::followAdministratorNotice() {
     state_.adminShutdownPending = state_.adminMinutes != kNoSwitchOff;
     if (!notice) return;
     if (state_.adminShutdownPending) {
+        journal_->record(HistoryEventKind::switchOffAnnounced,
+                         std::to_string(state_.adminMinutes) + " min");
         // Zero minutes keeps whatever countdown is already running.
         if (state_.adminMinutes != 0) state_.adminCountdown = state_.adminMinutes * 60;
     } else {
-        view_.showNotice(text(kCaptionAdministrator), std::nullopt, text(kSwitchOffCancelled),
-                         kAdministratorMs);
+        journal_->record(HistoryEventKind::switchOffCancelled);
+        notify(text(kCaptionAdministrator), std::nullopt, text(kSwitchOffCancelled),
+               kAdministratorMs);
     }
 }
 
 void Supervisor::followAgentRestart() {
     if (!trap_.refreshRequested.exchange(false, std::memory_order_acq_rel)) return;
+    // The retries of one restart are one event.
+    if (!restartFollowed_) journal_->record(HistoryEventKind::agentRestarted);
     // A failed read leaves the request standing, so the next tick tries again.
     if (readAgentStatus()) {
+        restartFollowed_ = false;
         writeStateBack();
     } else {
+        restartFollowed_ = true;
         trap_.refreshRequested.store(true, std::memory_order_release);
     }
 }
 
 bool Supervisor::readAgentStatus() {
     if (agentReader_ == nullptr) return false;
-    return applyAgentStatus(agentReader_->readAgentStatus(), state_);
+    const bool answered = applyAgentStatus(agentReader_->readAgentStatus(), state_);
+    // Said once per silence, not at every read that finds it still silent.
+    if (!answered && !agentSilent_) {
+        journal_->record(HistoryEventKind::agentNotAnswering,
+                         "agente " + fieldText(cfgSnmp_.ipAgent));
+    }
+    agentSilent_ = !answered;
+    return answered;
 }
 
 void Supervisor::writeStateBack() {
@@ -188,8 +241,7 @@ void Supervisor::runCritical() {
         if (shutdownEnabled()) {
             shutdownSystem();
         } else if (state_.criticalRepeat >= kCriticalRepeatTicks) {
-            view_.showNotice(text(kCaptionBatteryLow), kPictureBatteryLow, text(kCriticalGoesOn),
-                             kShortMs);
+            notify(text(kCaptionBatteryLow), kPictureBatteryLow, text(kCriticalGoesOn), kShortMs);
             state_.criticalRepeat = 0;
         } else {
             state_.criticalRepeat += 1;
@@ -198,14 +250,12 @@ void Supervisor::runCritical() {
     }
     if (left > kShortNoticeFrom) {
         if (warnCountdownExpired()) {
-            view_.showNotice(text(kCaptionBatteryLow), kPictureBatteryLow,
-                             shutdownEnabled() ? secondsToClose(left) : text(kCriticalGoesOn),
-                             kLongMs);
+            notify(text(kCaptionBatteryLow), kPictureBatteryLow,
+                   shutdownEnabled() ? secondsToClose(left) : text(kCriticalGoesOn), kLongMs);
         }
     } else if (left % 2 == 0) {
-        view_.showNotice(text(kCaptionBatteryLow), kPictureBatteryLow,
-                         shutdownEnabled() ? secondsToClose(left) : text(kCriticalGoesOn),
-                         kShortMs);
+        notify(text(kCaptionBatteryLow), kPictureBatteryLow,
+               shutdownEnabled() ? secondsToClose(left) : text(kCriticalGoesOn), kShortMs);
     }
     if (left == halfTime() && shutdownEnabled()) closeApplications();
 }
@@ -220,10 +270,10 @@ void Supervisor::runAdministrator() {
         announceAdministrator();
     } else if (left > kShortNoticeFrom) {
         if (warnCountdownExpired() && shutdownEnabled()) {
-            view_.showNotice(std::nullopt, std::nullopt, secondsToClose(left), kLongMs);
+            notify(std::nullopt, std::nullopt, secondsToClose(left), kLongMs);
         }
     } else if (left % 2 == 0 && shutdownEnabled()) {
-        view_.showNotice(std::nullopt, std::nullopt, secondsToClose(left), kShortMs);
+        notify(std::nullopt, std::nullopt, secondsToClose(left), kShortMs);
     }
     if (left > 0) left -= 1;
 }
@@ -232,8 +282,7 @@ void Supervisor::announceAdministrator() {
     const int minutes = state_.adminMinutes;
     // Only the first tick after the notice: the countdown has not moved yet.
     if (state_.adminCountdown != minutes * 60) return;
-    view_.showNotice(text(kCaptionAdministrator), std::nullopt, upsSwitchesOffIn(minutes),
-                     kAdministratorMs);
+    notify(text(kCaptionAdministrator), std::nullopt, upsSwitchesOffIn(minutes), kAdministratorMs);
 }
 
 void Supervisor::runOrdinary() {
@@ -246,9 +295,8 @@ void Supervisor::runOrdinary() {
             break;
         case 1:
             if (warnCountdownExpired()) {
-                view_.showNotice(std::nullopt, kPictureOnBattery,
-                                 text(state_.failWarned ? kLineFailureGoesOn : kLineFailure),
-                                 kLongMs);
+                notify(std::nullopt, kPictureOnBattery,
+                       text(state_.failWarned ? kLineFailureGoesOn : kLineFailure), kLongMs);
                 state_.failWarned = true;
             }
             state_.shutdownCountdown = cfgUps_.tmpLowB;
@@ -266,19 +314,25 @@ void Supervisor::runOrdinary() {
 // ---- the shutdown sequence ----
 
 void Supervisor::closeApplications() {
-    view_.showNotice(std::nullopt, std::nullopt, text(kClosingApplications), kLongMs);
-    system_.closeOtherApplications();
+    notify(std::nullopt, std::nullopt, text(kClosingApplications), kLongMs);
+    const std::vector<std::string> asked = system_.closeOtherApplications();
+    journal_->record(HistoryEventKind::applicationsClosed,
+                     asked.empty() ? std::string("ninguna") : joined(asked));
 }
 
 void Supervisor::shutdownSystem() {
     shutDown_ = true;
     view_.stopTimer();
-    view_.showNotice(std::nullopt, std::nullopt, text(kClosingSystem), kShortMs);
+    notify(std::nullopt, std::nullopt, text(kClosingSystem), kShortMs);
     view_.repaintNotice();
     sleeper_.sleepMs(kShortMs);
     state_.closingBySystem = true;
-    // The result does not matter: the monitor closes itself whether or not the system obeys.
-    system_.requestPowerOff();
+    // What was reported so far reaches the disk before the machine may go down; then the answer,
+    // which does not change what follows: the monitor closes itself whether or not the system
+    // obeys.
+    journal_->flush(kJournalFlushMs);
+    journal_->record(HistoryEventKind::powerOffRequested, system_.requestPowerOff());
+    journal_->flush(kJournalFlushMs);
     view_.closeMainWindow();
 }
 

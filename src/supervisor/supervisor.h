@@ -4,6 +4,7 @@
 // to closing the applications and powering the machine off, and starts scheduled battery tests.
 // It runs on the GUI thread and touches the window only through SupervisorView.
 #include "base/clock.h"
+#include "base/eventJournal.h"
 #include "config/cfgRecords.h"
 #include "links/agentStatus.h"
 #include "links/serialLink.h"
@@ -47,11 +48,15 @@ public:
     void setSerialLink(SerialLink* link) { serialLink_ = link; }
     void setAgentReader(AgentStatusReader* reader) { agentReader_ = reader; }
     void setCompanion(TickCompanion* companion) { companion_ = companion; }
+    // Where the power events, the notices and the shutdown's steps are reported; none until set.
+    void setJournal(EventJournal& journal) { journal_ = &journal; }
 
 private:
     static constexpr int kRepollAfterTicks = 7;
     static constexpr int kShortNoticeFrom = 10;
     static constexpr int kCriticalRepeatTicks = 3;
+    // How long the shutdown waits for the journal before it asks for the power-off.
+    static constexpr int kJournalFlushMs = 3000;
 
     void readSerialLines();
     void readTrapFields();
@@ -59,6 +64,9 @@ private:
     void followAdministratorNotice();
     void followAgentRestart();
     bool readAgentStatus();
+    void journalStateChanges();
+    void notify(std::optional<std::string> caption, std::optional<int> picture, std::string text,
+                int hideDelayMs);
     void writeStateBack();
 
     void runCritical();
@@ -83,6 +91,15 @@ private:
     SerialLink* serialLink_;
     AgentStatusReader* agentReader_;
     TickCompanion* companion_ = nullptr;
+    NoEventJournal noJournal_;
+    EventJournal* journal_ = &noJournal_;
+    // What the journal was last told: it starts from a normal state, so a monitor that starts
+    // during an outage reports it on its first tick.
+    bool journaledLineOk_ = true;
+    bool journaledBatteryLow_ = false;
+    bool journaledCritical_ = false;
+    bool agentSilent_ = false;
+    bool restartFollowed_ = false;
     bool shutDown_ = false;
 };
 

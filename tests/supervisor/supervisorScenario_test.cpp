@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "supervisorRig.h"
+#include "support/recordingJournal.h"
 
 using namespace ups;
 using namespace ups::test;
@@ -131,6 +132,35 @@ TEST(CriticalEvent, WithTmpLowBTenOnlyTheShortNoticesShowAndApplicationsCloseAtF
                      " 2 seg. para cerrar Sistema", "Cerrando sistema"}));
     EXPECT_EQ(rig.view.noticeTicks(), (Ticks{2, 4, 5, 6, 8, 10}));
     EXPECT_EQ(rig.system.powerOffRequests, 1);
+}
+
+TEST(CriticalEvent, TheJournalHearsEachChangeEachNoticeAndTheShutdownBeforeAndAfterThePowerOff) {
+    SupervisorRig rig(Link::Serial, 5, 30, 10);
+    RecordingJournal journal;
+    rig.supervisor.setJournal(journal);
+    rig.mains(false);
+    rig.battery(false);
+    rig.ticks(3);
+    rig.mains(true);
+    rig.battery(true);
+    rig.tick();
+    rig.mains(false);
+    rig.battery(false);
+    rig.ticks(20);
+
+    EXPECT_EQ(
+        journal.entries,
+        (Texts{"mains_failed", "battery_low", "critical_entered apagado del sistema en 10 s",
+               "notice_shown  8 seg. para cerrar Sistema", "mains_returned", "battery_normal",
+               "critical_left", "mains_failed", "battery_low",
+               "critical_entered apagado del sistema en 10 s",
+               "notice_shown  8 seg. para cerrar Sistema",
+               "notice_shown  6 seg. para cerrar Sistema", "notice_shown Cerrando aplicaciones",
+               "applications_closed Documento - Editor, Hoja de cálculo",
+               "notice_shown  4 seg. para cerrar Sistema",
+               "notice_shown  2 seg. para cerrar Sistema", "notice_shown Cerrando sistema",
+               // On disk before the machine may go down, and the system's answer too.
+               "flush", "power_off_requested aceptado", "flush"}));
 }
 
 TEST(CriticalEvent, WithTmpLowBThreeHundredTheTextsGiveMinutesAndSecondsDownToOneMinute) {

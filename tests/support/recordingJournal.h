@@ -1,0 +1,28 @@
+#pragma once
+// A journal that keeps what it is told, in order, for the tests to read.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/eventJournal.h"
+
+namespace ups::test {
+
+class RecordingJournal : public EventJournal {
+public:
+    void record(HistoryEventKind kind, std::string details) override {
+        entries.push_back(std::string(historyEventKey(kind)) +
+                          (details.empty() ? "" : " " + details));
+    }
+    bool flush(int) override {
+        entries.push_back("flush");
+        return true;
+    }
+    bool takeUnavailableNotice() override { return std::exchange(unavailable, false); }
+
+    // "<key>" or "<key> <details>", and "flush" where the journal was flushed.
+    std::vector<std::string> entries;
+    bool unavailable = false;
+};
+
+}  // namespace ups::test
