@@ -3,6 +3,7 @@
 #include "app/upsCfg.h"
 #include "app/upsPsw.h"
 #include "battery/testScheduler.h"
+#include "config/configJournal.h"
 #include "config/configStore.h"
 #include "supervisor/supervisor.h"
 
@@ -16,9 +17,13 @@ void ConfigurationFlow::run() {
     if (parts_.cfgUps.pswEnabled && !askConfigPassword(parts_.cfgUps, &window_.dialogParent(),
                                                        deps_.boxes, window_.dialogRunner()))
         return;
-    TcfgF dialog(
-        &window_.dialogParent(), parts_.cfgSnmp, parts_.cfgUps, deps_.boxes,
-        [this](const std::string& address) { return parts_.agentLink.detectAgent(address); });
+    TcfgF dialog(&window_.dialogParent(), parts_.cfgSnmp, parts_.cfgUps, deps_.boxes,
+                 [this](const std::string& address) {
+                     const AgentDetect found = parts_.agentLink.detectAgent(address);
+                     if (found != agentFound)
+                         journalAgentNotDetected(deps_.journal, address, found);
+                     return found;
+                 });
     dialog.setDialogRunner(window_.dialogRunner());
     window_.tickTimer().stop();
     const std::int32_t previousPort = parts_.serialLink.port();
@@ -26,11 +31,30 @@ void ConfigurationFlow::run() {
     if (parts_.trapCatch && parts_.trapCatch->started() && !parts_.trapCatch->paused())
         parts_.trapCatch->Pause();
 
+    // The dialog edits the live records: what they were tells what it changed.
+    const CfgUps beforeUps = parts_.cfgUps;
+    const CfgSnmp beforeSnmp = parts_.cfgSnmp;
     if (window_.dialogRunner()(dialog) == QDialog::Accepted) {
+        journalChanges(beforeUps, beforeSnmp);
         applyAcceptedConfiguration(previousPort);
     } else {
         resumeAfterCancel();
     }
+}
+
+void journalAgentNotDetected(EventJournal& journal, const std::string& address, AgentDetect found) {
+    journal.record(HistoryEventKind::agentNotDetected,
+                   "agente " + address + (found == agentForeign ? ": de otro fabricante" : ""));
+}
+
+void ConfigurationFlow::journalChanges(const CfgUps& beforeUps, const CfgSnmp& beforeSnmp) {
+    // Only the accepted dialog's own edits, before the acceptance stamps the test date.
+    std::string names;
+    for (std::string_view name :
+         changedConfigFields(beforeUps, beforeSnmp, parts_.cfgUps, parts_.cfgSnmp)) {
+        names += (names.empty() ? "" : ", ") + std::string(name);
+    }
+    if (!names.empty()) deps_.journal.record(HistoryEventKind::configChanged, names);
 }
 
 void ConfigurationFlow::applyAcceptedConfiguration(std::int32_t previousPort) {

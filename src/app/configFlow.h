@@ -3,6 +3,7 @@
 // dialog does to the links, the trap listener, the tick and the stored records. The window only
 // shows what the flow asks it to.
 #include <cstdint>
+#include <string>
 
 #include "app/monitorParts.h"
 #include "app/tickTimer.h"
@@ -24,6 +25,9 @@ public:
     virtual void applyTestButton(TestButtonChange change) = 0;
 };
 
+// An agent that did not answer as ours, as the history tells it; the start-up reports it too.
+void journalAgentNotDetected(EventJournal& journal, const std::string& address, AgentDetect found);
+
 class ConfigurationFlow {
 public:
     ConfigurationFlow(const MainDeps& deps, MonitorParts& parts, ConfigurationWindow& window);
@@ -32,6 +36,7 @@ public:
     void run();
 
 private:
+    void journalChanges(const CfgUps& beforeUps, const CfgSnmp& beforeSnmp);
     void applyAcceptedConfiguration(std::int32_t previousPort);
     void applySnmpConfiguration();
     void applySerialConfiguration(std::int32_t previousPort);

@@ -4,15 +4,19 @@
 
 #include "app/artwork.h"
 #include "app/entryGuard.h"
+#include "app/historyLocation.h"
 #include "app/monitor.h"
 #include "app/qtMessageBoxes.h"
 #include "app/upsInfo.h"
+#include "history/journalWriter.h"
 #include "platform/platform.h"
 #include "tray/qtTrayShell.h"
 
 namespace {
 
 constexpr std::string_view kMsgNoSocketLibrary = "Error loading Socket interface (ws2_32.dll)!";
+// The end of the program waits this long at most for the history to reach the disk.
+constexpr int kJournalFlushAtEndMs = 5000;
 
 int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
     // Before any window: without the socket library the monitor cannot reach its agent.
@@ -24,8 +28,10 @@ int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
     ups::QtMessageBoxes boxes;
     ups::QtTrayShell trayShell;
     ups::NetAgentTransport agent(platform.icmpEcho());
+    // Made before the monitor and ended after it: the monitor's last words go to it.
+    ups::JournalWriter journal(ups::historyDatabasePath(), platform.clock(), platform.systemLog());
     ups::Monitor monitor({platform.store(), platform.serial(), boxes, platform.clock(),
-                          platform.sleeper(), trayShell, platform.systemControl(), agent});
+                          platform.sleeper(), trayShell, platform.systemControl(), agent, journal});
     ups::TmainF& mainF = monitor.window();
     boxes.setDefaultOwner(&mainF);
     ups::TinfoFrm infoFrm(platform.sound());
@@ -39,6 +45,7 @@ int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
         mainF.showNormal();
     }
     const int status = QApplication::exec();
+    journal.flush(kJournalFlushAtEndMs);
     platform.stopSockets();
     return status;
 }

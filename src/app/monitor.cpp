@@ -25,8 +25,10 @@ Monitor::Monitor(MainDeps deps)
                   deps.system, scheduledTests_, deps.clock, deps.sleeper, &parts_.serialLink,
                   &parts_.agentLink),
       rehearsalFlow_(parts_.cfgUps, parts_.state, deps.boxes, window_),
-      rehearsal_(parts_.cfgUps, deps.system, rehearsalFlow_, rehearsalJournal_, deps.clock) {
+      rehearsal_(parts_.cfgUps, deps.system, rehearsalFlow_, deps.journal, deps.clock) {
     window_.attach(supervisor_, scheduledTests_);
+    scheduledTests_.setJournal(deps.journal);
+    supervisor_.setJournal(deps.journal);
     rehearsalFlow_.attach(rehearsal_);
     supervisor_.setCompanion(&rehearsal_);
     rehearsalFlow_.addMenuEntry(window_.pMnTray(), "Ensayo1", "N1");

@@ -27,8 +27,6 @@ private:
     TmainF window_;
     ScheduledBatteryTests scheduledTests_;
     Supervisor supervisor_;
-    // Until the monitor is given its history, the rehearsal's start and end are kept nowhere.
-    NoEventJournal rehearsalJournal_;
     RehearsalFlow rehearsalFlow_;
     Rehearsal rehearsal_;
 };

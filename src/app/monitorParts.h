@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "base/clock.h"
+#include "base/eventJournal.h"
 #include "base/messageBox.h"
 #include "battery/upsCommand.h"
 #include "config/cfgRecords.h"
@@ -29,6 +30,8 @@ struct MainDeps {
     TrayShell& trayShell;
     SystemControl& system;
     SnmpAgentTransport& agent;
+    // The event history the monitor reports to.
+    EventJournal& journal;
     // Where the trap listener binds: UDP 162 on every interface for the monitor.
     TrapListenerOptions trapOptions = {};
 };

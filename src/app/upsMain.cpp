@@ -11,6 +11,7 @@
 #include "app/upsCfg.h"
 #include "app/upsInfo.h"
 #include "battery/testScheduler.h"
+#include "config/configJournal.h"
 #include "config/configStore.h"
 #include "ui_upsMain.h"
 
@@ -24,6 +25,8 @@ constexpr std::string_view kMsgNoValidPort =
     "No hay un puerto válido seleccionado.\r\nSeleccione uno válido.";
 constexpr std::string_view kMsgCloseQuestion =
     "Cerrando el programa dejará de monitorear la UPS.\r\n¿Desea finalizar la aplicación?.";
+
+constexpr int kHistoryNoticeMs = 5000;
 
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
@@ -163,6 +166,7 @@ void TmainF::FormCreate() {
     trayComp_->RestoreOn = arLeftClick;
     trayComp_->PopupMenuOn = arRightClick;
     loadConfig(cfgUps_, cfgSnmp_, deps_.store, deps_.boxes);
+    deps_.journal.record(HistoryEventKind::monitorStarted, monitorModeText(cfgUps_, cfgSnmp_));
     state_.warnCountdown = cfgUps_.tmpFail;
     state_.shutdownCountdown = cfgUps_.tmpLowB;
 
@@ -183,9 +187,11 @@ void TmainF::startSnmpRoad() {
     state_.agentLinkActive = false;
     switch (agentLink_.detectAgent(fieldText(cfgSnmp_.ipAgent))) {
         case agentAbsent:
+            journalAgentNotDetected(deps_.journal, fieldText(cfgSnmp_.ipAgent), agentAbsent);
             deps_.boxes.messageBox(kMsgNoAgent, kTitleError, MbIcon::Error);
             break;
         case agentForeign:
+            journalAgentNotDetected(deps_.journal, fieldText(cfgSnmp_.ipAgent), agentForeign);
             break;
         case agentFound:
             state_.agentLinkActive = applyAgentStatus(agentLink_.readAgentStatus(), state_);
@@ -243,6 +249,22 @@ void TmainF::requestTermination() {
 
 void TmainF::TimerTimer() {
     supervisor_->TimerTimer();
+    watchJournal();
+}
+
+void TmainF::watchJournal() {
+    // The listener only counts its failed binds; the tick is where the journal hears of them.
+    if (!trapPortReported_ && trapCatch_ && trapCatch_->started() && !trapCatch_->listening() &&
+        trapCatch_->bindFailures() > 0) {
+        trapPortReported_ = true;
+        deps_.journal.record(HistoryEventKind::trapPortUnavailable,
+                             "UDP " + deps_.trapOptions.port);
+    }
+    // Said once, and not over a power event's notices.
+    if (state_.eventCode == 0 && !state_.closingBySystem && deps_.journal.takeUnavailableNotice()) {
+        showNotice(std::nullopt, std::nullopt, std::string(kHistoryUnavailableText),
+                   kHistoryNoticeMs);
+    }
 }
 
 void TmainF::bbtnIniTestClick() {
@@ -441,6 +463,7 @@ void TmainF::closeEvent(QCloseEvent* event) {
 void TmainF::FormClose() {
     if (closed_) return;
     closed_ = true;
+    deps_.journal.record(HistoryEventKind::monitorEnded, monitorModeText(cfgUps_, cfgSnmp_));
     timer_.stop();
     if (state_.serialLinkActive) {
         serialLink_.closeAtEnd();

@@ -130,6 +130,8 @@ private:
     void showSerialInfo() override { setSerialInfoLines(); }
     void showAgentInfo(const AgentInfoLines& lines) override { showInfoLines(lines); }
     void applyTestButton(TestButtonChange change) override;
+    // What only the window learns: a trap port that cannot be bound, a history not kept.
+    void watchJournal();
     void requestTermination();
     void restoreApplication();
     void minimiseApplication();
@@ -163,6 +165,7 @@ private:
     ConfigurationFlow configFlow_;
     bool closed_ = false;
     bool terminationRequested_ = false;
+    bool trapPortReported_ = false;
 };
 
 // The maker's web address shown after "Sitio : ".

@@ -10,6 +10,7 @@
 #include "support/fakeSystemControl.h"
 #include "support/fakeTrayShell.h"
 #include "support/memoryRegistryStore.h"
+#include "support/recordingJournal.h"
 #include "support/scriptedAgentTransport.h"
 #include "support/scriptedMessageBoxes.h"
 #include "support/virtualTime.h"
@@ -31,6 +32,7 @@ struct WindowRig {
     FakeSystemControl system{log};
     ScriptedAgentTransport agent;
     CountingSound sound;
+    RecordingJournal journal;
     std::unique_ptr<Monitor> monitor;
     TmainF* window = nullptr;
     std::unique_ptr<TinfoFrm> info;
@@ -41,7 +43,7 @@ struct WindowRig {
         traps.address = "127.0.0.1";
         traps.port = "0";  // never the real trap port in a test
         monitor = std::make_unique<Monitor>(
-            MainDeps{store, serial, boxes, time, time, tray, system, agent, traps});
+            MainDeps{store, serial, boxes, time, time, tray, system, agent, journal, traps});
         window = &monitor->window();
         info = std::make_unique<TinfoFrm>(sound);
         window->setInfoForm(info.get());
