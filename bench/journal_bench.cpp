@@ -1,0 +1,122 @@
+// What an event costs the tick: the real supervisor on the serial fakes, the mains changing at
+// every tick, reporting to the JournalWriter over a history file on this machine's disk (WAL, a
+// full sync at every commit). Each record() the tick makes is timed from the tick's side; the
+// percentiles are counters in microseconds (p50_us, p99_us, max_us), with the whole tick's beside
+// them (tick_p50_us, tick_p99_us).
+//   idle:  the writer has committed everything before the tick, as with ticks a second apart;
+//   busy:  ticks back to back, so the writer is committing (and syncing) while the tick records.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "history/journalWriter.h"
+#include "links/serialLib.h"
+#include "links/serialLink.h"
+#include "platform/null/nullPlatform.h"
+#include "supervisor/supervisor.h"
+#include "support/fakeSerialUps.h"
+#include "support/fakeSystemControl.h"
+#include "support/recordingView.h"
+#include "support/tempDir.h"
+#include "support/virtualTime.h"
+
+namespace {
+
+using namespace ups;
+using SteadyClock = std::chrono::steady_clock;
+
+void percentiles(benchmark::State& state, const char* prefix, std::vector<double> micros) {
+    if (micros.empty()) return;
+    std::sort(micros.begin(), micros.end());
+    auto at = [&](double q) {
+        return micros[std::min(micros.size() - 1, static_cast<std::size_t>(q * micros.size()))];
+    };
+    const std::string p(prefix);
+    state.counters[p + "p50_us"] = at(0.50);
+    state.counters[p + "p99_us"] = at(0.99);
+    if (p.empty()) state.counters["max_us"] = micros.back();
+}
+
+// Times each record() on its way to the real journal.
+class TimedJournal : public EventJournal {
+public:
+    explicit TimedJournal(JournalWriter& journal) : journal_(journal) {}
+    void record(HistoryEventKind kind, std::string details) override {
+        const auto start = SteadyClock::now();
+        journal_.record(kind, std::move(details));
+        micros.push_back(
+            std::chrono::duration<double, std::micro>(SteadyClock::now() - start).count());
+    }
+    bool flush(int timeoutMs) override { return journal_.flush(timeoutMs); }
+    std::vector<double> micros;
+
+private:
+    JournalWriter& journal_;
+};
+
+void BM_RecordFromTick(benchmark::State& state) {
+    const bool busy = state.range(0) != 0;
+    test::TempDir dir("ups-journal-bench");
+    test::VirtualTime time;
+    RecordedSystemLog systemLog;
+    JournalWriter writer((dir.path / "historial.db").string(), time, systemLog);
+    TimedJournal journal(writer);
+
+    CfgUps ups{};
+    CfgSnmp snmp{};
+    ups.tmpFail = 5;
+    ups.tmpBat = 30;
+    ups.tmpLowB = 30;
+    SupervisorState supervisorState;
+    supervisorState.warnCountdown = ups.tmpFail;
+    supervisorState.shutdownCountdown = ups.tmpLowB;
+    TrapFields trap;
+    test::TickLog log;
+    test::RecordingView view(log);
+    test::FakeSystemControl system(log);
+    NoScheduledTests tests;
+    test::FakeSerialUps serial(&time);
+    SerialLib sio(serial);
+    SerialLink link(sio, time);
+    link.openSerialLink(0);
+    supervisorState.serialLinkActive = true;
+    Supervisor supervisor(ups, snmp, supervisorState, trap, view, system, tests, time, time, &link,
+                          nullptr);
+    supervisor.setJournal(journal);
+    view.startTimer();
+    writer.flush(10'000);  // the file is open and the start's retention done
+
+    std::vector<double> tickMicros;
+    for (auto _ : state) {
+        if (!busy) {
+            state.PauseTiming();
+            writer.flush(10'000);
+            state.ResumeTiming();
+        }
+        serial.mainsPresent = !serial.mainsPresent;  // one event at every tick
+        time.advanceMs(1000);
+        const auto start = SteadyClock::now();
+        supervisor.TimerTimer();
+        const std::chrono::duration<double> elapsed = SteadyClock::now() - start;
+        state.SetIterationTime(elapsed.count());
+        tickMicros.push_back(elapsed.count() * 1e6);
+    }
+    writer.flush(60'000);
+    percentiles(state, "", journal.micros);
+    percentiles(state, "tick_", tickMicros);
+    state.counters["events"] = static_cast<double>(journal.micros.size());
+    state.counters["dropped"] = static_cast<double>(writer.dropped());
+}
+BENCHMARK(BM_RecordFromTick)
+    ->ArgName("busy")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Iterations(1000)
+    ->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
