@@ -98,6 +98,11 @@ void UpsChainTest::criticalEventClosesApplicationsAtHalfTimeAndPowersOffAtZero()
     QVERIFY(!c.window->Timer().isActive());
     QVERIFY(!c.serial.isOpen(0));
     QVERIFY(!c.serial.rts());
+    // The history's first and last words come from the window, the power-off's from the tick.
+    const auto& journal = c.journal.entries;
+    QCOMPARE(journal.front(), std::string("monitor_started puerto COM1"));
+    QCOMPARE(journal.end()[-3], std::string("power_off_requested aceptado"));
+    QCOMPARE(journal.back(), std::string("monitor_ended puerto COM1"));
 }
 
 void UpsChainTest::mainsBackBeforeZeroStopsTheCountdown() {

@@ -95,6 +95,8 @@ void UpsSetupTest::acceptingTheSamePortKeepsTheLinkAndTheState() {
     QCOMPARE(w.state().shutdownCountdown, countdownBefore);  // battery low: kept
     QVERIFY(w.Timer().isActive());
     QCOMPARE(rig.storedUps().tmpLowB, 200);
+    QCOMPARE(rig.journal.entries.back(),
+             std::string("config_changed CfgUps.tmpFail, CfgUps.tmpLowB"));
 }
 
 void UpsSetupTest::switchingPortClosesTheOldOneAndOpensTheNew() {
@@ -211,6 +213,8 @@ void UpsSetupTest::acceptingInDaysModeStartsTheCountNow() {
     rig.configure([](CfgUps& cfg, CfgSnmp&) { cfg.testMode = tmDias; });
     QCOMPARE(w.cfgUps().lastTest, 46'100.25);
     QCOMPARE(rig.storedUps().lastTest, 46'100.25);
+    // The acceptance's own stamp is not the user's change.
+    QCOMPARE(rig.journal.entries.back(), std::string("config_changed CfgUps.testMode"));
 }
 
 void UpsSetupTest::anUnexpectedFailureIsReportedAsMemory() {
