@@ -1,6 +1,7 @@
 #include "app/upsHist.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLocale>
@@ -11,9 +12,9 @@
 
 #include "app/artwork.h"
 #include "app/powerTimeline.h"
+#include "base/eventJournal.h"
 #include "history/csvExport.h"
 #include "history/historyTexts.h"
-#include "history/journalWriter.h"
 #include "ui_upsHist.h"
 
 namespace ups {
@@ -174,14 +175,24 @@ bool ThistF::exportCsv(const QString& path) {
 }
 
 void ThistF::btnExportClick() {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
     const QString name = QStringLiteral("historial-") +
                          qText(isoDateTimeText(clock_.now()).substr(0, 10)) +
                          QStringLiteral(".csv");
-    const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Exportar historial"), folder + QLatin1Char('/') + name,
-        QStringLiteral("Archivos CSV (*.csv);;Todos los archivos (*)"));
-    if (!path.isEmpty()) exportCsv(path);
+    QFileDialog dialog(this, QStringLiteral("Exportar historial"), QDir(folder).filePath(name),
+                       QStringLiteral("Archivos CSV (*.csv);;Todos los archivos (*)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    // The system's own dialog speaks the system's language; Qt's, used where there is none,
+    // would speak English.
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Buscar en:"));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Nombre:"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Tipo:"));
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("&Guardar"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Cancelar"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    exportCsv(dialog.selectedFiles().constFirst());
 }
 
 void HistoryWindowOpener::open() {

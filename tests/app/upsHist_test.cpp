@@ -11,7 +11,6 @@
 #include "app/powerTimeline.h"
 #include "history/csvExport.h"
 #include "history/historyTexts.h"
-#include "history/journalWriter.h"
 #include "support/historyFill.h"
 #include "support/scriptedMessageBoxes.h"
 #include "support/tempDir.h"
