@@ -3,8 +3,8 @@
 # program folder, the Start menu entry, the start at logon, the entry in Programs and Features and
 # the configuration key with its grant to Users; uninstalls silently and checks that all of it goes
 # but the configuration; installs again and uninstalls with /PURGE, which takes the configuration
-# too. The installer packs a stand-in for korvan-ups.exe (installerStandIn.cpp) that answers the
-# installer's --grant-config-access through the monitor's own function, so no Qt build is needed.
+# too. The installer packs the Windows build's korvan-ups.exe, whose --grant-config-access the
+# installer runs for the grant.
 #
 # The prefix (${BUILD_DIR:-build-win64}/wine-prefix-installer) is made again on every run, and its
 # COM1..COM4 lead nowhere before any program of the test runs: Wine would otherwise give COM1 to
@@ -22,37 +22,24 @@ server_started=
 cleanup() { [[ -z $server_started ]] || wineserver -k 2>/dev/null || true; }
 trap cleanup EXIT
 
-# The programs: the stand-in, the access-list reader and the installer around the stand-in.
+# The programs: the monitor the Windows build made, the access-list reader and the installer
+# around the monitor.
+exe=$build/src/korvan-ups.exe
+[[ -f $exe ]] || { say "no $exe (scripts/build-windows builds it with Qt for mingw)"; exit 1; }
 mkdir -p "$work"
-cxx=(x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Werror -static -static-libgcc
-  -static-libstdc++ -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0601 -I"$root/src")
-"${cxx[@]}" "$root/src/platform/win32/win32ConfigAccess.cpp" "$root/tests/win32/installerStandIn.cpp" \
-  -ladvapi32 -o "$work/korvan-ups.exe"
-"${cxx[@]}" "$root/tests/win32/installerAclCheck.cpp" -ladvapi32 -o "$work/aclCheck.exe"
+cp "$exe" "$work/korvan-ups.exe"
+x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Werror -static -static-libgcc \
+  -static-libstdc++ -DWIN32_LEAN_AND_MEAN "$root/tests/win32/installerAclCheck.cpp" -ladvapi32 \
+  -o "$work/aclCheck.exe"
 "$root/scripts/installer-windows" "$work/korvan-ups.exe" 2>/dev/null
 setup=$work/korvan-ups-setup.exe
 
 # A fresh prefix, its serial ports set before anything else runs in it.
 wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
-say "creating the Wine prefix $WINEPREFIX"
 server_started=1
-wineboot -i >/dev/null 2>&1
-for n in 1 2 3 4; do
-  wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "" /f >/dev/null 2>&1
-done
-wineserver -k || true
-wineserver -w || true
-rm -f "$WINEPREFIX"/dosdevices/com*
-wineserver -p
-wine cmd /c exit >/dev/null 2>&1
-for n in 1 2 3 4; do
-  target=$(readlink "$WINEPREFIX/dosdevices/com$n" 2>/dev/null || true)
-  if [[ $target == /dev/ttyS* ]]; then
-    say "COM$n still leads to $target; not running anything"
-    exit 1
-  fi
-done
+source "$root/tests/win32/winePrefix.bash"
+prepare_wine_prefix "$WINEPREFIX"
 
 failures=0
 pass() { echo "ok    $*"; }

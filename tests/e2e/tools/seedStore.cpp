@@ -2,6 +2,7 @@
 // configuration would have left it.
 //   ups-seed-store FILE [--com N] [--snmp IP] [--trap] [--shutdown] [--tmpfail S] [--tmpbat S]
 //                       [--tmplowb S] [--community TEXT] [--testmode M]
+//   ups-seed-store FILE --defaults     the records a first start writes, scheduled test included
 // --com counts from 0: 0 is COM1.
 #include <cstdio>
 #include <cstdlib>
@@ -35,11 +36,14 @@ int main(int argc, char** argv) {
     ups::CfgSnmp snmp;
     ups::clearRecords(cfg, snmp);
     ups::setDefaultConfig(cfg, snmp);
-    cfg.testMode = ups::tmNever;  // a scheduled test would get in the way of a scripted run
+    // A scheduled test would get in the way of a scripted run.
+    if (!(argc == 3 && std::string_view(argv[2]) == "--defaults")) cfg.testMode = ups::tmNever;
     for (int i = 2; i < argc; ++i) {
         std::string opt = argv[i];
         auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
-        if (opt == "--com")
+        if (opt == "--defaults")
+            ;
+        else if (opt == "--com")
             cfg.comPort = std::atoi(next().c_str());
         else if (opt == "--snmp") {
             snmp.enhSnmp = 1;

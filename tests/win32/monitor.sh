@@ -1,0 +1,198 @@
+#!/usr/bin/env bash
+# The real korvan-ups.exe under Wine, on a private Xvfb display where Wine's own tray strip is the
+# tray host:
+#   1. the first start, in a fresh prefix with no COM port, writes the default records (compared
+#      byte for byte, with
+#      reg.exe as the reader, with those the Linux build writes), and ends for want of a port;
+#      with COM2 a pseudo-terminal it shows the tray icon, and a click
+#      on the icon brings up the main window "Korvan Servicio UPS - Ver 1.4", monitoring COM2 (a
+#      pseudo-terminal);
+#   2. with a configuration for net-snmp's snmpd on 127.0.0.1:161 (imported with regedit), a
+#      line-failure trap from snmptrap brings the pop-up, a low-battery trap the countdown, Wine's
+#      notepad is asked to close at half-time and at zero the power-off is requested
+#      (ExitWindowsEx) and the program ends;
+#   3. the event history in the user's AppData holds that sequence.
+# Screenshots of each step go to ${BUILD_DIR:-build-win64}/monitor-test/.
+#   tests/win32/monitor.sh LINUX_BUILD_DIR   (for ups-seed-store, a Linux tool)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${BUILD_DIR:-$root/build-win64}
+linux_build=${1:?the Linux build folder, for ups-seed-store}
+exe=$build/src/korvan-ups.exe
+seed=$linux_build/tests/ups-seed-store
+work=$build/monitor-test
+config_key='HKLM\Software\Korvan\Ups\SysCfg_V1.2'
+oid=.1.3.6.1.4.1.27431
+export WINEPREFIX=$work/prefix
+say() { echo "monitor: $*" >&2; }
+[[ -f $exe ]] || { say "no $exe (scripts/build-windows builds it with Qt for mingw)"; exit 1; }
+[[ -x $seed ]] || { say "no $seed"; exit 1; }
+
+pids=()
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+}
+trap cleanup EXIT
+fail() {
+  import -window root "$work/failure.png" 2>/dev/null || true
+  say "FAIL: $* (screen in $work/failure.png)"
+  exit 1
+}
+wait_until() {  # wait_until <seconds> <command...>
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.2
+  done
+}
+shot() { import -window root "$work/$1.png" 2>/dev/null || true; }
+window_named() { xwininfo -root -tree | grep -q "\"$1\": (\"$2\""; }
+window_shown() { xwininfo -name "$1" 2>/dev/null | grep -q "IsViewable"; }
+running() { kill -0 "$1" 2>/dev/null; }
+
+# UDP 161 and 162 are machine-wide: the Linux end-to-end tests take the same lock.
+exec 9>/tmp/korvan-e2e-snmp.lock
+flock -w 240 9 || fail "another test held the SNMP ports for 4 minutes"
+
+wineserver -k 2>/dev/null || true
+rm -rf "$work"
+mkdir -p "$work/snmpd"
+display=
+for n in $(seq 121 150); do
+  [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || { display=$n; break; }
+done
+[[ -n $display ]] || fail "no free X display"
+Xvfb ":$display" -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=:$display
+wait_until 10 test -e "/tmp/.X11-unix/X$display" || fail "Xvfb did not start"
+
+source "$root/tests/win32/winePrefix.bash"
+prepare_wine_prefix "$WINEPREFIX"
+
+# ---- 1. the first start ----
+# With no COM port at all the monitor writes its defaults, says there is no serial port, and ends.
+wine "$exe" >"$work/first.log" 2>&1 &
+monitor=$!
+pids+=($monitor)
+records() { wine reg query "$config_key" /reg:64 2>/dev/null | tr -d '\r' | awk '$2 == "REG_BINARY" { print $1 "=" $3 }' | sort; }
+wait_until 30 window_shown "! ERROR !" || fail "no message about the serial port"
+shot 1-first-start
+"$seed" "$work/defaults.reg" --defaults || fail "ups-seed-store could not write the defaults"
+expected=$(python3 - "$work/defaults.reg" <<'EOF'
+import re, sys
+text = open(sys.argv[1]).read().replace("\\\n", "")
+for name, data in sorted(re.findall(r'"(\w+)"=hex:([0-9a-f,\s]*)', text)):
+    print(name + "=" + re.sub(r"[,\s]", "", data).upper())
+EOF
+)
+[[ $(records) == "$expected" ]] || fail "the default records differ from the Linux build's: $(records)"
+say "first start: the default records, byte for byte as the Linux build writes them"
+xdotool search --name '^! ERROR !$' key --window %1 Return
+wait_until 10 bash -c "! kill -0 $monitor 2>/dev/null" || fail "the monitor went on without a port"
+
+# COM2 becomes a pseudo-terminal held open here: the monitor says that no port is chosen and goes
+# on with COM2, the one it found.
+python3 -c 'import os, pty, time
+master, slave = pty.openpty()
+print(os.ttyname(slave), flush=True)
+time.sleep(3600)' >"$work/com2" &
+pids+=($!)
+wait_until 10 test -s "$work/com2" || fail "no pseudo-terminal"
+prepare_wine_prefix "$WINEPREFIX" "" "$(head -n1 "$work/com2")"
+wine "$exe" >"$work/serial.log" 2>&1 &
+monitor=$!
+pids+=($monitor)
+wait_until 30 window_shown "! CUIDADO !" || fail "no message about the port to choose"
+xdotool search --name '^! CUIDADO !$' key --window %1 Return
+wait_until 20 window_named "Wine System Tray" "explorer.exe" || fail "no tray strip"
+wait_until 20 window_named "Korvan Servicio UPS - Ver 1.4" "korvan-ups.exe" || fail "no main window"
+# The icon is the first in Wine's tray strip; a click brings the main window up.
+tray=$(xdotool search --name '^Wine System Tray$' | head -n1)
+eval "$(xdotool getwindowgeometry --shell "$tray")"
+xdotool mousemove $((X + 10)) $((Y + 10)) click 1
+wait_until 10 window_shown "Korvan Servicio UPS - Ver 1.4" || fail "the tray icon's click showed no window"
+running "$monitor" || fail "the monitor ended"
+sleep 1
+shot 2-main-window
+say "tray icon and main window 'Korvan Servicio UPS - Ver 1.4' shown, monitoring COM2"
+kill "$monitor"
+wait "$monitor" 2>/dev/null || true
+
+# ---- 2. an outage against snmpd ----
+"$seed" "$work/snmp.reg" --snmp 127.0.0.1 --trap --shutdown --tmpfail 2 --tmplowb 12 \
+  --community privada || fail "ups-seed-store could not write the configuration"
+wine regedit /s "Z:${work//\//\\}\\snmp.reg" || fail "regedit could not import the configuration"
+printf 'line=1\nbattery=1\nname=UPS Prueba Wine\nserial=W-0001\nmodel=Modelo W\n' >"$work/snmpd/values"
+cat >"$work/snmpd/snmpd.conf" <<EOF
+agentAddress udp:127.0.0.1:161
+master no
+view upsview included $oid
+view upsview included .1.3.6.1.2.1.1
+rocommunity ambito 127.0.0.1 -V upsview
+rwcommunity privada 127.0.0.1 -V upsview
+pass_persist $oid $root/tests/support/peers/upsAgentBackend.sh $work/snmpd/values $work/snmpd/sets.log
+EOF
+net_snmp_env=(MIBS= MIBDIRS=/nonexistent SNMP_PERSISTENT_DIR="$work/snmpd" SNMPCONFPATH=/nonexistent)
+env "${net_snmp_env[@]}" snmpd -f -Lf "$work/snmpd/log" -C -c "$work/snmpd/snmpd.conf" \
+  -p "$work/snmpd/pid" &
+pids+=($!)
+answering() { env "${net_snmp_env[@]}" snmpget -v1 -c ambito -t 0.3 -r 0 127.0.0.1 "$oid.1.1.1.2.0" >/dev/null 2>&1; }
+wait_until 20 answering || fail "snmpd did not answer on 127.0.0.1:161"
+ups_state() {  # ups_state <battery> <line>: the agent's values and a status trap saying so
+  sed -i "s/^battery=.*/battery=$1/; s/^line=.*/line=$2/" "$work/snmpd/values"
+  env "${net_snmp_env[@]}" snmptrap -v 1 -c public 127.0.0.1:162 "$oid" 127.0.0.1 6 1 '' \
+    "$oid.1.1.1.1.0" i "$1" "$oid.1.1.1.2.0" i "$2"
+}
+
+wine notepad >/dev/null 2>&1 &
+pids+=($!)
+wait_until 30 window_named "Untitled - Notepad" "notepad.exe" || fail "notepad did not start"
+wine "$exe" >"$work/monitor.log" 2>&1 &
+monitor=$!
+pids+=($monitor)
+history=$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/korvan-ups/historial.db
+events() { sqlite3 "file:$history?mode=ro" "select kind from events order by id" 2>/dev/null | tr '\n' ' '; }
+wait_until 60 window_named "Korvan Servicio UPS - Ver 1.4" "korvan-ups.exe" ||
+  fail "the monitor did not start"
+# The monitor looks for the agent, reads it and listens on UDP 162 before the first trap.
+sleep 8
+window_shown "! ERROR !" && { shot failure-box; fail "a message box came up: see failure-box.png"; }
+
+ups_state 1 2
+wait_until 15 window_shown "Información" || fail "no pop-up after the line-failure trap"
+shot 3-line-failure
+say "line-failure trap: pop-up shown"
+
+ups_state 2 2
+wait_until 10 window_shown "Batería Baja" || fail "no countdown after the low-battery trap"
+start=$SECONDS
+shot 4-countdown
+say "low-battery trap: countdown shown"
+wait_until 20 bash -c "! xwininfo -root -tree | grep -q '\"Untitled - Notepad\"'" ||
+  fail "notepad was not closed"
+closed_after=$((SECONDS - start))
+running "$monitor" || fail "the monitor ended before zero"
+say "notepad closed ${closed_after} s after the first countdown notice (10 s left)"
+wait_until 20 bash -c "! kill -0 $monitor 2>/dev/null" || fail "the monitor did not end at zero"
+say "the monitor ended $((SECONDS - start)) s after the first countdown notice"
+shot 5-after-zero
+
+# ---- 3. the history ----
+got=$(events)
+for kind in monitor_started mains_failed notice_shown battery_low critical_entered \
+  applications_closed power_off_requested monitor_ended; do
+  [[ " $got " == *" $kind "* ]] || fail "the history lacks $kind: $got"
+done
+sqlite3 "file:$history?mode=ro" "select kind, details from events order by id" >"$work/history.txt"
+grep -q "^applications_closed|.*Untitled - Notepad" "$work/history.txt" ||
+  fail "the history does not name notepad among the applications closed"
+# Half-time of the 12 s countdown: after the notice with 6 s left, before the one with 4 s left.
+order=$(grep -n -e "^notice_shown| 6 seg" -e "^applications_closed|" -e "^notice_shown| 4 seg" \
+  "$work/history.txt" | cut -d'|' -f1 | cut -d: -f2 | tr '\n' ' ')
+[[ $order == "notice_shown applications_closed notice_shown " ]] ||
+  fail "the applications were not asked to close at half-time: $(cat "$work/history.txt")"
+say "history: $(wc -l <"$work/history.txt") events, power-off: $(grep '^power_off_requested' "$work/history.txt")"
+say "passed; screenshots in $work"
