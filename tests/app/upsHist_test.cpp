@@ -124,6 +124,8 @@ void UpsHistTest::exportReadsBackAsTheEvents() {
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
+    // The mark that tells spreadsheets on Windows the file is UTF-8.
+    QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
     const auto records = parseCsv(std::string_view(bytes.constData(), bytes.size()));
     QVERIFY(records.has_value());
     QCOMPARE(records->size(), j.events.size() + 1);

@@ -6,8 +6,6 @@
 
 #include <random>
 
-#include "history/historyTexts.h"
-
 namespace ups {
 namespace {
 
@@ -58,25 +56,6 @@ TEST(CsvRoundTrip, AnyRecordsComeBackAsWritten) {
         ASSERT_TRUE(read.has_value()) << text;
         ASSERT_EQ(*read, records) << text;
     }
-}
-
-TEST(HistoryCsv, HeaderThenOneRecordPerEventInTheOrderGiven) {
-    const double t = 46000.75;  // 2025-12-09 18:00:00
-    const std::vector<HistoryEvent> events{
-        {t + 1.0 / 86400, HistoryEventKind::noticeShown, "Continúa la falla, \"línea\"\r\n2"},
-        {t, HistoryEventKind::mainsFailed, ""}};
-    const std::string csv = historyCsv(events);
-    EXPECT_TRUE(
-        csv.starts_with("\xEF\xBB\xBF"
-                        "Fecha y hora,Código,Evento,Detalle\r\n"));
-    const auto read = parseCsv(csv);
-    ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(*read, (std::vector<CsvRecord>{
-                         {"Fecha y hora", "Código", "Evento", "Detalle"},
-                         {"2025-12-09 18:00:01", "notice_shown", "Aviso mostrado",
-                          "Continúa la falla, \"línea\"\r\n2"},
-                         {"2025-12-09 18:00:00", "mains_failed", "Falla de red", ""}}));
-    EXPECT_EQ(historyEventKindFromKey((*read)[1][1]), HistoryEventKind::noticeShown);
 }
 
 }  // namespace
