@@ -11,7 +11,7 @@
 # /dev/ttyS0, which is the console here (scripts/test-windows does the same).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${BUILD_DIR:-$root/build-win64}
+build=$(realpath -m "${BUILD_DIR:-$root/build-win64}")
 work=$build/installer-test
 export WINEPREFIX=$build/wine-prefix-installer WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Nothing here shows a window: the installer and uninstaller run with /S.

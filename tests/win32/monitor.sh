@@ -16,7 +16,7 @@
 #   tests/win32/monitor.sh LINUX_BUILD_DIR   (for ups-seed-store, a Linux tool)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${BUILD_DIR:-$root/build-win64}
+build=$(realpath -m "${BUILD_DIR:-$root/build-win64}")
 linux_build=${1:?the Linux build folder, for ups-seed-store}
 exe=$build/src/korvan-ups.exe
 seed=$linux_build/tests/ups-seed-store
