@@ -118,16 +118,17 @@ void UpsMainTest::menusOfferRestoreMinimiseAndFinish() {
         for (QAction* a : m->actions()) t << (a->isSeparator() ? QStringLiteral("-") : a->text());
         return t;
     };
-    QCOMPARE(texts(w.pMnTray()), (QStringList{"&Restaurar", "-", "&Finalizar"}));
-    QCOMPARE(texts(w.pMnFrm()), (QStringList{"&Minimizar", "-", "&Finalizar"}));
-    QCOMPARE(w.pMnTray()->actions().at(0)->objectName(), QStringLiteral("Restaurar1"));
-    QCOMPARE(w.pMnTray()->actions().at(2)->objectName(), QStringLiteral("Cerrar1"));
-    QCOMPARE(w.pMnFrm()->actions().at(0)->objectName(), QStringLiteral("MinimClic"));
-    QCOMPARE(w.pMnFrm()->actions().at(2)->objectName(), QStringLiteral("MenuItem3"));
-    QAction* restore = w.pMnTray()->actions().at(0);
+    QCOMPARE(texts(w.pMnTray()),
+             (QStringList{"&Restaurar", "&Ensayo de corte", "-", "&Finalizar"}));
+    QCOMPARE(texts(w.pMnFrm()), (QStringList{"&Minimizar", "&Ensayo de corte", "-", "&Finalizar"}));
+    QCOMPARE(w.pMnTray()->actions().first()->objectName(), QStringLiteral("Restaurar1"));
+    QCOMPARE(w.pMnTray()->actions().last()->objectName(), QStringLiteral("Cerrar1"));
+    QCOMPARE(w.pMnFrm()->actions().first()->objectName(), QStringLiteral("MinimClic"));
+    QCOMPARE(w.pMnFrm()->actions().last()->objectName(), QStringLiteral("MenuItem3"));
+    QAction* restore = w.pMnTray()->actions().first();
     QCOMPARE(restore->toolTip(), QStringLiteral("Restaura la aplicación"));
-    QCOMPARE(w.pMnTray()->actions().at(2)->toolTip(), QStringLiteral("Finaliza monitoreo de UPS"));
-    QCOMPARE(w.pMnFrm()->actions().at(0)->toolTip(), QStringLiteral("Restaura la aplicación"));
+    QCOMPARE(w.pMnTray()->actions().last()->toolTip(), QStringLiteral("Finaliza monitoreo de UPS"));
+    QCOMPARE(w.pMnFrm()->actions().first()->toolTip(), QStringLiteral("Restaura la aplicación"));
 }
 
 void UpsMainTest::closeBoxAsksAndNoKeepsTheMonitorRunning() {
@@ -169,7 +170,7 @@ void UpsMainTest::finalizarClosesWithoutAQuestion() {
     Rig rig;
     TmainF& w = rig.make();
     w.show();
-    w.pMnFrm()->actions().at(2)->trigger();
+    w.pMnFrm()->actions().last()->trigger();
     QVERIFY(rig.boxes.shown.empty());
     QVERIFY(!w.isVisible());
     QVERIFY(w.state().closingBySystem);
@@ -177,7 +178,7 @@ void UpsMainTest::finalizarClosesWithoutAQuestion() {
     Rig rig2;
     TmainF& w2 = rig2.make();
     w2.show();
-    w2.pMnTray()->actions().at(2)->trigger();
+    w2.pMnTray()->actions().last()->trigger();
     QVERIFY(rig2.boxes.shown.empty());
     QVERIFY(!w2.isVisible());
 }
