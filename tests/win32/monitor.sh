@@ -47,7 +47,8 @@ wait_until() {  # wait_until <seconds> <command...>
     sleep 0.2
   done
 }
-shot() { import -window root "$work/$1.png" 2>/dev/null || true; }
+# Wine paints a window a moment after it is mapped.
+shot() { sleep 1.5; import -window root "$work/$1.png" 2>/dev/null || true; }
 window_named() { xwininfo -root -tree | grep -q "\"$1\": (\"$2\""; }
 window_shown() { xwininfo -name "$1" 2>/dev/null | grep -q "IsViewable"; }
 running() { kill -0 "$1" 2>/dev/null; }
@@ -79,6 +80,7 @@ monitor=$!
 pids+=($monitor)
 records() { wine reg query "$config_key" /reg:64 2>/dev/null | tr -d '\r' | awk '$2 == "REG_BINARY" { print $1 "=" $3 }' | sort; }
 wait_until 30 window_shown "! ERROR !" || fail "no message about the serial port"
+sleep 3  # the first start paints its first box late
 shot 1-first-start
 "$seed" "$work/defaults.reg" --defaults || fail "ups-seed-store could not write the defaults"
 expected=$(python3 - "$work/defaults.reg" <<'EOF'
@@ -112,10 +114,14 @@ wait_until 20 window_named "Korvan Servicio UPS - Ver 1.4" "korvan-ups.exe" || f
 # The icon is the first in Wine's tray strip; a click brings the main window up.
 tray=$(xdotool search --name '^Wine System Tray$' | head -n1)
 eval "$(xdotool getwindowgeometry --shell "$tray")"
+# A click right after the box went sometimes left no window on the screen a second later; the
+# click comes once the start has settled.
+sleep 3
 xdotool mousemove $((X + 10)) $((Y + 10)) click 1
 wait_until 10 window_shown "Korvan Servicio UPS - Ver 1.4" || fail "the tray icon's click showed no window"
-running "$monitor" || fail "the monitor ended"
 sleep 1
+window_shown "Korvan Servicio UPS - Ver 1.4" || fail "the main window went away again"
+running "$monitor" || fail "the monitor ended"
 shot 2-main-window
 say "tray icon and main window 'Korvan Servicio UPS - Ver 1.4' shown, monitoring COM2"
 kill "$monitor"
