@@ -11,7 +11,8 @@
 #      line-failure trap from snmptrap brings the pop-up, a low-battery trap the countdown, Wine's
 #      notepad is asked to close at half-time and at zero the power-off is requested
 #      (ExitWindowsEx) and the program ends;
-#   3. the event history in the user's AppData holds that sequence.
+#   3. the event history in the user's AppData holds that sequence;
+#   4. started again, the monitor's tray menu opens the "Historial" window.
 # Screenshots of each step go to ${BUILD_DIR:-build-win64}/monitor-test/.
 #   tests/win32/monitor.sh LINUX_BUILD_DIR   (for ups-seed-store, a Linux tool)
 set -euo pipefail
@@ -201,4 +202,24 @@ order=$(grep -n -e "^notice_shown| 6 seg" -e "^applications_closed|" -e "^notice
 [[ $order == "notice_shown applications_closed notice_shown " ]] ||
   fail "the applications were not asked to close at half-time: $(cat "$work/history.txt")"
 say "history: $(wc -l <"$work/history.txt") events, power-off: $(grep '^power_off_requested' "$work/history.txt")"
+
+# ---- 4. the history window ----
+# Started again with the mains back, the monitor shows the outage in "Historial...", which its
+# tray menu opens.
+ups_state 1 1
+wine "$exe" >"$work/after.log" 2>&1 &
+monitor=$!
+pids+=($monitor)
+wait_until 60 window_named "Korvan Servicio UPS - Ver 1.4" "korvan-ups.exe" ||
+  fail "the monitor did not start again"
+sleep 5
+tray=$(xdotool search --name '^Wine System Tray$' | head -n1)
+eval "$(xdotool getwindowgeometry --shell "$tray")"
+xdotool mousemove $((X + 10)) $((Y + 10)) click 3
+wait_until 10 window_shown "Servicio de UPS" || fail "the tray menu did not open"
+xdotool key h
+wait_until 15 window_shown "Historial" || fail "the history window did not open"
+shot 6-historial
+running "$monitor" || fail "the monitor ended with the history window open"
+say "the history window opened from the tray menu"
 say "passed; screenshots in $work"
