@@ -131,7 +131,12 @@ std::vector<HistoryEvent> HistoryDb::eventsBetween(double fromOle, double toOle)
     Statement select(db_,
                      "SELECT at, kind, details FROM events WHERE at >= ? AND at < ? "
                      "ORDER BY at DESC, id DESC");
-    if (!select) return events;
+    // A file that is not a history (or a damaged one) fails already here: the window must say so
+    // rather than show an empty period.
+    if (!select) {
+        error_ = std::string("no se pudo leer: ") + sqlite3_errmsg(db_);
+        return events;
+    }
     sqlite3_bind_double(select.get(), 1, fromOle);
     sqlite3_bind_double(select.get(), 2, toOle);
     int step;
