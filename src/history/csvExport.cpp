@@ -26,6 +26,16 @@ void appendField(std::string& out, std::string_view field) {
     out += '"';
 }
 
+// Details carry outside text (other programs' window titles, the agent's answers). A spreadsheet
+// runs a cell that begins with one of these as a formula, so such a field gets the apostrophe
+// that makes it text.
+std::string spreadsheetText(const std::string& field) {
+    if (!field.empty() &&
+        std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos)
+        return "'" + field;
+    return field;
+}
+
 }  // namespace
 
 void appendCsvRecord(std::string& out, std::span<const std::string> fields) {
@@ -47,7 +57,7 @@ std::string historyCsv(std::span<const HistoryEvent> events) {
         record[0] = isoDateTimeText(e.at);
         record[1] = historyEventKey(e.kind);
         record[2] = historyEventTitle(e.kind);
-        record[3] = e.details;
+        record[3] = spreadsheetText(e.details);
         appendCsvRecord(out, record);
     }
     return out;

@@ -17,7 +17,8 @@ using CsvRecord = std::vector<std::string>;
 void appendCsvRecord(std::string& out, std::span<const std::string> fields);
 
 // The header ("Fecha y hora", "Código", "Evento", "Detalle") and one record per event, in the
-// order given.
+// order given. A detail a spreadsheet would take for a formula (it begins with =, +, -, @, a tab
+// or a carriage return) is written after an apostrophe, as text.
 std::string historyCsv(std::span<const HistoryEvent> events);
 
 // The records of a CSV text, a leading byte-order mark skipped; nothing when the text is not

@@ -36,6 +36,23 @@ TEST(CsvReader, RefusesWhatNoWriterWrites) {
     EXPECT_EQ(*lenient, (std::vector<CsvRecord>{{"a", "b"}, {"c", ""}}));
 }
 
+TEST(HistoryCsv, DetailsASpreadsheetWouldRunAreWrittenAsText) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"=HYPERLINK(\"x\")", "'=HYPERLINK(\"x\")"},
+        {"+1", "'+1"},
+        {"-2", "'-2"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"\tx", "'\tx"},
+        {"Notas - =x", "Notas - =x"},
+        {"", ""}};
+    for (const auto& [details, written] : cases) {
+        const HistoryEvent event{46000, HistoryEventKind::applicationsClosed, details};
+        const auto read = parseCsv(historyCsv(std::span(&event, 1)));
+        ASSERT_TRUE(read.has_value() && read->size() == 2) << details;
+        EXPECT_EQ((*read)[1][3], written);
+    }
+}
+
 TEST(CsvRoundTrip, AnyRecordsComeBackAsWritten) {
     // Pieces that stress the quoting, in UTF-8 with accents.
     const std::string pieces[] = {"a", ",", "\"",      "\r", "\n",           "\r\n", " ",
