@@ -27,7 +27,8 @@ inline std::string statusTrap(int lineState, int batteryState = 1) {
     return rec.EncodeBuf();
 }
 
-// A started TrapCatch on 127.0.0.1 (a port the system chooses) filtering for agent 127.0.0.1;
+// A started TrapCatch on 127.0.0.1 (a port the system chooses) filtering for agent 127.0.0.1,
+// and a sender from that address;
 // the constructor waits up to 5 s for the port to be bound (see trapCatch.listening()).
 struct LoopbackListener {
     LoopbackListener() : trapCatch(cfgSnmp, fields, options()) {
@@ -38,6 +39,7 @@ struct LoopbackListener {
         for (int i = 0; i < 1000 && !trapCatch.listening(); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
+        sender.Bind("127.0.0.1", "0");  // the agent's own address, which the filter requires
         sender.Connect("127.0.0.1", std::to_string(trapCatch.boundPort()));
     }
     static TrapListenerOptions options() {

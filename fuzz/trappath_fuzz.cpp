@@ -112,6 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TSNMPSend snmp;
     if (!snmp.Reply.DecodeBuf(std::string_view(reinterpret_cast<const char*>(data), size)))
         return 0;
+    // As if the agent itself sent it: the filter's source check is no defence here.
+    snmp.HostIP = kAgent;
     TrapContents trap;
     takeTrapContents(snmp, trap);
 

@@ -99,6 +99,9 @@ bool sameIpv4Address(const std::string& a, const std::string& b) {
 
 bool applyTrap(const TrapContents& trap, const std::string& ipAgent, TrapFields& fields) {
     if (trap.enterprise != kOidTrapEnterprise) return false;
+    // The address field is whatever the datagram's writer put there; only the datagram's source
+    // shows that it came from the agent (a forged switch-off of 0 minutes would power off).
+    if (!sameIpv4Address(trap.sender, ipAgent)) return false;
     if (!sameIpv4Address(trap.agent, ipAgent)) return false;
     if (trap.generic != kGenericEnterpriseSpecific) {
         if (!trap.names.empty()) return false;

@@ -30,8 +30,9 @@ struct TrapListenerOptions {
     int receiveBufferBytes = 4 * 1024 * 1024;
 };
 
-// How a received v1 trap changes the fields, with the filter applied first. Returns true when the
-// trap passed the filter and changed something (an acted-on trap).
+// How a received v1 trap changes the fields, with the filter applied first: the datagram must come
+// from the agent's address and name it in its agent-address field. Returns true when the trap
+// passed the filter and changed something (an acted-on trap).
 bool applyTrap(const TrapContents& trap, const std::string& ipAgent, TrapFields& fields);
 
 // The agent-address comparison of the filter: both texts read by inetAddr, the way the address

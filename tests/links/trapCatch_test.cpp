@@ -25,7 +25,7 @@ using SteadyClock = std::chrono::steady_clock;
 
 TrapContents statusTrap(std::string battery, std::string line) {
     TrapContents t;
-    t.sender = "127.0.0.1";
+    t.sender = "10.1.1.5";
     t.agent = "10.1.1.5";
     t.enterprise = kOidTrapEnterprise;
     t.community = "public";
@@ -238,10 +238,16 @@ INSTANTIATE_TEST_SUITE_P(
                  kUntouched},
         RuleCase{"AgentFieldDiffers", [](TrapContents& t) { t.agent = "127.0.0.1"; }, false,
                  kUntouched},
-        RuleCase{"SenderAddressIgnored",
-                 [](TrapContents& t) { t.sender = "192.168.7.7"; },
-                 true,
-                 {2, 2, -1, false, true, false}},
+        // The agent's address in the field, but the datagram came from elsewhere: forged.
+        RuleCase{"SenderIsNotTheAgent", [](TrapContents& t) { t.sender = "192.168.7.7"; }, false,
+                 kUntouched},
+        RuleCase{"SwitchOffFromAnotherSender",
+                 [](TrapContents& t) {
+                     t = adminTrap(2, "0");
+                     t.sender = "10.1.1.6";
+                 },
+                 false, kUntouched},
+        RuleCase{"SenderUnknown", [](TrapContents& t) { t.sender.clear(); }, false, kUntouched},
         RuleCase{"CommunityIgnored",
                  [](TrapContents& t) { t.community = "otra"; },
                  true,
@@ -308,9 +314,13 @@ TSNMPRec trapMessage(int generic, int specific,
     return rec;
 }
 
+// Sends from `from`, a loopback address of its own choosing, as an agent on that address would.
 class TrapSender {
 public:
-    explicit TrapSender(int port) { socket_.Connect("127.0.0.1", std::to_string(port)); }
+    explicit TrapSender(int port, const std::string& from = kAgentIp) {
+        socket_.Bind(from, "0");
+        socket_.Connect("127.0.0.1", std::to_string(port));
+    }
     void send(const TSNMPRec& rec) { socket_.SendString(rec.EncodeBuf()); }
     void sendRaw(const std::string& octets) { socket_.SendString(octets); }
 
@@ -408,12 +418,19 @@ TEST_F(TrapCatchTest, FilteredAndMalformedDatagramsChangeNothing) {
     EXPECT_EQ(snapshot(fields), (FieldsSnapshot{1, 1, 9, false, false, true}));
 }
 
-TEST_F(TrapCatchTest, RelayedTrapCarryingTheAgentAddressIsAccepted) {
-    setFieldText(cfgSnmp.ipAgent, "10.9.9.9");
+// Anyone can write the agent's address into a trap; only the agent's own datagrams may act.
+TEST_F(TrapCatchTest, TrapNamingTheAgentFromAnotherAddressIsNotActedOn) {
     startListening();
-    sender->send(trapMessage(6, 1, {{kOidBatteryState, "2"}, {kOidLineState, "1"}}, "10.9.9.9"));
+    TrapSender forger(listener.boundPort(), "127.0.0.2");
+    forger.send(trapMessage(6, 2, {{kOidAdminMinutes, "0"}}));
+    forger.send(trapMessage(6, 1, {{kOidBatteryState, "2"}, {kOidLineState, "2"}}));
+    ASSERT_TRUE(receivedAtLeast(2));
+    EXPECT_EQ(listener.trapsActedOn(), 0u);
+    EXPECT_EQ(snapshot(fields), kUntouched);
+
+    sender->send(trapMessage(6, 2, {{kOidAdminMinutes, "0"}}));
     ASSERT_TRUE(eventually([&] { return listener.trapsActedOn() == 1; }));
-    EXPECT_EQ(snapshot(fields), (FieldsSnapshot{2, 1, -1, false, true, false}));
+    EXPECT_EQ(snapshot(fields), (FieldsSnapshot{1, 1, 0, false, false, true}));
 }
 
 TEST_F(TrapCatchTest, PausedListenerHoldsTrapsUntilResumed) {
@@ -421,9 +438,10 @@ TEST_F(TrapCatchTest, PausedListenerHoldsTrapsUntilResumed) {
     listener.Pause();
     EXPECT_TRUE(listener.paused());
     // While paused the dialog may rewrite the agent's address; held traps meet the new one.
-    setFieldText(cfgSnmp.ipAgent, "10.9.9.9");
-    sender->send(trapMessage(6, 1, {{kOidBatteryState, "2"}, {kOidLineState, "2"}}, "10.9.9.9"));
-    sender->send(trapMessage(6, 2, {{kOidAdminMinutes, "3"}}, "10.9.9.9"));
+    setFieldText(cfgSnmp.ipAgent, "127.0.0.2");
+    TrapSender newAgent(listener.boundPort(), "127.0.0.2");
+    newAgent.send(trapMessage(6, 1, {{kOidBatteryState, "2"}, {kOidLineState, "2"}}, "127.0.0.2"));
+    newAgent.send(trapMessage(6, 2, {{kOidAdminMinutes, "3"}}, "127.0.0.2"));
     std::this_thread::sleep_for(300ms);  // ample time to have taken both
     EXPECT_EQ(snapshot(fields), kUntouched);
     EXPECT_EQ(listener.trapsActedOn(), 0u);

@@ -103,6 +103,8 @@ bool UpsSimulator::start() {
         return false;
     }
     agentPort_ = agentSocket_.GetLocalSinPort();
+    // A real agent's traps come from its own address, and the monitor accepts no others.
+    trapSocket_.Bind(options_.agentAddress, "0");
     trapSocket_.Connect(options_.trapHost, options_.trapPort);
     started_ = Clock::now();
     say("agent listening on " + options_.agentAddress + ":" + std::to_string(agentPort_) +
