@@ -2,6 +2,7 @@
 // Every service the monitor needs from the operating system, in one place. The process entry asks
 // makePlatform() for the backend the build chose for its target system (posix, win32) or the
 // null one (in memory and recorded, for headless runs and tests); nothing else names a backend.
+#include <functional>
 #include <memory>
 
 #include "base/clock.h"
@@ -37,6 +38,13 @@ public:
     // it cannot be, and the monitor cannot run. Stopped once at the end.
     virtual bool startSockets() = 0;
     virtual void stopSockets() = 0;
+    // The system asks the monitor to end: SIGTERM, SIGINT or SIGHUP on Linux; the console's
+    // Ctrl+C, close, logoff or shutdown event on Windows when the process has a console (a
+    // windowed program hears of the session's end from Qt). `request` runs on the GUI thread or
+    // on a thread of the backend's, never inside a signal handler, so the receiver hands it to
+    // its event loop; several requests may come. Set once, from the GUI thread, before the event
+    // loop runs. The system waits only a few seconds for the end.
+    virtual void onTerminationRequest(std::function<void()> request) = 0;
 };
 
 // The backend of this build.

@@ -4,6 +4,7 @@
 // the system log in memory, the clock read as UTC, and no network echo. For headless runs of the
 // whole monitor and for tests.
 #include <array>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -115,6 +116,15 @@ public:
     IcmpEchoTransport& icmpEcho() override { return noNetwork_; }
     bool startSockets() override { return true; }
     void stopSockets() override {}
+    void onTerminationRequest(std::function<void()> request) override {
+        terminationRequest_ = std::move(request);
+    }
+    // What a signal or the console's close would do; false when nobody listens.
+    bool requestTermination() {
+        if (!terminationRequest_) return false;
+        terminationRequest_();
+        return true;
+    }
 
     ScriptedSerialDriver serialDriver;
     MemoryRegistryStore registry;
@@ -126,6 +136,7 @@ private:
     UtcClock utc_;
     ThreadSleeper sleeper_;
     UnansweredIcmpEcho noNetwork_;
+    std::function<void()> terminationRequest_;
 };
 
 }  // namespace ups

@@ -1,6 +1,7 @@
 #pragma once
 // The Linux desktop: termios serial ports, the configuration in a .reg file under the user's
-// configuration folder, X11 close requests and logind's power-off, the desktop's sound, syslog.
+// configuration folder, X11 close requests and logind's power-off, the desktop's sound, syslog, and
+// the signals that ask a program to end.
 #include <string>
 
 #include "net/sockets.h"
@@ -11,6 +12,7 @@
 #include "platform/posix/regFileStore.h"
 #include "platform/posix/syslogSystemLog.h"
 #include "platform/posix/systemClock.h"
+#include "platform/posix/terminationSignals.h"
 #include "platform/posix/termiosSerialDriver.h"
 
 namespace ups {
@@ -29,6 +31,9 @@ public:
     IcmpEchoTransport& icmpEcho() override { return icmpEcho_; }
     bool startSockets() override { return SocketInterfaceStartup(); }
     void stopSockets() override { SocketInterfaceCleanup(); }
+    void onTerminationRequest(std::function<void()> request) override {
+        termination_.watch(std::move(request));
+    }
 
 private:
     TermiosSerialDriver serial_;
@@ -39,6 +44,7 @@ private:
     DesktopSound sound_;
     SyslogSystemLog log_;
     IcmpEcho icmpEcho_;
+    TerminationSignals termination_;
 };
 
 }  // namespace ups

@@ -1,8 +1,10 @@
 #pragma once
 // Windows: the registry, COM ports through the communications API, WM_CLOSE and ExitWindowsEx,
-// the system's warning sound, the event log, Winsock 2 and the ICMP helper.
+// the system's warning sound, the event log, Winsock 2, the ICMP helper and the console's control
+// events.
 #include "platform/platform.h"
 #include "platform/win32/win32Clock.h"
+#include "platform/win32/win32ConsoleControl.h"
 #include "platform/win32/win32EventLog.h"
 #include "platform/win32/win32IcmpEcho.h"
 #include "platform/win32/win32Registry.h"
@@ -27,6 +29,9 @@ public:
     // Winsock 2.2 or nothing: the SNMP calls and the echo rely on its behaviour.
     bool startSockets() override;
     void stopSockets() override;
+    void onTerminationRequest(std::function<void()> request) override {
+        console_.watch(std::move(request));
+    }
 
 private:
     Win32SerialDriver serial_;
@@ -37,6 +42,7 @@ private:
     Win32Sound sound_;
     Win32EventLog log_;
     Win32IcmpEcho icmpEcho_;
+    Win32ConsoleControl console_;
     bool socketsStarted_ = false;
 };
 
