@@ -51,6 +51,16 @@ int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
     } else {
         mainF.showNormal();
     }
+    // A termination request from the system (a signal, the console closed) ends the monitor as
+    // "Finalizar" does. Posted to the application, so nothing runs once its loop has ended.
+    platform.onTerminationRequest([&mainF] {
+        QMetaObject::invokeMethod(
+            qApp, [&mainF] { mainF.Cerrar1Click(); }, Qt::QueuedConnection);
+    });
+    // At a session's end Windows may end the process right after aboutToQuit (the window's own
+    // end runs first), before exec returns.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp,
+                     [&journal] { journal.flush(kJournalFlushAtEndMs); });
     const int status = QApplication::exec();
     journal.flush(kJournalFlushAtEndMs);
     platform.stopSockets();

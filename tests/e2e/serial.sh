@@ -16,9 +16,18 @@ monitor_with_lines() {
     MONITOR_PID=$!
     PIDS+=($MONITOR_PID)
 }
+# Ended by SIGTERM, as the session's end or `kill` ends it: the monitor ends in order, with its
+# end as the last event of its history.
+HISTORY=$HOME/.local/share/korvan-ups/historial.db
+process_ended() { [[ $(ps -o stat= -p "$1" || true) != [^Z]* ]]; }  # gone, or a zombie
+last_event() { sqlite3 "file:$HISTORY?mode=ro" "select kind from events order by id desc limit 1"; }
 stop_monitor() {
-    kill "$MONITOR_PID"
-    wait "$MONITOR_PID" 2>/dev/null || true
+    kill -TERM "$MONITOR_PID"
+    wait_until 15 process_ended "$MONITOR_PID" || fail "the monitor did not end on SIGTERM"
+    local status=0
+    wait "$MONITOR_PID" 2>/dev/null || status=$?
+    ((status == 0)) || fail "SIGTERM ended the monitor with status $status instead of in order"
+    [[ $(last_event) == monitor_ended ]] || fail "the history ends with '$(last_event)', not monitor_ended"
 }
 popup_gone() { ! popup_shown "Información" && ! popup_shown "Batería Baja"; }
 
@@ -41,3 +50,5 @@ wait_until 10 popup_gone || fail "a pop-up outlived its monitor"
 monitor_with_lines none
 wait_until 15 popup_shown "Batería Baja" || fail "CTS and DCD down did not count down on a low battery"
 echo "CTS and DCD down: low-battery countdown"
+stop_monitor
+echo "SIGTERM: each run ended in order, its end written to the history"
