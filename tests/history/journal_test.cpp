@@ -1,8 +1,10 @@
 // The event journal end to end: what record() is given reaches the history file and the system
 // log; a file that cannot be kept leaves the system log with every event; a killed process loses
-// no event it reported as written; old events go.
+// no event it reported as written; old events go; a stalled file holds back neither the system log
+// nor the end, and leaves the shutdown's records room; repeats are folded.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -10,10 +12,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <functional>
 #include <optional>
 #include <set>
+#include <thread>
 
 #include "history/historyDb.h"
 #include "history/journalWriter.h"
@@ -328,6 +332,201 @@ TEST(Journal, EventsPastTheRetentionGoAtTheStartAndAgainADayLater) {
     journal.record(HistoryEventKind::batteryNormal);
     ASSERT_TRUE(journal.flush(kFlushMs));
     EXPECT_EQ(kept(), (std::vector<std::string>{"", "", "", "1.000000"}));
+}
+
+// ---- repeats ----
+
+using K = HistoryEventKind;
+
+struct RepeatCase {
+    const char* name;
+    std::vector<HistoryEvent> steps;  // at: seconds from the start
+    // "<key>@<second>[ <details>]", in the order they are written; "|" where the flush comes.
+    std::vector<std::string> written;
+};
+
+void PrintTo(const RepeatCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+std::vector<HistoryEvent> flapping(int seconds) {
+    std::vector<HistoryEvent> steps;
+    for (int s = 0; s < seconds; ++s)
+        steps.push_back({double(s), s % 2 ? K::mainsReturned : K::mainsFailed, ""});
+    return steps;
+}
+
+const RepeatCase kRepeats[] = {
+    {"a flapping line: two of each at once, then the last of each with its count",
+     flapping(10),
+     {"mains_failed@0", "mains_returned@1", "mains_failed@2", "mains_returned@3", "|",
+      "mains_failed@8 3 veces", "mains_returned@9 3 veces"}},
+    {"an ended window writes what it held before the next event, and opens again",
+     {{0, K::switchOffAnnounced, "0 min"},
+      {1, K::switchOffAnnounced, "0 min"},
+      {2, K::switchOffAnnounced, "0 min"},
+      {3, K::switchOffAnnounced, "0 min"},
+      {70, K::mainsFailed, ""},
+      {71, K::switchOffAnnounced, "0 min"}},
+     {"switch_off_announced@0 0 min", "switch_off_announced@1 0 min",
+      "switch_off_announced@3 0 min (2 veces)", "mains_failed@70", "switch_off_announced@71 0 min",
+      "|"}},
+    {"the shutdown's records are never held",
+     {{0, K::criticalEntered, "x"},
+      {1, K::criticalEntered, "x"},
+      {2, K::criticalEntered, "x"},
+      {3, K::powerOffRequested, ""},
+      {4, K::powerOffRequested, ""},
+      {5, K::powerOffRequested, ""}},
+     {"critical_entered@0 x", "critical_entered@1 x", "critical_entered@2 x",
+      "power_off_requested@3", "power_off_requested@4", "power_off_requested@5", "|"}},
+};
+
+class Repeats : public ::testing::TestWithParam<RepeatCase> {};
+
+TEST_P(Repeats, AreFoldedByTheirWindow) {
+    constexpr double kStart = 46'000.5;
+    RepeatFolder folder;
+    std::vector<HistoryEvent> out;
+    std::vector<std::string> written;
+    auto take = [&] {
+        for (const HistoryEvent& e : out) {
+            written.push_back(std::string(historyEventKey(e.kind)) + "@" +
+                              std::to_string(std::lround((e.at - kStart) * 86'400)) +
+                              (e.details.empty() ? "" : " " + e.details));
+        }
+        out.clear();
+    };
+    for (HistoryEvent step : GetParam().steps) {
+        step.at = kStart + step.at / 86'400;
+        folder.add(step, std::chrono::steady_clock::now(), out);
+        take();
+    }
+    written.push_back("|");
+    folder.releaseAll(out);
+    take();
+    EXPECT_EQ(written, GetParam().written);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rule, Repeats, ::testing::ValuesIn(kRepeats));
+
+TEST(Repeats, WithNoEventComingTheSteadyClockEndsTheWindow) {
+    RepeatFolder folder;
+    std::vector<HistoryEvent> out;
+    for (int i = 0; i < 3; ++i) folder.add({46'000.5, K::switchOffCancelled, ""}, {}, out);
+    ASSERT_EQ(out.size(), 2u);
+    ASSERT_TRUE(folder.nextDue().has_value());
+    folder.releaseDue(*folder.nextDue() - std::chrono::milliseconds(1), out);
+    EXPECT_EQ(out.size(), 2u);
+    folder.releaseDue(*folder.nextDue(), out);
+    EXPECT_EQ(out.size(), 3u);
+    EXPECT_FALSE(folder.nextDue().has_value());
+}
+
+TEST(Journal, AForgedTrapStreamWritesAFewLinesAMinute) {
+    test::TempDir dir("journal");
+    const std::string path = (dir.path / "historial.db").string();
+    test::VirtualTime time;
+    RecordedSystemLog log;
+    {
+        JournalWriter journal(path, time, log);
+        // Three events a tick, as the forged traps made them, for ten minutes.
+        for (int s = 0; s < 600; ++s) {
+            journal.record(s % 2 ? K::mainsReturned : K::mainsFailed);
+            journal.record(K::switchOffCancelled);
+            journal.record(K::noticeShown, "Desconexión cancelada");
+            time.advanceMs(1000);
+        }
+        ASSERT_TRUE(journal.flush(kFlushMs));
+    }
+    HistoryDb db;
+    ASSERT_TRUE(db.open(path, HistoryDb::Mode::read)) << db.error();
+    const std::vector<HistoryEvent> kept = db.eventsSince(0);
+    EXPECT_LE(kept.size(), 4u * 3 * 11) << "four kinds, at most three lines a minute each";
+    // The newest line of the mains says what the last event said.
+    const auto mains = std::find_if(kept.begin(), kept.end(), [](const HistoryEvent& e) {
+        return e.kind == K::mainsFailed || e.kind == K::mainsReturned;
+    });
+    ASSERT_NE(mains, kept.end());
+    EXPECT_EQ(mains->kind, K::mainsReturned);
+    EXPECT_EQ(kept.front().kind, K::noticeShown) << "the last recorded of its second";
+}
+
+// ---- a stalled file ----
+
+constexpr HistoryEventKind kShutdown[] = {K::criticalEntered, K::applicationsClosed,
+                                          K::powerOffRequested, K::monitorEnded};
+
+// A journal whose file another program then locks: each commit waits on the lock, up to the
+// busy timeout, for as long as it is held.
+struct StalledJournal {
+    test::TempDir dir{"journal"};
+    std::string path = (dir.path / "historial.db").string();
+    test::VirtualTime time;
+    RecordedSystemLog log;
+    std::unique_ptr<JournalWriter> journal;
+    sqlite3* locker = nullptr;
+
+    explicit StalledJournal(int endWaitMs = kJournalEndWaitMs) {
+        journal = std::make_unique<JournalWriter>(path, time, log, 365, endWaitMs);
+        journal->record(K::monitorStarted);
+        EXPECT_TRUE(journal->flush(kFlushMs));
+        EXPECT_EQ(sqlite3_open(path.c_str(), &locker), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(locker, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    ~StalledJournal() { unlock(); }
+    void unlock() {
+        sqlite3_close_v2(std::exchange(locker, nullptr));  // rolls the lock's transaction back
+    }
+    // Every shutdown record is in the system log, waiting at most `ms` for it.
+    bool shutdownLogged(int ms) const {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        for (;;) {
+            const auto entries = log.entries();
+            if (std::all_of(std::begin(kShutdown), std::end(kShutdown), [&](auto kind) {
+                    return std::any_of(entries.begin(), entries.end(), [&](const auto& entry) {
+                        return entry.text.starts_with(historyEventTitle(kind));
+                    });
+                })) {
+                return true;
+            }
+            if (std::chrono::steady_clock::now() > end) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+};
+
+TEST(Journal, AStalledFullFileHoldsBackNoSystemLogLineAndKeepsTheShutdownsRecords) {
+    StalledJournal stalled;
+    for (std::size_t i = 0; i < kJournalQueueCapacity + kJournalReserve + 10; ++i) {
+        stalled.journal->record(K::noticeShown, std::to_string(i));
+    }
+    for (HistoryEventKind kind : kShutdown) stalled.journal->record(kind);
+    EXPECT_FALSE(stalled.journal->flush(20)) << "the file is locked";
+    // Well within the file's first busy wait.
+    EXPECT_TRUE(stalled.shutdownLogged(1000));
+
+    stalled.unlock();
+    ASSERT_TRUE(stalled.journal->flush(kFlushMs));
+    EXPECT_GT(stalled.journal->dropped(), 0u);
+    HistoryDb db;
+    ASSERT_TRUE(db.open(stalled.path, HistoryDb::Mode::read)) << db.error();
+    std::set<HistoryEventKind> kinds;
+    for (const HistoryEvent& e : db.eventsSince(0)) kinds.insert(e.kind);
+    for (HistoryEventKind kind : kShutdown) EXPECT_TRUE(kinds.count(kind)) << historyEventKey(kind);
+}
+
+// Last in the suite: the thread it leaves behind finishes on its own, in state it shares with
+// nobody who has gone.
+TEST(Journal, TheEndWaitsNoLongerThanItsBoundForAStalledFile) {
+    constexpr int kEndWaitMs = 100;
+    StalledJournal stalled(kEndWaitMs);
+    for (HistoryEventKind kind : kShutdown) stalled.journal->record(kind);
+    const auto start = std::chrono::steady_clock::now();
+    stalled.journal.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start,
+              std::chrono::milliseconds(kEndWaitMs + 900));
+    EXPECT_TRUE(stalled.shutdownLogged(0));
 }
 
 }  // namespace
