@@ -1,5 +1,6 @@
 #include "app/upsCfg.h"
 
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
@@ -51,14 +52,15 @@ char32_t typedCharacter(const QKeyEvent& key) {
 }  // namespace
 
 TcfgF::TcfgF(QWidget* owner, CfgSnmp& cfgSnmp, CfgUps& cfgUps, MessageBoxes& boxes,
-             AgentDetector detectAgent)
+             AgentDetector detectAgent, std::vector<SerialPortName> otherPorts)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       ui_(new Ui::TcfgF),
       cfgSnmp_(cfgSnmp),
       cfgUps_(cfgUps),
       boxes_(boxes),
-      detectAgent_(std::move(detectAgent)) {
+      detectAgent_(std::move(detectAgent)),
+      otherPorts_(std::move(otherPorts)) {
     ui_->setupUi(this);
     setFixedSize(360, 315);
     comButtons_ = {ui_->rbtnCom1, ui_->rbtnCom2, ui_->rbtnCom3, ui_->rbtnCom4};
@@ -91,6 +93,9 @@ void TcfgF::connectHandlers() {
     connect(ui_->bbtnPswChg, &QPushButton::clicked, this, &TcfgF::bbtnPswChgClick);
     connect(ui_->btnAceptCfg, &QPushButton::clicked, this, &TcfgF::btnAceptCfgClick);
     connect(ui_->btnCancelCfg, &QPushButton::clicked, this, &QDialog::reject);
+    // Picking one of the other ports chooses it.
+    connect(ui_->cbComOtro, &QComboBox::activated, this,
+            [this] { ui_->rbtnComOtro->setChecked(true); });
 }
 
 void TcfgF::fillControls() {
@@ -98,6 +103,23 @@ void TcfgF::fillControls() {
     if (cfgUps_.comPort >= 0 && cfgUps_.comPort <= 3) {
         comButtons_[cfgUps_.comPort]->setChecked(true);
     }
+    // The other ports by name; a chosen one that is not plugged in now stays on the list, so
+    // that accepting the dialog does not drop it.
+    for (const SerialPortName& port : otherPorts_) {
+        ui_->cbComOtro->addItem(QString::fromStdString(port.name), port.port);
+    }
+    if (cfgUps_.comPort >= 4) {
+        int at = ui_->cbComOtro->findData(cfgUps_.comPort);
+        if (at < 0) {
+            ui_->cbComOtro->addItem(QStringLiteral("(desconectado)"), cfgUps_.comPort);
+            at = ui_->cbComOtro->count() - 1;
+        }
+        ui_->cbComOtro->setCurrentIndex(at);
+        ui_->rbtnComOtro->setChecked(true);
+    }
+    const bool others = ui_->cbComOtro->count() > 0;
+    ui_->rbtnComOtro->setEnabled(others);
+    ui_->cbComOtro->setEnabled(others);
     ui_->trkBarTmpFail->setValue(cfgUps_.tmpFail);
     ui_->trkBarTmpBat->setValue(cfgUps_.tmpBat);
     ui_->trkBarTmpLowB->setValue(cfgUps_.tmpLowB);
@@ -241,6 +263,9 @@ void TcfgF::btnAceptCfgClick() {
     if (ui_->edIpAgent->hasFocus() && !checkIpAgent()) return;
     for (int i = 0; i < 4; ++i) {
         if (comButtons_[i]->isChecked()) cfgUps_.comPort = i;
+    }
+    if (ui_->rbtnComOtro->isChecked() && ui_->cbComOtro->currentIndex() >= 0) {
+        cfgUps_.comPort = ui_->cbComOtro->currentData().toInt();
     }
     cfgUps_.tmpFail = ui_->trkBarTmpFail->value();
     cfgUps_.tmpBat = ui_->trkBarTmpBat->value();

@@ -7,11 +7,13 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/upsPsw.h"
 #include "base/messageBox.h"
 #include "config/cfgRecords.h"
 #include "links/agentLink.h"
+#include "links/serialDriver.h"
 
 class QRadioButton;
 
@@ -28,8 +30,10 @@ using AgentDetector = std::function<AgentDetect(const std::string& address)>;
 class TcfgF : public QDialog {
     Q_OBJECT
 public:
+    // `otherPorts`: the system's serial ports beyond COM1..COM4 (SerialDriver::otherPorts), offered
+    // beside the four.
     TcfgF(QWidget* owner, CfgSnmp& cfgSnmp, CfgUps& cfgUps, MessageBoxes& boxes,
-          AgentDetector detectAgent);
+          AgentDetector detectAgent, std::vector<SerialPortName> otherPorts = {});
     ~TcfgF() override;
 
     // How the test-mode and password dialogs are shown; tests drive them through this.
@@ -65,6 +69,7 @@ private:
     AgentDetector detectAgent_;
     DialogRunner runDialog_ = execDialog;
     std::array<QRadioButton*, 4> comButtons_{};
+    std::vector<SerialPortName> otherPorts_;
 };
 
 }  // namespace ups

@@ -2,11 +2,23 @@
 // What the serial library needs from the operating system: open and close a COM port by its
 // zero-based number, set the line parameters, and drive or read the modem-status lines. The
 // platform layer implements it (termios on Linux); tests use a fake UPS.
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace ups {
 
 inline constexpr int kSioSystemError = -103;  // a system error; lastError() holds its code
-inline constexpr int kSioBadPort = -1;        // not one of COM1..COM4
+inline constexpr int kSioBadPort = -1;        // no port has that number
+// Numbers 0..3 are COM1..COM4; the system's other ports (USB adapters) have numbers from 4 up to
+// below this, which only the platform gives meaning to (win32: COM5..COM256 as 4..255).
+inline constexpr int kSerialPortNumbers = 300;
+
+// A port beyond COM1..COM4 as the user knows it ("COM7", "/dev/ttyUSB0").
+struct SerialPortName {
+    int port = -1;
+    std::string name;
+};
 
 class SerialDriver {
 public:
@@ -23,6 +35,13 @@ public:
     virtual int readCts(int port) = 0;
     virtual int readDcd(int port) = 0;
     virtual int lastError() const = 0;
+
+    // The system's serial ports beyond COM1..COM4, in the order to offer them; none by default.
+    virtual std::vector<SerialPortName> otherPorts() { return {}; }
+    // A number beyond COM1..COM4 and its name, both ways: empty and -1 when there is no such
+    // port number or name on this system.
+    virtual std::string portName(int /*port*/) const { return {}; }
+    virtual int portNumber(std::string_view /*name*/) const { return -1; }
 };
 
 }  // namespace ups

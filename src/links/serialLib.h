@@ -21,7 +21,7 @@ public:
     int SioLastError() const { return driver_.lastError(); }
 
 private:
-    static bool validPort(int port) { return port >= 0 && port <= 3; }
+    static bool validPort(int port) { return port >= 0 && port < kSerialPortNumbers; }
     SerialDriver& driver_;
 };
 

@@ -80,7 +80,7 @@ TEST(TermiosSerialDriver, ProbeThroughTheLinkRecordsEachPortsOutcome) {
                                 (dir.path / "gone").string()});
     SerialLib sio(driver);
     test::VirtualTime time;
-    SerialLink link(sio, time);
+    SerialLink link(sio);
     CfgUps cfg{};
     EXPECT_TRUE(link.probePorts(cfg));
     EXPECT_EQ(cfg.portStatus[0], ENOENT);
@@ -90,3 +90,32 @@ TEST(TermiosSerialDriver, ProbeThroughTheLinkRecordsEachPortsOutcome) {
 }
 
 }  // namespace
+
+// USB adapters beside COM1..COM4: the folder holds an adapter of each kind (a pty behind a link,
+// as a real adapter is a terminal), a legacy ttyS port and names that only look alike; only the
+// adapters are offered, by name, and the number the list gives opens the device.
+TEST(TermiosSerialDriver, OffersTheUsbAdaptersOfItsFolderAndOpensThemByNumber) {
+    Pty pty;
+    ASSERT_FALSE(pty.slavePath.empty());
+    test::TempDir dir{"ups-termios"};
+    const std::string folder = dir.path.string();
+    std::filesystem::create_symlink(pty.slavePath, dir.path / "ttyUSB0");
+    for (const char* other : {"ttyACM12", "ttyS0", "ttyUSB", "ttyUSB123", "ttyUSBx", "COM1"}) {
+        std::ofstream(dir.path / other) << "";
+    }
+    TermiosSerialDriver driver({folder + "/COM1", "", "", ""}, folder);
+    const std::vector<SerialPortName> ports = driver.otherPorts();
+    ASSERT_EQ(ports.size(), 2u);
+    EXPECT_EQ(ports[0].name, folder + "/ttyUSB0");
+    EXPECT_EQ(ports[1].name, folder + "/ttyACM12");
+    for (const auto& port : ports) {
+        EXPECT_GE(port.port, 4);
+        EXPECT_EQ(driver.portNumber(port.name), port.port) << port.name;
+        EXPECT_EQ(driver.portName(port.port), port.name);
+    }
+    EXPECT_EQ(driver.portNumber("/dev/elsewhere/ttyUSB0"), -1);
+    EXPECT_EQ(driver.open(ports[0].port, 512, 512), 0);
+    EXPECT_EQ(driver.open(ports[1].port, 512, 512), kSioSystemError);  // not a terminal
+    EXPECT_EQ(driver.lastError(), ENOTTY);
+    driver.close(ports[0].port);
+}

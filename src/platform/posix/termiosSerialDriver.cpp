@@ -5,11 +5,28 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <filesystem>
 
 namespace ups {
 
 namespace {
+
+struct AdapterKind {
+    std::string_view prefix;
+    int firstNumber;
+};
+// Up to a hundred of each kind.
+constexpr AdapterKind kAdapterKinds[] = {{"ttyUSB", 100}, {"ttyACM", 200}};
+constexpr int kAdaptersPerKind = 100;
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos || slash == 0 ? std::string("/dev") : path.substr(0, slash);
+}
+
 speed_t speedFor(int baud) {
     switch (baud) {
         case 1200:
@@ -31,10 +48,60 @@ speed_t speedFor(int baud) {
 TermiosSerialDriver::TermiosSerialDriver() : TermiosSerialDriver(defaultDevices()) {}
 
 TermiosSerialDriver::TermiosSerialDriver(std::array<std::string, 4> devices)
-    : devices_(std::move(devices)) {}
+    : TermiosSerialDriver(devices, folderOf(devices[0])) {}
+
+TermiosSerialDriver::TermiosSerialDriver(std::array<std::string, 4> devices,
+                                         std::string otherPortsFolder)
+    : devices_(std::move(devices)), otherPortsFolder_(std::move(otherPortsFolder)) {}
 
 TermiosSerialDriver::~TermiosSerialDriver() {
-    for (int port = 0; port < 4; ++port) close(port);
+    while (!fds_.empty()) close(fds_.begin()->first);
+}
+
+std::string TermiosSerialDriver::portName(int port) const {
+    for (const AdapterKind& kind : kAdapterKinds) {
+        if (port >= kind.firstNumber && port < kind.firstNumber + kAdaptersPerKind) {
+            return otherPortsFolder_ + "/" + std::string(kind.prefix) +
+                   std::to_string(port - kind.firstNumber);
+        }
+    }
+    return {};
+}
+
+int TermiosSerialDriver::portNumber(std::string_view name) const {
+    const std::size_t slash = name.rfind('/');
+    if (slash != std::string_view::npos) {
+        if (name.substr(0, slash) != otherPortsFolder_) return -1;
+        name.remove_prefix(slash + 1);
+    }
+    for (const AdapterKind& kind : kAdapterKinds) {
+        if (!name.starts_with(kind.prefix)) continue;
+        const std::string_view digits = name.substr(kind.prefix.size());
+        int n = -1;
+        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+        if (digits.empty() || digits.size() > 2 || error != std::errc() ||
+            end != digits.data() + digits.size()) {
+            return -1;
+        }
+        return kind.firstNumber + n;
+    }
+    return -1;
+}
+
+std::vector<SerialPortName> TermiosSerialDriver::otherPorts() {
+    std::vector<SerialPortName> ports;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(otherPortsFolder_, error)) {
+        const int port = portNumber(entry.path().filename().string());
+        if (port >= 0) ports.push_back({port, portName(port)});
+    }
+    std::sort(ports.begin(), ports.end(),
+              [](const auto& a, const auto& b) { return a.port < b.port; });
+    return ports;
+}
+
+std::string TermiosSerialDriver::devicePath(int port) const {
+    return port >= 0 && port < 4 ? devices_[static_cast<std::size_t>(port)] : portName(port);
 }
 
 std::array<std::string, 4> TermiosSerialDriver::defaultDevices() {
@@ -42,7 +109,8 @@ std::array<std::string, 4> TermiosSerialDriver::defaultDevices() {
 }
 
 int TermiosSerialDriver::fdFor(int port) const {
-    return port >= 0 && port < 4 ? fds_[port] : -1;
+    const auto found = fds_.find(port);
+    return found != fds_.end() ? found->second : -1;
 }
 
 int TermiosSerialDriver::systemError() {
@@ -51,11 +119,12 @@ int TermiosSerialDriver::systemError() {
 }
 
 int TermiosSerialDriver::open(int port, int /*rxQueue*/, int /*txQueue*/) {
-    if (port < 0 || port >= 4) return kSioBadPort;
+    const std::string path = devicePath(port);
+    if (path.empty()) return kSioBadPort;
     close(port);
     // O_NONBLOCK so a port waiting for carrier does not hang the open; the settings are left as
     // they are until the baud rate and flow control are set.
-    int fd = ::open(devices_[port].c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return systemError();
     if (!isatty(fd)) {
         errno = ENOTTY;
@@ -71,7 +140,7 @@ void TermiosSerialDriver::close(int port) {
     int fd = fdFor(port);
     if (fd < 0) return;
     ::close(fd);
-    fds_[port] = -1;
+    fds_.erase(port);
 }
 
 void TermiosSerialDriver::setBaud(int port, int baud) {

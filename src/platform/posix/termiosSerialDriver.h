@@ -1,7 +1,10 @@
 #pragma once
 // COM1..COM4 as POSIX tty devices. The device paths come from the build (UPS_COM_DEVICES) and can
-// be replaced, e.g. to give a USB adapter a COM number.
+// be replaced, e.g. to give a USB adapter a COM number. The system's USB adapters (ttyUSBn,
+// ttyACMn in the folder of COM1's device, /dev unless the build says otherwise) are the other
+// ports: ttyUSBn is number 100 + n, ttyACMn 200 + n. The legacy ttySn are never listed.
 #include <array>
+#include <map>
 #include <string>
 
 #include "links/serialDriver.h"
@@ -12,6 +15,8 @@ class TermiosSerialDriver : public SerialDriver {
 public:
     TermiosSerialDriver();
     explicit TermiosSerialDriver(std::array<std::string, 4> devices);
+    // `otherPortsFolder`: where the adapters' devices are looked for.
+    TermiosSerialDriver(std::array<std::string, 4> devices, std::string otherPortsFolder);
     ~TermiosSerialDriver() override;
 
     TermiosSerialDriver(const TermiosSerialDriver&) = delete;
@@ -27,18 +32,23 @@ public:
     int readCts(int port) override;
     int readDcd(int port) override;
     int lastError() const override { return lastError_; }
+    std::vector<SerialPortName> otherPorts() override;
+    std::string portName(int port) const override;
+    int portNumber(std::string_view name) const override;
 
     static std::array<std::string, 4> defaultDevices();
     const std::array<std::string, 4>& devices() const { return devices_; }
 
 private:
     int fdFor(int port) const;
+    std::string devicePath(int port) const;
     int readModemBit(int port, int bit);
     void setModemBit(int port, int bit, bool on);
     int systemError();
 
     std::array<std::string, 4> devices_;
-    std::array<int, 4> fds_{-1, -1, -1, -1};
+    std::string otherPortsFolder_;
+    std::map<int, int> fds_;
     int lastError_ = 0;
 };
 

@@ -1,15 +1,73 @@
 #include "platform/win32/win32SerialDriver.h"
 
+#include <algorithm>
+#include <charconv>
 #include <string>
 
 namespace ups {
 
+namespace {
+constexpr int kLastComNumber = 256;
+}  // namespace
+
 Win32SerialDriver::~Win32SerialDriver() {
-    for (int port = 0; port < 4; ++port) close(port);
+    while (!handles_.empty()) close(handles_.begin()->first);
 }
 
 HANDLE Win32SerialDriver::handleFor(int port) const {
-    return port >= 0 && port < 4 ? handles_[port] : INVALID_HANDLE_VALUE;
+    const auto found = handles_.find(port);
+    return found != handles_.end() ? found->second : INVALID_HANDLE_VALUE;
+}
+
+std::string Win32SerialDriver::portName(int port) const {
+    return port >= 0 && port < kLastComNumber ? "COM" + std::to_string(port + 1) : std::string();
+}
+
+int Win32SerialDriver::portNumber(std::string_view name) const {
+    if (name.size() < 4 || name.size() > 6) return -1;
+    const std::string_view prefix = name.substr(0, 3);
+    if (!std::equal(prefix.begin(), prefix.end(), "COM",
+                    [](char a, char b) { return (a & ~0x20) == b; })) {
+        return -1;
+    }
+    int number = 0;
+    const char* end = name.data() + name.size();
+    const auto [at, error] = std::from_chars(name.data() + 3, end, number);
+    if (error != std::errc() || at != end || number < 1 || number > kLastComNumber) return -1;
+    return number - 1;
+}
+
+// The system's own list: every serial port driver (USB adapters included) enters its ports there
+// while they are present.
+std::vector<SerialPortName> Win32SerialDriver::otherPorts() {
+    std::vector<SerialPortName> ports;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE,
+                      &key) != ERROR_SUCCESS) {
+        return ports;
+    }
+    char valueName[256];
+    char data[32];
+    for (DWORD index = 0;; ++index) {
+        DWORD nameLength = sizeof valueName;
+        DWORD dataLength = sizeof data - 1;
+        DWORD type = 0;
+        const LONG result = RegEnumValueA(key, index, valueName, &nameLength, nullptr, &type,
+                                          reinterpret_cast<BYTE*>(data), &dataLength);
+        if (result == ERROR_NO_MORE_ITEMS) break;
+        if (result != ERROR_SUCCESS || type != REG_SZ) continue;
+        data[dataLength] = '\0';
+        const std::string name(data);
+        const int port = portNumber(name);
+        if (port >= 4 && std::none_of(ports.begin(), ports.end(),
+                                      [port](const auto& known) { return known.port == port; })) {
+            ports.push_back({port, portName(port)});
+        }
+    }
+    RegCloseKey(key);
+    std::sort(ports.begin(), ports.end(),
+              [](const auto& a, const auto& b) { return a.port < b.port; });
+    return ports;
 }
 
 int Win32SerialDriver::systemError(DWORD error) {
@@ -19,7 +77,7 @@ int Win32SerialDriver::systemError(DWORD error) {
 }
 
 int Win32SerialDriver::open(int port, int rxQueue, int txQueue) {
-    if (port < 0 || port >= 4) return kSioBadPort;
+    if (portName(port).empty()) return kSioBadPort;
     close(port);
     // The device namespace form, which also reaches ports numbered above 9.
     const std::string path = "\\\\.\\COM" + std::to_string(port + 1);
@@ -48,8 +106,8 @@ void Win32SerialDriver::close(int port) {
     HANDLE handle = handleFor(port);
     if (handle == INVALID_HANDLE_VALUE) return;
     CloseHandle(handle);
-    handles_[port] = INVALID_HANDLE_VALUE;
-    rts_[port] = false;
+    handles_.erase(port);
+    rts_.erase(port);
 }
 
 void Win32SerialDriver::setBaud(int port, int baud) {

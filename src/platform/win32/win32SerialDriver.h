@@ -1,9 +1,10 @@
 #pragma once
-// COM1..COM4 through the communications API. No byte is ever sent or received: the port is opened
-// for its modem-status lines, RTS and BREAK alone.
+// COM ports through the communications API: COM1..COM4 as numbers 0..3, and the system's other
+// ports (USB adapters appear as COM5 and up) as 4..255. No byte is ever sent or received: the
+// port is opened for its modem-status lines, RTS and BREAK alone.
 #include <windows.h>
 
-#include <array>
+#include <map>
 
 #include "links/serialDriver.h"
 
@@ -28,15 +29,18 @@ public:
     int readCts(int port) override;
     int readDcd(int port) override;
     int lastError() const override { return lastError_; }
+    // The ports the system lists in HARDWARE\DEVICEMAP\SERIALCOMM beyond COM1..COM4.
+    std::vector<SerialPortName> otherPorts() override;
+    std::string portName(int port) const override;
+    int portNumber(std::string_view name) const override;
 
 private:
     HANDLE handleFor(int port) const;
     int systemError(DWORD error);
     int readModemBit(int port, DWORD bit);
 
-    std::array<HANDLE, 4> handles_{INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE,
-                                   INVALID_HANDLE_VALUE};
-    std::array<bool, 4> rts_{};
+    std::map<int, HANDLE> handles_;
+    std::map<int, bool> rts_;
     int lastError_ = 0;
 };
 
