@@ -20,6 +20,37 @@ constexpr std::string_view kMsgNoSocketLibrary = "Error loading Socket interface
 constexpr int kJournalFlushAtEndMs = 5000;
 
 int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
+    {
+        // One monitor per machine. A later start in this session brings this one's window
+        // forward and ends; from another session it says so and ends. The installer's request
+        // to end is answered as "&Finalizar" answers. Both come on a thread of the platform's.
+        constexpr std::string_view kMsgAlreadyRunning =
+            "El monitor de UPS ya está en ejecución en este equipo, en otra sesión.";
+        const auto onMainWindow = [](void (ups::TmainF::*action)()) {
+            return [action] {
+                QMetaObject::invokeMethod(
+                    qApp,
+                    [action] {
+                        for (QWidget* window : QApplication::topLevelWidgets()) {
+                            if (auto* mainF = qobject_cast<ups::TmainF*>(window))
+                                (mainF->*action)();
+                        }
+                    },
+                    Qt::QueuedConnection);
+            };
+        };
+        switch (platform.claimSingleInstance(onMainWindow(&ups::TmainF::Restaurar1Click),
+                                             onMainWindow(&ups::TmainF::Cerrar1Click))) {
+            case ups::InstanceClaim::First:
+                break;
+            case ups::InstanceClaim::ShownRunning:
+                return 0;
+            case ups::InstanceClaim::RunningElsewhere:
+                entryBoxes.messageBox(kMsgAlreadyRunning, ups::kTitleCaution, ups::MbIcon::Warning,
+                                      ups::MbButtons::Ok);
+                return ups::kExitFailure;
+        }
+    }
     // Before any window: without the socket library the monitor cannot reach its agent.
     if (!platform.startSockets()) {
         ups::showEntryFailure(entryBoxes, kMsgNoSocketLibrary);

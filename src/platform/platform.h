@@ -2,8 +2,10 @@
 // Every service the monitor needs from the operating system, in one place. The process entry asks
 // makePlatform() for the backend the build chose for its target system (posix, win32) or the
 // null one (in memory and recorded, for headless runs and tests); nothing else names a backend.
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "base/clock.h"
 #include "base/systemLog.h"
@@ -14,6 +16,13 @@
 #include "supervisor/systemControl.h"
 
 namespace ups {
+
+// What a start learns when it claims the one monitor of the machine.
+enum class InstanceClaim {
+    First,             // no other monitor runs: this one is it
+    ShownRunning,      // one runs in this session and was asked to bring its window forward
+    RunningElsewhere,  // one runs in another session of the machine
+};
 
 class Platform {
 public:
@@ -45,6 +54,25 @@ public:
     // its event loop; several requests may come. Set once, from the GUI thread, before the event
     // loop runs. The system waits only a few seconds for the end.
     virtual void onTerminationRequest(std::function<void()> request) = 0;
+    // One monitor per machine: a second one could not open the COM port the first holds, nor
+    // bind the trap port. Claimed once, at process entry; the claim lasts as long as the
+    // platform. The first start hears through `showWindow` of each later start in its session,
+    // and through `endRequest` of the installer's request to end (both on a thread of the
+    // backend's). The null backend claims nothing and is always first.
+    virtual InstanceClaim claimSingleInstance(std::function<void()> showWindow,
+                                              std::function<void()> endRequest) {
+        (void)showWindow;
+        (void)endRequest;
+        return InstanceClaim::First;
+    }
+    // Why the trap port cannot be bound now, in the user's words (another program holds it,
+    // and which, or the program may not use it); empty when it can be. Asked once the trap
+    // listener has reported a failed bind.
+    virtual std::string trapPortProblem(const std::string& address, std::uint16_t port) {
+        (void)address;
+        (void)port;
+        return {};
+    }
 };
 
 // The backend of this build.

@@ -3,9 +3,23 @@
 #include <QStandardPaths>
 #include <QString>
 
+#include "platform/common/trapPortProblem.h"
+
 namespace ups {
 
-PosixPlatform::PosixPlatform(std::string storePath) : store_(std::move(storePath)) {}
+// The lock is the machine's, in the one folder every user may write.
+PosixPlatform::PosixPlatform(std::string storePath)
+    : store_(std::move(storePath)),
+      instance_("/tmp/korvan-ups.lock", PosixSingleInstance::currentSession()) {}
+
+InstanceClaim PosixPlatform::claimSingleInstance(std::function<void()> showWindow,
+                                                 std::function<void()> /*endRequest*/) {
+    return instance_.claim(std::move(showWindow));
+}
+
+std::string PosixPlatform::trapPortProblem(const std::string& address, std::uint16_t port) {
+    return trapPortProblemText({tryBindUdp(address, port), port, {}, false});
+}
 
 std::unique_ptr<Platform> makePlatform() {
     // Where desktop programs keep their settings: $XDG_CONFIG_HOME, else ~/.config.

@@ -5,11 +5,13 @@
 #include <string>
 
 #include "net/sockets.h"
+#include "platform/common/portNameStore.h"
 #include "platform/platform.h"
 #include "platform/posix/desktopSound.h"
 #include "platform/posix/icmpEcho.h"
 #include "platform/posix/posixSystemControl.h"
 #include "platform/posix/regFileStore.h"
+#include "platform/posix/singleInstance.h"
 #include "platform/posix/syslogSystemLog.h"
 #include "platform/posix/systemClock.h"
 #include "platform/posix/terminationSignals.h"
@@ -22,7 +24,8 @@ public:
     explicit PosixPlatform(std::string storePath);
 
     SerialDriver& serial() override { return serial_; }
-    RegistryStore& store() override { return store_; }
+    // The registry with the serial port's name kept beside the records (portNameStore.h).
+    RegistryStore& store() override { return portStore_; }
     SystemControl& systemControl() override { return system_; }
     Clock& clock() override { return clock_; }
     Sleeper& sleeper() override { return sleeper_; }
@@ -34,10 +37,14 @@ public:
     void onTerminationRequest(std::function<void()> request) override {
         termination_.watch(std::move(request));
     }
+    InstanceClaim claimSingleInstance(std::function<void()> showWindow,
+                                      std::function<void()> endRequest) override;
+    std::string trapPortProblem(const std::string& address, std::uint16_t port) override;
 
 private:
     TermiosSerialDriver serial_;
     RegFileStore store_;
+    PortNameStore portStore_{store_, serial_};
     PosixSystemControl system_;
     SystemClock clock_;
     SystemSleeper sleeper_;
@@ -45,6 +52,7 @@ private:
     SyslogSystemLog log_;
     IcmpEcho icmpEcho_;
     TerminationSignals termination_;
+    PosixSingleInstance instance_;
 };
 
 }  // namespace ups

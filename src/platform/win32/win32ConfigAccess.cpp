@@ -87,14 +87,14 @@ bool addUsersEntry(HKEY key, PACL current, PSID users) {
 
 // Opens (creating it when missing) one of our keys with the rights to change its access list.
 HKEY openForGrant(std::string_view keyPath) {
-    // The installer is a 64-bit program, but the view is named anyway: the monitor reads this
-    // view whatever its own width, and the grant must land on the key it reads.
+    // The 32-bit view, where the monitor keeps its configuration (see win32Registry.h): the
+    // grant must land on the key it reads, whatever the width of the program that grants.
     std::string path(keyPath);
     while (!path.empty() && path.front() == '\\') path.erase(0, 1);
     HKEY key = nullptr;
     DWORD disposition = 0;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        READ_CONTROL | WRITE_DAC | KEY_WOW64_64KEY, nullptr, &key,
+                        READ_CONTROL | WRITE_DAC | KEY_WOW64_32KEY, nullptr, &key,
                         &disposition) != ERROR_SUCCESS) {
         return nullptr;
     }
@@ -116,12 +116,13 @@ bool grantOn(std::string_view keyPath, PSID users) {
 
 }  // namespace
 
-// The start-up tests each key of the chain for write access, so every one of them is granted,
-// parents first.
+// The product's key and the configuration's, not the maker's key above them, which other programs
+// of the maker share: the monitor only reads that one. The configuration key is granted in its
+// own right too, since a key made before the grant may not take the inherited entry.
 bool grantUsersConfigAccess() {
     UsersSid users;
     if (users.get() == nullptr) return false;
-    for (std::string_view key : {kKeySoftware, kKeyUps, kKeyConfig}) {
+    for (std::string_view key : {kKeyUps, kKeyConfig}) {
         if (!grantOn(key, users.get())) return false;
     }
     return true;

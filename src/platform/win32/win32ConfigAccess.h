@@ -5,11 +5,11 @@
 
 namespace ups {
 
-// Creates the configuration key in the 64-bit view when it is missing and grants the local Users
-// group (S-1-5-32-545) read and write on it and on its two parents (the start-up tests each key
-// of the chain for write access), inherited by any subkey. The other entries of the
-// key's access list are kept, and a second grant changes nothing. False when the key cannot be
-// created or its access list cannot be changed (not elevated).
+// Creates the configuration key in the registry's 32-bit view when it is missing and grants the
+// local Users group (S-1-5-32-545) read and write on it and on the product's key above it
+// (\Software\Korvan\Ups), inherited by any subkey; the maker's key is left as it is. The other
+// entries of the key's access list are kept, and a second grant changes nothing. False when the key
+// cannot be created or its access list cannot be changed (not elevated).
 bool grantUsersConfigAccess();
 
 }  // namespace ups

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "config/cfgRecords.h"
+
 namespace ups {
 
 namespace {
@@ -50,15 +52,24 @@ bool setBinary(HKEY key, const std::string& name, const std::vector<std::uint8_t
                           static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
 }
 
+// The maker's key belongs to all of the maker's programs, and ordinary users may only read it;
+// the configuration writes from its own product's key down, where the installer lets them. So
+// "full access" to a key above that one is reading it.
+bool aboveProductKey(std::string_view keyPath) {
+    return kKeyUps.size() > keyPath.size() && kKeyUps.starts_with(keyPath) &&
+           kKeyUps[keyPath.size()] == '\\';
+}
+
 }  // namespace
 
 LONG Win32Registry::open(std::string_view keyPath, REGSAM access, HKEY& key) const {
-    return RegOpenKeyExA(root_, subKey(keyPath).c_str(), 0, access | KEY_WOW64_64KEY, &key);
+    return RegOpenKeyExA(root_, subKey(keyPath).c_str(), 0, access | view_, &key);
 }
 
 bool Win32Registry::openKeyFullAccess(std::string_view keyPath) {
     KeyHandle key;
-    return open(keyPath, kFullAccess, key.get()) == ERROR_SUCCESS;
+    return open(keyPath, aboveProductKey(keyPath) ? KEY_READ : kFullAccess, key.get()) ==
+           ERROR_SUCCESS;
 }
 
 bool Win32Registry::openKeyRead(std::string_view keyPath) {
@@ -70,8 +81,7 @@ bool Win32Registry::createKey(std::string_view keyPath) {
     KeyHandle key;
     DWORD disposition = 0;
     return RegCreateKeyExA(root_, subKey(keyPath).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                           kFullAccess | KEY_WOW64_64KEY, nullptr, &key.get(),
-                           &disposition) == ERROR_SUCCESS;
+                           kFullAccess | view_, nullptr, &key.get(), &disposition) == ERROR_SUCCESS;
 }
 
 RegValue Win32Registry::readValue(std::string_view keyPath, std::string_view name) {

@@ -1,7 +1,9 @@
 #pragma once
 // The real registry. Keys are named by their path below the root ("\Software\Korvan\Ups\...") and
-// always opened in the 64-bit view, so that a 32-bit build and regedit see the same values. Names
-// compare without regard to case, because the registry does.
+// opened in one view of it, the 32-bit one unless told otherwise: earlier installations of the
+// monitor were 32-bit programs, so on 64-bit Windows their configuration lives in that view
+// (WOW6432Node), and this build reads and writes the same values. Names compare without regard
+// to case, because the registry does.
 #include <windows.h>
 
 #include "config/registryStore.h"
@@ -10,7 +12,8 @@ namespace ups {
 
 class Win32Registry : public RegistryStore {
 public:
-    explicit Win32Registry(HKEY root = HKEY_LOCAL_MACHINE) : root_(root) {}
+    explicit Win32Registry(HKEY root = HKEY_LOCAL_MACHINE, REGSAM view = KEY_WOW64_32KEY)
+        : root_(root), view_(view) {}
 
     bool openKeyFullAccess(std::string_view keyPath) override;
     bool openKeyRead(std::string_view keyPath) override;
@@ -27,6 +30,7 @@ private:
     LONG open(std::string_view keyPath, REGSAM access, HKEY& key) const;
 
     HKEY root_;
+    REGSAM view_;
 };
 
 }  // namespace ups
