@@ -50,38 +50,43 @@ SerialLines SerialLink::readLines() {
     return lines;
 }
 
-void SerialLink::alarmCancelPulse() {
-    sio_.SioBrkSig(port_, 'A');
-    sleeper_.sleepMs(kAlarmPulseMs);
-    sio_.SioBrkSig(port_, 'C');
+void SerialLink::setBreak(bool on) {
+    sio_.SioBrkSig(port_, on ? 'A' : 'C');
+    breakHeld_ = on;
 }
 
-SerialTestEnd SerialLink::batteryTestSequence() {
-    sio_.SioBrkSig(port_, 'A');
-    SerialTestEnd result = SerialTestEnd::BatteryHeld;
-    for (int i = 0; i < kTestPolls;) {
-        if (i == kTestResponsePoll && sio_.SioCTS(port_) > 0) {
-            result = SerialTestEnd::MainsStayed;
-            break;
-        }
-        sleeper_.sleepMs(kTestPollMs);
-        ++i;
-        if (sio_.SioDCD(port_) == 0) {
-            result = SerialTestEnd::BatteryLow;
-            break;
-        }
+void SerialLink::releaseBreak() {
+    if (breakHeld_) setBreak(false);
+}
+
+void SerialLink::beginBatteryTest() {
+    setBreak(true);
+    testPolls_ = 0;
+}
+
+std::optional<SerialTestEnd> SerialLink::pollBatteryTest() {
+    std::optional<SerialTestEnd> end;
+    testPolls_ += 1;
+    if (sio_.SioDCD(port_) == 0) {
+        end = SerialTestEnd::BatteryLow;
+    } else if (testPolls_ == kTestResponsePoll && sio_.SioCTS(port_) > 0) {
+        end = SerialTestEnd::MainsStayed;
+    } else if (testPolls_ >= kTestPolls) {
+        end = SerialTestEnd::BatteryHeld;
     }
-    sio_.SioBrkSig(port_, 'C');
-    return result;
+    if (end) setBreak(false);
+    return end;
 }
 
 void SerialLink::closeAtEnd() {
+    releaseBreak();
     sio_.SioRTS(port_, 'C');
     sio_.SioDone(port_);
     port_ = -1;
 }
 
 void SerialLink::closeForChange() {
+    releaseBreak();
     sio_.SioDone(port_);
     port_ = -1;
 }

@@ -2,8 +2,8 @@
 // The serial contact-signalling link: the UPS reports mains on CTS and battery on DCD, the
 // monitor holds RTS while it watches and gives its orders as a BREAK on the transmit line.
 #include <cstdint>
+#include <optional>
 
-#include "base/clock.h"
 #include "config/cfgRecords.h"
 #include "links/serialLib.h"
 
@@ -41,7 +41,7 @@ public:
     static constexpr int kTestPolls = 100;
     static constexpr int kTestResponsePoll = 10;
 
-    SerialLink(SerialLib& sio, Sleeper& sleeper) : sio_(sio), sleeper_(sleeper) {}
+    explicit SerialLink(SerialLib& sio) : sio_(sio) {}
 
     // Tries COM1..COM4 with small queues and closes each again; stores each result in
     // cfg.portStatus. True when at least one port could be opened.
@@ -53,13 +53,17 @@ public:
     void assertRts();
     // The per-tick read: RTS re-asserted when something cleared it, then CTS and DCD.
     SerialLines readLines();
-    // The order to silence the UPS's alarm: a 500 ms BREAK.
-    void alarmCancelPulse();
-    // The order to run a battery test, watched for about ten seconds. BREAK is released at the
-    // end of the watch whatever the outcome: a BREAK left asserted is an order nothing withdraws.
-    SerialTestEnd batteryTestSequence();
-
-    // Closing at program end clears RTS first; a configuration change only closes the port.
+    // The orders are a BREAK on the transmit line held for a while: kAlarmPulseMs to silence the
+    // alarm, the whole watch for a battery test. The caller times them; nothing here waits.
+    void setBreak(bool on);
+    // The battery test, one poll at a time: begin raises BREAK, and each poll, kTestPollMs after
+    // the one before it (or the beginning), reads the lines. It gives the end of the watch, with
+    // BREAK released, or nothing while the watch goes on. BREAK is released at the end whatever
+    // the outcome: a BREAK left asserted is an order nothing withdraws.
+    void beginBatteryTest();
+    std::optional<SerialTestEnd> pollBatteryTest();
+    // Closing at program end clears RTS first; a configuration change only closes the port. Both
+    // release a BREAK still held.
     void closeAtEnd();
     void closeForChange();
 
@@ -67,9 +71,12 @@ public:
     std::int32_t port() const { return port_; }
 
 private:
+    void releaseBreak();
+
     SerialLib& sio_;
-    Sleeper& sleeper_;
     std::int32_t port_ = -1;
+    bool breakHeld_ = false;
+    int testPolls_ = 0;
 };
 
 }  // namespace ups

@@ -8,6 +8,7 @@
 // minutes and the flag apart could pair new minutes with an old flag and power off at once.
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 
 namespace ups {
@@ -21,10 +22,30 @@ public:
     std::atomic<bool> refreshRequested{false};
     std::atomic<bool> statusNoticeDone{true};
 
-    // Copies the GUI's state into the fields after a successful agent read.
+    // Copies the GUI's state into the fields (the listener's start).
     void seedState(bool lineOk, bool batteryLow) {
         lineState.store(lineOk ? 1 : 2, std::memory_order_relaxed);
         batteryState.store(batteryLow ? 2 : 1, std::memory_order_relaxed);
+    }
+
+    // The listener: what a status trap said (a value it did not carry stays), counted, with its
+    // notice. The count lets an agent read that was asked for earlier tell that it is older.
+    void storeStatus(std::optional<std::int32_t> line, std::optional<std::int32_t> battery) {
+        std::lock_guard lock(statusMutex_);
+        if (battery) batteryState.store(*battery, std::memory_order_relaxed);
+        if (line) lineState.store(*line, std::memory_order_relaxed);
+        statusTraps_.fetch_add(1, std::memory_order_relaxed);
+        statusNoticeDone.store(false, std::memory_order_release);
+    }
+    // How many status traps have been stored so far.
+    std::uint32_t statusTraps() const { return statusTraps_.load(std::memory_order_acquire); }
+    // The tick: an agent read asked for when statusTraps() was `asOf` replaces the fields only
+    // when no trap has come since; a newer trap wins. True when the read was stored.
+    bool storeReadUnlessTrapSince(std::uint32_t asOf, bool lineOk, bool batteryLow) {
+        std::lock_guard lock(statusMutex_);
+        if (statusTraps_.load(std::memory_order_relaxed) != asOf) return false;
+        seedState(lineOk, batteryLow);
+        return true;
     }
 
     // The listener: a switch-off in `minutes`, or kNoSwitchOff for a cancel, with its notice.
@@ -67,6 +88,8 @@ private:
     static bool unread(std::uint64_t word) { return (word & kUnread) != 0; }
 
     std::atomic<std::uint64_t> adminWord_{pack(kNoSwitchOff, false)};
+    std::mutex statusMutex_;
+    std::atomic<std::uint32_t> statusTraps_{0};
 };
 
 }  // namespace ups

@@ -23,18 +23,20 @@ bool applyStatusTrap(const TrapContents& trap, TrapFields& fields) {
     if (trap.names.size() != 2 || trap.values.size() != 2) return false;
     const auto& names = trap.names;
     const auto& values = trap.values;
+    std::optional<std::int32_t> battery;
+    std::optional<std::int32_t> line;
     if (isStatusTrapName(names[0], kOidBatteryState)) {
-        fields.batteryState.store(trapValue(values[0]), std::memory_order_relaxed);
+        battery = trapValue(values[0]);
     } else if (isStatusTrapName(names[1], kOidBatteryState)) {
-        fields.batteryState.store(trapValue(values[1]), std::memory_order_relaxed);
+        battery = trapValue(values[1]);
     }
     if (isStatusTrapName(names[1], kOidLineState)) {
-        fields.lineState.store(trapValue(values[1]), std::memory_order_relaxed);
+        line = trapValue(values[1]);
     } else if (isStatusTrapName(names[0], kOidLineState)) {
-        fields.lineState.store(trapValue(values[0]), std::memory_order_relaxed);
+        line = trapValue(values[0]);
     }
-    // The tick reads the states after it sees this flag clear.
-    fields.statusNoticeDone.store(false, std::memory_order_release);
+    // The tick reads the states after it sees the notice flag clear.
+    fields.storeStatus(line, battery);
     return true;
 }
 

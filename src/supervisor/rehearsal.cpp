@@ -33,6 +33,8 @@ public:
                     std::string text, int hideDelayMs) override {
         if (caption) caption_ = std::move(*caption);
         if (picture) picture_ = picture;
+        // A real notice shown on the same tick stays on the pop-up.
+        if (quiet) return;
         display_.showRehearsalNotice(std::string(kRehearsalMark) + caption_, picture_,
                                      std::move(text), hideDelayMs);
     }
@@ -42,6 +44,11 @@ public:
     void closeMainWindow() override {}
     void defaultBeep() override {}
     MessageBoxes& messageBoxes() override { return noBoxes_; }
+    // Nothing of a rehearsal waits for anything: what a real run would do later happens now.
+    void runLater(int, std::function<void()> task) override { task(); }
+    bool dialogOpen() const override { return false; }
+
+    bool quiet = false;
 
 private:
     // The rehearsal runs no battery test, the only thing that would open a box.
@@ -75,7 +82,7 @@ public:
     std::string requestPowerOff() override {
         powerOffReached = true;
         display_.rehearsalStep(std::string(kStepPowerOff));
-        return "ensayo: no se apaga";
+        return std::string(kPowerOffAccepted);
     }
 
     std::vector<std::string> applications;
@@ -84,13 +91,6 @@ public:
 private:
     SystemControl& real_;
     RehearsalDisplay& display_;
-};
-
-// The "Cerrando sistema" notice is held for a moment before a real power-off; a rehearsal has
-// nothing to wait for and must not hold the real supervision.
-class NoWait final : public Sleeper {
-public:
-    void sleepMs(int) override {}
 };
 
 std::string delaysText(const CfgUps& cfg) {
@@ -124,10 +124,12 @@ struct Rehearsal::Run {
         state.warnCountdown = cfgUps.tmpFail;
         state.shutdownCountdown = cfgUps.tmpLowB;
         supervisor = std::make_unique<Supervisor>(cfgUps, cfgSnmp, state, trapFields, view, system,
-                                                  tests, clock, noWait, nullptr, nullptr);
+                                                  tests, clock, nullptr, nullptr);
     }
 
-    bool reachedZero() const { return state.eventCode == 3 && state.shutdownCountdown == 0; }
+    bool reachedZero() const {
+        return state.eventCode() == ecCritical && state.shutdownCountdown == 0;
+    }
 
     CfgUps cfgUps;
     CfgSnmp cfgSnmp{};
@@ -136,7 +138,6 @@ struct Rehearsal::Run {
     RehearsalView view;
     DryRunSystem system;
     NoScheduledTests tests;
-    NoWait noWait;
     std::unique_ptr<Supervisor> supervisor;
     int ticks = 0;
 };
@@ -167,8 +168,9 @@ void Rehearsal::cancel() {
     end(RehearsalEnd::cancelled);
 }
 
-void Rehearsal::afterCountdowns(const SupervisorState& real) {
-    if (!run_) return;
+void Rehearsal::afterCountdowns(const SupervisorState& real, bool realNoticeShown) {
+    // Steps never nest: a step that found itself inside another would end the run under it.
+    if (!run_ || stepping_) return;
     if (powerEventIn(real)) {
         end(RehearsalEnd::realEvent);
         return;
@@ -183,6 +185,7 @@ void Rehearsal::afterCountdowns(const SupervisorState& real) {
         display_.rehearsalStep(std::string(kStepBatteryLow));
     }
     stepping_ = true;
+    run.view.quiet = realNoticeShown;
     run.supervisor->TimerTimer();
     stepping_ = false;
     if (cancelWhenStepDone_) {

@@ -63,7 +63,7 @@ public:
     void cancel();
     bool running() const { return run_ != nullptr; }
 
-    void afterCountdowns(const SupervisorState& real) override;
+    void afterCountdowns(const SupervisorState& real, bool realNoticeShown) override;
 
 private:
     struct Run;

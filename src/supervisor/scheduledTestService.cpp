@@ -8,10 +8,11 @@ namespace ups {
 
 using namespace notice;
 
-void showTestOutcome(int outcome, SupervisorView& view, Sleeper& sleeper) {
+void showTestOutcome(int outcome, SupervisorView& view) {
     auto failure = [&](std::string_view message, std::string_view title, MbIcon icon) {
-        view.startTimer();
-        view.messageBoxes().messageBox(message, title, icon);
+        view.runLater(0, [&view, message, title, icon] {
+            view.messageBoxes().messageBox(message, title, icon);
+        });
     };
     switch (outcome) {
         case trPassed:
@@ -19,7 +20,6 @@ void showTestOutcome(int outcome, SupervisorView& view, Sleeper& sleeper) {
             view.showNotice(std::nullopt, kPictureBatteryOk, std::string(kTestPassed),
                             kTestPassedNoticeMs);
             view.repaintNotice();
-            sleeper.sleepMs(kTestPassedHoldMs);
             break;
         case trBatteryFail:
             failure(kTestBatteryFail, kTitleInformation, MbIcon::Warning);

@@ -1,5 +1,6 @@
 #include "supervisor/supervisor.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,18 @@ std::string joined(const std::vector<std::string>& items) {
     return text;
 }
 
+// Clears a flag when the scope ends, however it ends.
+class Entered {
+public:
+    explicit Entered(bool& flag) : flag_(flag) { flag_ = true; }
+    ~Entered() { flag_ = false; }
+    Entered(const Entered&) = delete;
+    Entered& operator=(const Entered&) = delete;
+
+private:
+    bool& flag_;
+};
+
 }  // namespace
 
 bool applyAgentStatus(const AgentStatusRead& read, SupervisorState& state) {
@@ -37,8 +50,8 @@ bool applyAgentStatus(const AgentStatusRead& read, SupervisorState& state) {
 
 Supervisor::Supervisor(const CfgUps& cfgUps, const CfgSnmp& cfgSnmp, SupervisorState& state,
                        TrapFields& trapFields, SupervisorView& view, SystemControl& system,
-                       ScheduledTestService& tests, Clock& clock, Sleeper& sleeper,
-                       SerialLink* serialLink, AgentStatusReader* agentReader)
+                       ScheduledTestService& tests, Clock& clock, SerialLink* serialLink,
+                       AgentStatusRequests* agentReads)
     : cfgUps_(cfgUps),
       cfgSnmp_(cfgSnmp),
       state_(state),
@@ -47,41 +60,52 @@ Supervisor::Supervisor(const CfgUps& cfgUps, const CfgSnmp& cfgSnmp, SupervisorS
       system_(system),
       tests_(tests),
       clock_(clock),
-      sleeper_(sleeper),
       serialLink_(serialLink),
-      agentReader_(agentReader) {}
+      agentReads_(agentReads) {}
 
 void Supervisor::TimerTimer() {
-    view_.stopTimer();
-    if (!state_.serialLinkActive && !state_.agentLinkActive) {
+    // Nothing the tick calls runs an event loop, so a tick inside a tick would be a fault
+    // elsewhere; and once the power-off is under way there is nothing left to supervise.
+    if (inTick_ || shutdownPending_ || shutDown_) return;
+    const Entered entered(inTick_);
+    tick();
+}
+
+void Supervisor::tick() {
+    if (!state_.linkActive()) {
         // Nothing is watched until a configuration brings a link up and restarts the timer.
+        view_.stopTimer();
         view_.restoreWindow();
         return;
     }
-    // From here on the next tick is wanted, so a box this tick opens (a test outcome, a store
-    // that cannot be written) does not stop supervision: ticks run inside the box's loop. Only
-    // the shutdown stops the timer again.
-    view_.startTimer();
+    noticeThisTick_ = false;
     state_.tickTime = clock_.now();
     readUpsState();
     journalStateChanges();
     view_.refreshDisplay();
     runCountdowns();
-    // The program is ending: no test.
-    if (shutDown_) return;
-    if (companion_ != nullptr) companion_->afterCountdowns(state_);
-    if (state_.eventCode == 0 && tests_.isTestDue()) runScheduledTest();
+    // A power-off under way is a power event: the companion ends on it.
+    if (companion_ != nullptr) companion_->afterCountdowns(state_, noticeThisTick_);
+    if (shutdownPending_) return;
+    startScheduledTestWhenFree();
 }
 
-void Supervisor::runScheduledTest() {
-    view_.setTestButtonEnabled(false);
-    int outcome = tests_.runUpsCommand();
-    showTestOutcome(outcome, view_, sleeper_);
-    view_.setTestButtonEnabled(true);
+void Supervisor::startScheduledTestWhenFree() {
+    if (state_.eventCode() != ecNormal) return;
+    if (!testHeld_ && !tests_.isTestDue()) return;
+    // A test that falls due while a box or dialog waits, or while an order runs, waits for it:
+    // the dialog may be changing the very link the test would use.
+    if (view_.dialogOpen() || tests_.commandRunning()) {
+        testHeld_ = true;
+        return;
+    }
+    testHeld_ = false;
+    view_.runLater(0, [this] { tests_.startDueTest(); });
 }
 
 void Supervisor::notify(std::optional<std::string> caption, std::optional<int> picture,
                         std::string text, int hideDelayMs) {
+    noticeThisTick_ = true;
     journal_->record(HistoryEventKind::noticeShown, text);
     view_.showNotice(std::move(caption), picture, std::move(text), hideDelayMs);
 }
@@ -96,12 +120,12 @@ void Supervisor::journalStateChanges() {
         journaledBatteryLow_ = state_.batteryLow;
         journal_->record(state_.batteryLow ? Kind::batteryLow : Kind::batteryNormal);
     }
-    const bool critical = state_.eventCode == 3;
+    const bool critical = state_.eventCode() == ecCritical;
     if (critical != journaledCritical_) {
         journaledCritical_ = critical;
         if (!critical) {
             journal_->record(Kind::criticalLeft);
-        } else if (shutdownEnabled()) {
+        } else if (mayPowerOff()) {
             journal_->record(
                 Kind::criticalEntered,
                 "apagado del sistema en " + std::to_string(state_.shutdownCountdown) + " s");
@@ -120,13 +144,13 @@ void Supervisor::readUpsState() {
         state_.adminShutdownPending = false;
         readSerialLines();
     } else if (cfgSnmp_.enhTrap) {
+        takeAgentRead();
         readTrapFields();
     }
     // SNMP without traps reads nothing: the state stays as the start-up or the dialog left it.
     if (state_.lineOk != wasLineOk || state_.batteryLow != wasBatteryLow) {
         state_.displayDirty = true;
     }
-    state_.deriveEventCode();
 }
 
 void Supervisor::readSerialLines() {
@@ -135,6 +159,30 @@ void Supervisor::readSerialLines() {
     SerialLines lines = serialLink_->readLines();
     state_.lineOk = lines.lineOk;
     state_.batteryLow = lines.batteryLow;
+}
+
+void Supervisor::takeAgentRead() {
+    if (!pendingRead_ || agentReads_ == nullptr) return;
+    const std::optional<AgentStatusRead> read = agentReads_->takeStatus();
+    if (!read) return;
+    const PendingRead asked = *pendingRead_;
+    pendingRead_.reset();
+    const bool answered = read->lineAnswered && read->batteryAnswered;
+    // Said once per silence, not at every read that finds it still silent.
+    if (!answered && !agentSilent_) {
+        journal_->record(HistoryEventKind::agentNotAnswering,
+                         "agente " + fieldText(cfgSnmp_.ipAgent));
+    }
+    agentSilent_ = !answered;
+    if (!answered) {
+        // A restart still wants its read: the next tick asks again. A re-poll comes again on its
+        // own eight ticks later.
+        if (asked.forRestart) trap_.refreshRequested.store(true, std::memory_order_release);
+        return;
+    }
+    if (asked.forRestart) restartFollowed_ = false;
+    // A trap that came while the read was on its way is newer than the read and stays.
+    trap_.storeReadUnlessTrapSince(asked.trapsAsOf, read->lineOk, read->batteryLow);
 }
 
 void Supervisor::readTrapFields() {
@@ -160,9 +208,21 @@ void Supervisor::paceAgentRepoll() {
     // A silent agent during a long line failure: its traps may have been lost.
     state_.pollCounter += 1;
     if (state_.pollCounter > kRepollAfterTicks) {
-        if (readAgentStatus()) writeStateBack();
+        requestAgentRead(false);
         state_.pollCounter = 0;
     }
+}
+
+void Supervisor::requestAgentRead(bool forRestart) {
+    if (agentReads_ == nullptr) return;
+    if (pendingRead_) {
+        // The read on its way answers the restart too; if it fails the restart asks again.
+        pendingRead_->forRestart = pendingRead_->forRestart || forRestart;
+        return;
+    }
+    // Counted before the request leaves, so a trap that overtakes the answer is seen as newer.
+    const std::uint32_t trapsAsOf = trap_.statusTraps();
+    if (agentReads_->requestStatus()) pendingRead_ = PendingRead{forRestart, trapsAsOf};
 }
 
 void Supervisor::followAdministratorNotice() {
@@ -175,7 +235,10 @@ void Supervisor::followAdministratorNotice() {
         journal_->record(HistoryEventKind::switchOffAnnounced,
                          std::to_string(state_.adminMinutes) + " min");
         // Zero minutes keeps whatever countdown is already running.
-        if (state_.adminMinutes != 0) state_.adminCountdown = state_.adminMinutes * 60;
+        if (state_.adminMinutes != 0) {
+            state_.adminCountdown = state_.adminMinutes * 60;
+            adminCountedAt_.reset();
+        }
     } else {
         journal_->record(HistoryEventKind::switchOffCancelled);
         notify(text(kCaptionAdministrator), std::nullopt, text(kSwitchOffCancelled),
@@ -187,40 +250,36 @@ void Supervisor::followAgentRestart() {
     if (!trap_.refreshRequested.exchange(false, std::memory_order_acq_rel)) return;
     // The retries of one restart are one event.
     if (!restartFollowed_) journal_->record(HistoryEventKind::agentRestarted);
-    // A failed read leaves the request standing, so the next tick tries again.
-    if (readAgentStatus()) {
-        restartFollowed_ = false;
-        writeStateBack();
-    } else {
-        restartFollowed_ = true;
-        trap_.refreshRequested.store(true, std::memory_order_release);
-    }
-}
-
-bool Supervisor::readAgentStatus() {
-    if (agentReader_ == nullptr) return false;
-    const bool answered = applyAgentStatus(agentReader_->readAgentStatus(), state_);
-    // Said once per silence, not at every read that finds it still silent.
-    if (!answered && !agentSilent_) {
-        journal_->record(HistoryEventKind::agentNotAnswering,
-                         "agente " + fieldText(cfgSnmp_.ipAgent));
-    }
-    agentSilent_ = !answered;
-    return answered;
-}
-
-void Supervisor::writeStateBack() {
-    trap_.seedState(state_.lineOk, state_.batteryLow);
+    restartFollowed_ = true;
+    requestAgentRead(true);
 }
 
 // ---- notices and countdowns ----
 
+int Supervisor::secondsToCount(std::optional<std::int64_t>& countedAt) {
+    const std::int64_t now = clock_.monotonicMs();
+    // The tick that starts a countdown counts its first second, as every tick of it did before.
+    if (!countedAt) {
+        countedAt = now;
+        return 1;
+    }
+    const std::int64_t seconds = std::max<std::int64_t>(0, (now - *countedAt + kTickSlackMs) / 1000);
+    *countedAt += seconds * 1000;
+    return static_cast<int>(std::min<std::int64_t>(seconds, 1'000'000));
+}
+
 void Supervisor::runCountdowns() {
-    if (state_.eventCode == 3) {
+    if (state_.eventCode() == ecCritical) {
+        // The switch-off countdown does not move while the state is critical.
+        adminCountedAt_.reset();
         runCritical();
-    } else if (state_.adminShutdownPending) {
+        return;
+    }
+    criticalCountedAt_.reset();
+    if (state_.adminShutdownPending) {
         runAdministrator();
     } else {
+        adminCountedAt_.reset();
         runOrdinary();
     }
 }
@@ -236,9 +295,13 @@ bool Supervisor::warnCountdownExpired() {
 
 void Supervisor::runCritical() {
     int& left = state_.shutdownCountdown;
-    if (left > 0) left -= 1;
+    const int before = left;
+    left = std::max(0, left - secondsToCount(criticalCountedAt_));
+    const bool passedHalfTime = before > halfTime() && left <= halfTime();
     if (left == 0) {
-        if (shutdownEnabled()) {
+        if (mayPowerOff()) {
+            // A tick late enough to jump over half-time still asks the applications first.
+            if (passedHalfTime) closeApplications();
             shutdownSystem();
         } else if (state_.criticalRepeat >= kCriticalRepeatTicks) {
             notify(text(kCaptionBatteryLow), kPictureBatteryLow, text(kCriticalGoesOn), kShortMs);
@@ -248,34 +311,42 @@ void Supervisor::runCritical() {
         }
         return;
     }
+    // A tick the timer brought early: no second has passed, and nothing is shown twice.
+    if (left == before) return;
     if (left > kShortNoticeFrom) {
         if (warnCountdownExpired()) {
             notify(text(kCaptionBatteryLow), kPictureBatteryLow,
-                   shutdownEnabled() ? secondsToClose(left) : text(kCriticalGoesOn), kLongMs);
+                   mayPowerOff() ? secondsToClose(left) : text(kCriticalGoesOn), kLongMs);
         }
     } else if (left % 2 == 0) {
         notify(text(kCaptionBatteryLow), kPictureBatteryLow,
-               shutdownEnabled() ? secondsToClose(left) : text(kCriticalGoesOn), kShortMs);
+               mayPowerOff() ? secondsToClose(left) : text(kCriticalGoesOn), kShortMs);
     }
-    if (left == halfTime() && shutdownEnabled()) closeApplications();
+    if (passedHalfTime && mayPowerOff()) closeApplications();
 }
 
 void Supervisor::runAdministrator() {
     int& left = state_.adminCountdown;
+    const int seconds = left > 0 ? secondsToCount(adminCountedAt_) : 1;
+    if (seconds == 0) return;  // an early tick: this second was already handled
     if (left == 0) {
-        if (shutdownEnabled()) shutdownSystem();
+        if (mayPowerOff()) shutdownSystem();
     } else if (left == halfTime()) {
-        if (shutdownEnabled()) closeApplications();
+        if (mayPowerOff()) closeApplications();
     } else if (left > cfgUps_.tmpLowB) {
         announceAdministrator();
     } else if (left > kShortNoticeFrom) {
-        if (warnCountdownExpired() && shutdownEnabled()) {
+        if (warnCountdownExpired() && mayPowerOff()) {
             notify(std::nullopt, std::nullopt, secondsToClose(left), kLongMs);
         }
-    } else if (left % 2 == 0 && shutdownEnabled()) {
+    } else if (left % 2 == 0 && mayPowerOff()) {
         notify(std::nullopt, std::nullopt, secondsToClose(left), kShortMs);
     }
-    if (left > 0) left -= 1;
+    if (left == 0) return;
+    const int after = std::max(0, left - seconds);
+    // A late tick skipped the seconds between: half-time among them still asks the applications.
+    if (after < halfTime() && halfTime() < left && mayPowerOff()) closeApplications();
+    left = after;
 }
 
 void Supervisor::announceAdministrator() {
@@ -287,21 +358,24 @@ void Supervisor::announceAdministrator() {
 
 void Supervisor::runOrdinary() {
     view_.setNoticeCaption(text(kCaptionInformation));
-    switch (state_.eventCode) {
-        case 0:
+    switch (state_.eventCode()) {
+        case ecNormal:
             state_.failWarned = false;
             state_.warnCountdown = cfgUps_.tmpFail;
             state_.shutdownCountdown = cfgUps_.tmpLowB;
+            powerOffRefused_ = false;
             break;
-        case 1:
-            if (warnCountdownExpired()) {
+        case ecOnBattery:
+            // A battery test takes the UPS off the mains on purpose: its seconds are not the
+            // failure's.
+            if (!tests_.commandRunning() && warnCountdownExpired()) {
                 notify(std::nullopt, kPictureOnBattery,
                        text(state_.failWarned ? kLineFailureGoesOn : kLineFailure), kLongMs);
                 state_.failWarned = true;
             }
             state_.shutdownCountdown = cfgUps_.tmpLowB;
             break;
-        case 2:
+        case ecLowOnMains:
             // The critical countdown stays frozen until the mains fail again or all is normal.
             state_.failWarned = false;
             state_.warnCountdown = cfgUps_.tmpFail;
@@ -321,19 +395,50 @@ void Supervisor::closeApplications() {
 }
 
 void Supervisor::shutdownSystem() {
-    shutDown_ = true;
+    if (shutdownPending_ || shutDown_) return;
+    // First of all: from here on a close or logout request ends the program without a question,
+    // and without waiting for anybody.
+    state_.closingBySystem = true;
+    shutdownPending_ = true;
     view_.stopTimer();
     notify(std::nullopt, std::nullopt, text(kClosingSystem), kShortMs);
     view_.repaintNotice();
-    sleeper_.sleepMs(kShortMs);
-    state_.closingBySystem = true;
-    // What was reported so far reaches the disk before the machine may go down; then the answer,
-    // which does not change what follows: the monitor closes itself whether or not the system
-    // obeys.
+    // The notice stays up for its moment; the request goes out from the event loop.
+    view_.runLater(kShortMs, [this] { requestPowerOff(); });
+}
+
+void Supervisor::completePendingShutdown() {
+    if (!shutdownPending_) return;
+    shutdownPending_ = false;
+    shutDown_ = true;
     journal_->flush(kJournalFlushMs);
     journal_->record(HistoryEventKind::powerOffRequested, system_.requestPowerOff());
     journal_->flush(kJournalFlushMs);
-    view_.closeMainWindow();
+}
+
+void Supervisor::requestPowerOff() {
+    if (!shutdownPending_) return;
+    shutdownPending_ = false;
+    shutDown_ = true;
+    // What was reported so far reaches the disk before the machine may go down.
+    journal_->flush(kJournalFlushMs);
+    const std::string answer = system_.requestPowerOff();
+    journal_->record(HistoryEventKind::powerOffRequested, answer);
+    journal_->flush(kJournalFlushMs);
+    if (answer == kPowerOffAccepted) {
+        view_.closeMainWindow();
+        return;
+    }
+    // Refused (no right to it, or the system said no): a monitor that ended now would leave the
+    // computer unwatched until the battery dies. It says why and goes on; this episode does not
+    // ask again.
+    shutDown_ = false;
+    powerOffRefused_ = true;
+    state_.closingBySystem = false;
+    view_.startTimer();
+    view_.messageBoxes().messageBox(
+        std::string(kPowerOffRefused) + answer + std::string(kPowerOffRefusedGoesOn), kTitleError,
+        MbIcon::Error);
 }
 
 }  // namespace ups

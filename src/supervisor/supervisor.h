@@ -3,6 +3,14 @@
 // state from the serial link or from the trap listener's fields, paces the notices, counts down
 // to closing the applications and powering the machine off, and starts scheduled battery tests.
 // It runs on the GUI thread and touches the window only through SupervisorView.
+//
+// A tick never waits: agent reads are asked for on one tick and their answers taken on a later
+// one, the countdowns count seconds of the monotonic clock (a late tick never stretches them),
+// and what needs a box or the power-off request runs from the event loop after the tick. A tick
+// that finds itself re-entered, or that comes after the shutdown began, does nothing.
+#include <cstdint>
+#include <optional>
+
 #include "base/clock.h"
 #include "base/eventJournal.h"
 #include "config/cfgRecords.h"
@@ -20,36 +28,40 @@ namespace ups {
 // the display dirty. True only when both reads were answered.
 bool applyAgentStatus(const AgentStatusRead& read, SupervisorState& state);
 
-// Something that moves on the supervisor's tick, after the real countdowns and before a scheduled
-// test can open a box, so it moves once a tick even when ticks run inside the box's loop.
+// Something that moves on the supervisor's tick, after the real countdowns.
 class TickCompanion {
 public:
     virtual ~TickCompanion() = default;
-    virtual void afterCountdowns(const SupervisorState& state) = 0;
+    // realNoticeShown: the real supervision showed a notice on this tick, which the companion's
+    // own must not cover.
+    virtual void afterCountdowns(const SupervisorState& state, bool realNoticeShown) = 0;
 };
+
+// What the box says when the system refuses the power-off, before the system's reason.
+inline constexpr std::string_view kPowerOffRefused = "El sistema no aceptó el apagado: ";
+inline constexpr std::string_view kPowerOffRefusedGoesOn = "\r\nEl monitoreo de la UPS continúa.";
 
 class Supervisor {
 public:
-    // serialLink and agentReader may be null when the mode does not use them.
+    // serialLink and agentReads may be null when the mode does not use them.
     Supervisor(const CfgUps& cfgUps, const CfgSnmp& cfgSnmp, SupervisorState& state,
                TrapFields& trapFields, SupervisorView& view, SystemControl& system,
-               ScheduledTestService& tests, Clock& clock, Sleeper& sleeper, SerialLink* serialLink,
-               AgentStatusReader* agentReader);
+               ScheduledTestService& tests, Clock& clock, SerialLink* serialLink,
+               AgentStatusRequests* agentReads);
 
     // The tick of the 1000 ms Timer.
     void TimerTimer();
-    void readUpsState();
-    void runCountdowns();
-    // Asks every other application to close; called once at half-time of a countdown.
-    void closeApplications();
-    // Stops the tick, requests the power-off and closes the monitor; terminal.
-    void shutdownSystem();
 
     void setSerialLink(SerialLink* link) { serialLink_ = link; }
-    void setAgentReader(AgentStatusReader* reader) { agentReader_ = reader; }
+    void setAgentReads(AgentStatusRequests* reads) { agentReads_ = reads; }
     void setCompanion(TickCompanion* companion) { companion_ = companion; }
     // Where the power events, the notices and the shutdown's steps are reported; none until set.
     void setJournal(EventJournal& journal) { journal_ = &journal; }
+
+    // The power-off has been decided and its request is about to go out.
+    bool shutdownPending() const { return shutdownPending_; }
+    // The program is ending while the request waits for its notice's moment: it goes out now.
+    void completePendingShutdown();
 
 private:
     static constexpr int kRepollAfterTicks = 7;
@@ -59,24 +71,37 @@ private:
     // A healthy disk commits in milliseconds; the battery is at its end, and a disk slower than
     // this must not hold the power-off back.
     static constexpr int kJournalFlushMs = 1000;
+    // A tick the timer brings a little early still counts its second.
+    static constexpr std::int64_t kTickSlackMs = 100;
 
+    void tick();
+    void readUpsState();
+    void takeAgentRead();
     void readSerialLines();
     void readTrapFields();
     void paceAgentRepoll();
+    void requestAgentRead(bool forRestart);
     void followAdministratorNotice();
     void followAgentRestart();
-    bool readAgentStatus();
     void journalStateChanges();
     void notify(std::optional<std::string> caption, std::optional<int> picture, std::string text,
                 int hideDelayMs);
-    void writeStateBack();
+    int secondsToCount(std::optional<std::int64_t>& countedAt);
 
+    void runCountdowns();
     void runCritical();
     void runAdministrator();
     void runOrdinary();
     void announceAdministrator();
     bool warnCountdownExpired();
-    void runScheduledTest();
+    void startScheduledTestWhenFree();
+
+    // Asks every other application to close; called once at half-time of a countdown.
+    void closeApplications();
+    // Announces the power-off; its request follows from the event loop.
+    void shutdownSystem();
+    void requestPowerOff();
+    bool mayPowerOff() const { return shutdownEnabled() && !powerOffRefused_; }
 
     bool shutdownEnabled() const { return cfgUps_.enhShutdwn != 0; }
     int halfTime() const { return cfgUps_.tmpLowB / 2; }
@@ -89,9 +114,8 @@ private:
     SystemControl& system_;
     ScheduledTestService& tests_;
     Clock& clock_;
-    Sleeper& sleeper_;
     SerialLink* serialLink_;
-    AgentStatusReader* agentReader_;
+    AgentStatusRequests* agentReads_;
     TickCompanion* companion_ = nullptr;
     NoEventJournal noJournal_;
     EventJournal* journal_ = &noJournal_;
@@ -102,7 +126,26 @@ private:
     bool journaledCritical_ = false;
     bool agentSilent_ = false;
     bool restartFollowed_ = false;
+
+    // An agent read on its way: why it was asked for, and how many status traps had come then.
+    struct PendingRead {
+        bool forRestart;
+        std::uint32_t trapsAsOf;
+    };
+    std::optional<PendingRead> pendingRead_;
+
+    // The monotonic moment up to which each countdown has counted; empty while it does not run.
+    std::optional<std::int64_t> criticalCountedAt_;
+    std::optional<std::int64_t> adminCountedAt_;
+
+    bool inTick_ = false;
+    bool noticeThisTick_ = false;
+    bool testHeld_ = false;
+    bool shutdownPending_ = false;
     bool shutDown_ = false;
+    // The system refused the power-off of this episode: supervision goes on, without asking
+    // again until the state has been normal.
+    bool powerOffRefused_ = false;
 };
 
 }  // namespace ups

@@ -1,15 +1,24 @@
 #pragma once
-// The monitor's run-time state: owned by the main window, read and written by the tick, the
-// links, the display and the battery test. Not persisted.
+// The monitor's run-time state: owned by the monitor, read and written by the tick, the links,
+// the display and the battery test on the GUI thread. Not persisted.
+#include <cstdint>
 
 namespace ups {
+
+// What the line and the battery say together. Derived whenever it is asked for, so it can never
+// disagree with the two states it comes from.
+enum EventCode : int {
+    ecNormal = 0,     // mains present, battery normal
+    ecOnBattery = 1,  // mains failed, battery normal
+    ecLowOnMains = 2, // mains present, battery low
+    ecCritical = 3,   // mains failed, battery low
+};
 
 struct SupervisorState {
     bool serialLinkActive = false;
     bool agentLinkActive = false;
     bool lineOk = true;
     bool batteryLow = false;
-    int eventCode = 0;  // (lineOk ? 0 : 1) + (batteryLow ? 2 : 0)
     bool displayDirty = false;
     bool failWarned = false;
     bool closingBySystem = false;
@@ -25,7 +34,10 @@ struct SupervisorState {
     int criticalRepeat = 0;
     bool startPending = true;  // the scheduler's "first tick since start" flag
 
-    void deriveEventCode() { eventCode = (lineOk ? 0 : 1) + (batteryLow ? 2 : 0); }
+    EventCode eventCode() const {
+        return static_cast<EventCode>((lineOk ? 0 : 1) + (batteryLow ? 2 : 0));
+    }
+    bool linkActive() const { return serialLinkActive || agentLinkActive; }
 };
 
 }  // namespace ups

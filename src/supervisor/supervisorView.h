@@ -1,15 +1,20 @@
 #pragma once
 // What the supervisor needs from the main window. The window implements it; tests record every
 // call. Texts are UTF-8.
+//
+// Nothing the tick calls here may run an event loop: a box or dialog opened inside a tick would
+// run further ticks, close requests and timers on top of the tick still on the stack. What needs
+// a box goes through runLater and opens it after the tick has returned.
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/messageBox.h"
+#include "base/taskRunner.h"
 
 namespace ups {
 
-class SupervisorView {
+class SupervisorView : public TaskRunner {
 public:
     virtual ~SupervisorView() = default;
 
@@ -26,7 +31,7 @@ public:
                             std::string text, int hideDelayMs) = 0;
     // Sets the pop-up's caption without showing it, for the notices that leave it as it is.
     virtual void setNoticeCaption(std::string caption) = 0;
-    // Paints the pop-up now: the caller is about to block the GUI thread.
+    // Paints the pop-up now, without running any event loop.
     virtual void repaintNotice() = 0;
     virtual void setTestButtonEnabled(bool enabled) = 0;
     // Closes the main window; closingBySystem is already set, so no question is asked and the
@@ -34,8 +39,10 @@ public:
     virtual void closeMainWindow() = 0;
     // The default system beep.
     virtual void defaultBeep() = 0;
-    // Modal boxes owned by the main window.
+    // Modal boxes owned by the main window. Never opened inside a tick: see runLater.
     virtual MessageBoxes& messageBoxes() = 0;
+    // True while a modal box or dialog waits for the user.
+    virtual bool dialogOpen() const = 0;
 };
 
 }  // namespace ups

@@ -23,38 +23,57 @@ public:
         ++asked;
         return due;
     }
-    int runUpsCommand() override {
-        log_.add("runUpsCommand");
-        return outcome;
+    void startDueTest() override {
+        log_.add("startDueTest");
+        ++started;
     }
+    bool commandRunning() const override { return running; }
     bool due = false;
-    int outcome = trNone;
+    bool running = false;
     int asked = 0;
+    int started = 0;
 
 private:
     TickLog& log_;
 };
 
-// Answers from a script; with none left the agent is silent.
-class ScriptedAgent : public AgentStatusReader {
+// Answers from a script, each `ticksToAnswer` ticks after it was asked for (0: by the next tick);
+// with none left the agent is silent.
+class ScriptedAgent : public AgentStatusRequests {
 public:
     explicit ScriptedAgent(TickLog& log) : log_(log) {}
-    AgentStatusRead readAgentStatus() override {
+    bool requestStatus() override {
+        if (asked_) return false;
         log_.add("readAgentStatus");
         ++reads;
+        asked_ = true;
+        wait_ = ticksToAnswer;
+        return true;
+    }
+    std::optional<AgentStatusRead> takeStatus() override {
+        if (!asked_) return std::nullopt;
+        if (wait_ > 0) {
+            --wait_;
+            return std::nullopt;
+        }
+        asked_ = false;
+        // The answer left the agent now: a trap the listener stores meanwhile is newer.
         if (duringRead) duringRead();
-        if (answers.empty()) return {};
+        if (answers.empty()) return AgentStatusRead{};
         AgentStatusRead r = answers.front();
         answers.pop_front();
         return r;
     }
     std::deque<AgentStatusRead> answers;
     int reads = 0;
-    // Runs inside the read, as the trap listener might while the GETs are on the wire.
+    int ticksToAnswer = 0;
+    // Runs while the read is on the wire, as the trap listener might.
     std::function<void()> duringRead;
 
 private:
     TickLog& log_;
+    bool asked_ = false;
+    int wait_ = 0;
 };
 
 inline AgentStatusRead agentAnswers(bool lineOk, bool batteryLow) {
@@ -85,12 +104,14 @@ struct SupervisorRig {
         view.startTimer();
     }
 
-    // One timer tick; false when the timer was not running.
+    // One timer tick, then what it handed to the event loop; false when the timer was not
+    // running.
     bool tick() {
         if (!view.timerRunning) return false;
         ++log.tick;
         time.advanceMs(1000);
         supervisor.TimerTimer();
+        view.runLaterTasks();
         return true;
     }
     void ticks(int n) {
@@ -102,11 +123,7 @@ struct SupervisorRig {
     void battery(bool ok) { serial.batteryOk = ok; }
 
     // What the trap listener stores when a trap arrives.
-    void statusTrap(int lineState, int batteryState) {
-        trap.lineState.store(lineState);
-        trap.batteryState.store(batteryState);
-        trap.statusNoticeDone.store(false, std::memory_order_release);
-    }
+    void statusTrap(int lineState, int batteryState) { trap.storeStatus(lineState, batteryState); }
     void adminTrap(int minutes) { trap.publishAdminNotice(minutes); }
 
     CfgUps ups{};
@@ -121,9 +138,9 @@ struct SupervisorRig {
     VirtualTime time;
     FakeSerialUps serial{&time};
     SerialLib sio{serial};
-    SerialLink serialLink{sio, time};
-    Supervisor supervisor{ups,   snmp, state, trap,        view,  system,
-                          tests, time, time,  &serialLink, &agent};
+    SerialLink serialLink{sio};
+    Supervisor supervisor{ups,   snmp, state,       trap,  view, system,
+                          tests, time, &serialLink, &agent};
 };
 
 // The log with every notice as the pop-up showed it, "<tick> notice <caption>/<picture>/<ms up>

@@ -32,7 +32,7 @@ TEST(SupervisorTick, TakesTheTimeReadsTheLinesRefreshesAndRestartsTheTimer) {
 
     EXPECT_DOUBLE_EQ(rig.state.tickTime, rig.time.now());
     EXPECT_FALSE(rig.state.lineOk);
-    EXPECT_EQ(rig.state.eventCode, 1);
+    EXPECT_EQ(rig.state.eventCode(), ecOnBattery);
     EXPECT_TRUE(rig.state.displayDirty) << "a changed line marks the display";
     EXPECT_EQ(rig.view.refreshes, 1);
     EXPECT_TRUE(rig.view.timerRunning);
@@ -59,112 +59,83 @@ TEST(SupervisorTick, AsksForAScheduledTestOnlyInTheNormalState) {
     EXPECT_EQ(rig.tests.asked, 1);
 }
 
+// A due test starts from the event loop once the tick has returned, never inside it, and waits
+// while a box or dialog is open or an order runs: the dialog may be changing the link it needs.
+TEST(SupervisorTick, ADueTestStartsAfterTheTickAndWaitsForOpenDialogs) {
+    SupervisorRig rig;
+    rig.tests.due = true;
+    rig.view.dialogIsOpen = true;
+    rig.ticks(3);
+    rig.tests.running = true;
+    rig.view.dialogIsOpen = false;
+    rig.tick();
+    EXPECT_EQ(rig.tests.started, 0);
+    EXPECT_EQ(rig.tests.asked, 1) << "a held test is not asked for again";
+
+    rig.tests.due = false;
+    rig.tests.running = false;
+    ++rig.log.tick;
+    rig.supervisor.TimerTimer();
+    EXPECT_EQ(rig.tests.started, 0) << "not inside the tick";
+    ASSERT_EQ(rig.view.later.size(), 1u);
+    rig.view.runLaterTasks();
+    EXPECT_EQ(rig.tests.started, 1);
+}
+
 }  // namespace
 
 namespace {
 
-// ---- presenting a scheduled test's outcome ----
+// ---- presenting a test's outcome ----
 
-struct BoxOutcome {
-    int outcome;
-    std::string text;
-    std::string title;
-    MbIcon icon;
-};
-// Shown by GoogleTest (and in the test list) by what it is rather than as bytes.
-void PrintTo(const BoxOutcome& c, std::ostream* os) {
-    *os << "outcome " << c.outcome;
+// Every box goes to the event loop, so a box never opens inside the tick that presents it.
+TEST(TestOutcome, FailuresOpenTheirBoxFromTheEventLoop) {
+    const struct {
+        int outcome;
+        std::string text, title;
+        MbIcon icon;
+    } cases[] = {
+        {trBatteryFail, "Falla en test, controlar batería.", "Información", MbIcon::Warning},
+        {trNoResponse, "La UPS no responde al pedido de Test.", "! ERROR !", MbIcon::Error},
+        {trNoAnswer, "El equipo no responde a la consulta.", "! ERROR !", MbIcon::Error},
+    };
+    for (const auto& c : cases) {
+        SupervisorRig rig;
+        showTestOutcome(c.outcome, rig.view);
+        EXPECT_TRUE(rig.view.boxes.shown.empty()) << c.outcome;
+        rig.view.runLaterTasks();
+        ASSERT_EQ(rig.view.boxes.shown.size(), 1u);
+        EXPECT_EQ(rig.view.boxes.shown[0].text, c.text);
+        EXPECT_EQ(rig.view.boxes.shown[0].title, c.title);
+        EXPECT_EQ(rig.view.boxes.shown[0].icon, c.icon);
+        EXPECT_EQ(rig.view.boxes.shown[0].buttons, MbButtons::Ok);
+        EXPECT_TRUE(rig.view.notices.empty());
+    }
 }
 
-class FailedTestOutcome : public ::testing::TestWithParam<BoxOutcome> {};
-
-TEST_P(FailedTestOutcome, RestartsTheTimerBeforeTheBoxSoSupervisionGoesOn) {
-    const auto c = GetParam();
+TEST(TestOutcome, APassedTestBeepsAndShowsTheNoticeWithoutHoldingTheThread) {
     SupervisorRig rig;
-    rig.tests.due = true;
-    rig.tests.outcome = c.outcome;
-
-    rig.tick();
-
+    showTestOutcome(trPassed, rig.view);
     EXPECT_EQ(rig.log.entries,
-              (std::vector<std::string>{"1 disableTestButton", "1 runUpsCommand",
-                                        "1 messageBox, timer running", "1 enableTestButton"}));
-    ASSERT_EQ(rig.view.boxes.shown.size(), 1u);
-    EXPECT_EQ(rig.view.boxes.shown[0].text, c.text);
-    EXPECT_EQ(rig.view.boxes.shown[0].title, c.title);
-    EXPECT_EQ(rig.view.boxes.shown[0].icon, c.icon);
-    EXPECT_EQ(rig.view.boxes.shown[0].buttons, MbButtons::Ok);
-    EXPECT_TRUE(rig.view.notices.empty());
-    EXPECT_TRUE(rig.view.timerRunning);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Outcomes, FailedTestOutcome,
-    ::testing::Values(BoxOutcome{trBatteryFail, "Falla en test, controlar batería.", "Información",
-                                 MbIcon::Warning},
-                      BoxOutcome{trNoResponse, "La UPS no responde al pedido de Test.", "! ERROR !",
-                                 MbIcon::Error},
-                      BoxOutcome{trNoAnswer, "El equipo no responde a la consulta.", "! ERROR !",
-                                 MbIcon::Error}));
-
-TEST(TestOutcome, APassedTestBeepsShowsTheNoticeAndHoldsFourSeconds) {
-    SupervisorRig rig;
-    rig.tests.due = true;
-    rig.tests.outcome = trPassed;
-
-    rig.tick();
-
-    EXPECT_EQ(rig.log.entries,
-              (std::vector<std::string>{"1 disableTestButton", "1 runUpsCommand", "1 defaultBeep",
-                                        "1 notice Test satisfactorio, batería operativa.",
-                                        "1 repaintNotice", "1 enableTestButton"}));
+              (std::vector<std::string>{"0 defaultBeep",
+                                        "0 notice Test satisfactorio, batería operativa.",
+                                        "0 repaintNotice"}));
     ASSERT_EQ(rig.view.notices.size(), 1u);
     EXPECT_EQ(rig.view.notices[0].picture, 2);
-    EXPECT_TRUE(rig.view.notices[0].pictureGiven);
     EXPECT_FALSE(rig.view.notices[0].captionGiven);
     EXPECT_EQ(rig.view.notices[0].hideDelayMs, 3000);
-    EXPECT_EQ(rig.time.sleeps, (std::vector<int>{4000}));
-    EXPECT_TRUE(rig.view.timerRunning);
+    EXPECT_TRUE(rig.time.sleeps.empty());
+    EXPECT_TRUE(rig.view.later.empty());
 }
 
 TEST(TestOutcome, NothingDoneOrAnUnknownCodeShowsNothing) {
     for (int outcome : {0, 5, -1}) {
         SupervisorRig rig;
-        rig.tests.due = true;
-        rig.tests.outcome = outcome;
-        rig.tick();
-        EXPECT_EQ(rig.log.entries,
-                  (std::vector<std::string>{"1 disableTestButton", "1 runUpsCommand",
-                                            "1 enableTestButton"}))
-            << "outcome " << outcome;
+        showTestOutcome(outcome, rig.view);
+        rig.view.runLaterTasks();
+        EXPECT_TRUE(rig.log.entries.empty()) << "outcome " << outcome;
         EXPECT_TRUE(rig.view.boxes.shown.empty());
-        EXPECT_TRUE(rig.time.sleeps.empty());
     }
-}
-
-}  // namespace
-
-namespace {
-
-// While a failed test's box waits for the user the timer runs, so ticks nest inside the box.
-TEST(TestOutcome, AShutdownInATickNestedInTheBoxLeavesTheTimerStopped) {
-    SupervisorRig rig(Link::Serial, 5, 30, 10);
-    rig.tests.due = true;
-    rig.tests.outcome = trBatteryFail;
-    rig.view.whileBoxOpen = [&] {
-        rig.tests.due = false;
-        rig.mains(false);
-        rig.battery(false);
-        while (rig.tick()) {
-        }
-    };
-
-    rig.tick();
-
-    EXPECT_EQ(rig.system.powerOffRequests, 1);
-    EXPECT_TRUE(rig.view.windowClosed);
-    EXPECT_FALSE(rig.view.timerRunning) << "the outer tick must not restart it";
-    EXPECT_EQ(rig.log.entries.back(), "11 enableTestButton");
 }
 
 }  // namespace

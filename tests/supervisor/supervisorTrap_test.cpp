@@ -33,7 +33,7 @@ TEST(TrapMode, TakesTheStateTheListenerStored) {
     rig.tick();
     EXPECT_FALSE(rig.state.lineOk);
     EXPECT_TRUE(rig.state.batteryLow);
-    EXPECT_EQ(rig.state.eventCode, 3);
+    EXPECT_EQ(rig.state.eventCode(), 3);
     EXPECT_TRUE(rig.state.displayDirty);
     EXPECT_TRUE(rig.trap.statusNoticeDone.load()) << "the tick acknowledges the trap";
 }
@@ -53,7 +53,7 @@ TEST(SnmpWithoutTraps, ReadsNothingAndKeepsTheStateItWasGiven) {
     rig.statusTrap(1, 1);
     rig.ticks(10);
     EXPECT_FALSE(rig.state.lineOk);
-    EXPECT_EQ(rig.state.eventCode, 1);
+    EXPECT_EQ(rig.state.eventCode(), 1);
     EXPECT_FALSE(rig.trap.statusNoticeDone.load());
     EXPECT_EQ(rig.agent.reads, 0);
 }
@@ -83,20 +83,43 @@ TEST(AgentRepoll, MainsPresentNeverRepolls) {
     EXPECT_EQ(rig.agent.reads, 0);
 }
 
-TEST(AgentRepoll, ASuccessfulReadWinsOverWhatTheListenerStoredMeanwhile) {
-    SupervisorRig rig(Link::Traps);
-    rig.statusTrap(2, 1);
-    rig.agent.answers.push_back(agentAnswers(true, false));
-    rig.agent.duringRead = [&] { rig.trap.lineState.store(2); };
-    rig.ticks(9);
+// The read is asked for on the 9th tick of the failure and taken on the next; nothing waits for
+// it. Its answer is newer than every trap before the request, and older than any trap that
+// lands while it is on the wire: that trap stays, whatever the read says.
+TEST(AgentRepoll, TheNewerOfATrapAndARead) {
+    for (const bool trapDuringRead : {false, true}) {
+        SupervisorRig rig(Link::Traps);
+        rig.statusTrap(2, 1);
+        rig.agent.answers.push_back(agentAnswers(true, false));
+        if (trapDuringRead) rig.agent.duringRead = [&] { rig.statusTrap(2, 2); };
+        rig.ticks(10);
 
-    EXPECT_TRUE(rig.state.lineOk);
-    EXPECT_EQ(rig.trap.lineState.load(), 1);
-    EXPECT_EQ(rig.trap.batteryState.load(), 1);
-    EXPECT_EQ(rig.state.eventCode, 0);
-    rig.agent.duringRead = nullptr;
-    rig.ticks(20);
-    EXPECT_EQ(rig.agent.reads, 1) << "mains back: no more re-polls";
+        if (trapDuringRead) {
+            EXPECT_EQ(rig.state.eventCode(), ecCritical) << "the trap that came meanwhile stays";
+            EXPECT_EQ(rig.trap.lineState.load(), 2);
+            EXPECT_EQ(rig.trap.batteryState.load(), 2);
+        } else {
+            EXPECT_EQ(rig.state.eventCode(), ecNormal) << "the read's mains are back";
+            EXPECT_EQ(rig.trap.lineState.load(), 1);
+        }
+        rig.agent.duringRead = nullptr;
+        rig.ticks(20);
+        EXPECT_EQ(rig.agent.reads, trapDuringRead ? 3 : 1) << trapDuringRead;
+    }
+}
+
+// A slow agent never holds a tick: the read stays on the wire for ticks while supervision and
+// its countdowns go on, and no second read is asked for meanwhile.
+TEST(AgentRepoll, ASlowReadHoldsNoTick) {
+    SupervisorRig rig(Link::Traps, 5, 30, 30);
+    rig.agent.ticksToAnswer = 25;
+    rig.statusTrap(2, 1);
+    rig.ticks(8);
+    rig.statusTrap(2, 2);  // critical, told by a trap; the re-poll that follows never answers
+    rig.ticks(60);
+    EXPECT_EQ(rig.agent.reads, 1) << "one read on the wire, never a second beside it";
+    EXPECT_EQ(rig.system.powerOffRequests, 1);
+    EXPECT_EQ(rig.log.tick, 38) << "the 30th second of the critical state, as without the read";
 }
 
 TEST(AgentRepoll, AHalfAnsweredReadChangesTheLineButWritesNothingBack) {
@@ -151,7 +174,7 @@ TEST(AgentRestart, TheReReadIsRetriedEveryTickUntilItSucceeds) {
     EXPECT_FALSE(rig.trap.refreshRequested.load());
     EXPECT_EQ(rig.trap.lineState.load(), 2);
     EXPECT_EQ(rig.trap.batteryState.load(), 2);
-    EXPECT_EQ(rig.state.eventCode, 3);
+    EXPECT_EQ(rig.state.eventCode(), 3);
 }
 
 // ---- the administrator's switch-off ----

@@ -2,6 +2,7 @@
 // A main window for supervisor tests: records every call with the tick it happened on, keeps the
 // pop-up's caption and picture as the user would see them, and keeps the tick timer's state so
 // a driver only ticks while the timer runs.
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -67,6 +68,23 @@ public:
         log_.add(timerRunning ? "messageBox, timer running" : "messageBox, timer stopped");
         return modal_;
     }
+    void runLater(int delayMs, std::function<void()> task) override {
+        later.push_back({delayMs, std::move(task)});
+    }
+    bool dialogOpen() const override { return dialogIsOpen; }
+
+    // Runs what was handed to the event loop, in the order of its delays, including what those
+    // tasks hand over in turn.
+    void runLaterTasks() {
+        while (!later.empty()) {
+            auto next = std::min_element(later.begin(), later.end(), [](auto& a, auto& b) {
+                return a.delayMs < b.delayMs;
+            });
+            std::function<void()> task = std::move(next->task);
+            later.erase(next);
+            task();
+        }
+    }
 
     std::vector<std::string> noticeTexts() const {
         std::vector<std::string> texts;
@@ -91,6 +109,12 @@ public:
     ScriptedMessageBoxes boxes;
     // Runs while a box is open, as the message loop of a modal box would run timer ticks.
     std::function<void()> whileBoxOpen;
+    struct LaterTask {
+        int delayMs;
+        std::function<void()> task;
+    };
+    std::vector<LaterTask> later;
+    bool dialogIsOpen = false;
 
 private:
     class ModalBoxes : public MessageBoxes {

@@ -15,6 +15,7 @@ public:
     explicit VirtualTime(double oleNow = 46000.5) : now_(oleNow) {}
 
     double now() const override { return now_; }
+    std::int64_t monotonicMs() const override { return static_cast<std::int64_t>(elapsedMs); }
     void sleepMs(int ms) override {
         sleeps.push_back(ms);
         elapsedMs += ms;

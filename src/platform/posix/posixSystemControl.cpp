@@ -30,7 +30,7 @@ std::vector<std::string> PosixSystemControl::listOtherApplications() {
 }
 
 std::string PosixSystemControl::requestPowerOff() {
-    return powerOff_.requestPowerOff() ? "aceptado" : powerOff_.failure();
+    return powerOff_.requestPowerOff() ? std::string(kPowerOffAccepted) : powerOff_.failure();
 }
 
 }  // namespace ups

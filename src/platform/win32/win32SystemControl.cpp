@@ -73,7 +73,8 @@ std::vector<std::string> Win32SystemControl::listOtherApplications() {
 
 std::string Win32SystemControl::requestPowerOff() {
     const bool privileged = !systemHasPrivileges() || enableShutdownPrivilege();
-    if (ExitWindowsEx(EWX_SHUTDOWN | EWX_FORCE | EWX_POWEROFF, 0)) return "aceptado";
+    if (ExitWindowsEx(EWX_SHUTDOWN | EWX_FORCE | EWX_POWEROFF, 0))
+        return std::string(kPowerOffAccepted);
     const DWORD error = GetLastError();
     return "rechazado: error " + std::to_string(error) +
            (privileged ? std::string() : std::string(", sin privilegio de apagado"));
