@@ -8,7 +8,10 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
+#include <condition_variable>
 #include <limits>
+#include <mutex>
+#include <thread>
 
 #include "app/artwork.h"
 #include "app/powerTimeline.h"
@@ -45,6 +48,85 @@ void setUpGrid(QTableView* grid) {
 
 }  // namespace
 
+// What one read of a period gives, made on the reader thread: the events and what the window
+// derives from them, so the GUI thread only moves them into place.
+struct ThistF::PeriodRead {
+    std::uint64_t number = 0;
+    double from = 0, now = 0;
+    bool everything = false;
+    std::vector<HistoryEvent> events;
+    std::optional<std::string> error;
+    double start = 0;
+    std::vector<Outage> outages;
+    std::vector<TimelineSegment> segments;
+};
+
+// One thread that runs the newest period asked for and posts the result to the window; a period
+// asked for while another is read replaces any still waiting. The source is used by this thread
+// alone.
+class ThistF::Reader {
+public:
+    Reader(ThistF& window, HistorySource& source)
+        : window_(window), source_(source), thread_([this] { run(); }) {}
+    ~Reader() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    void ask(PeriodRead request) {
+        {
+            std::lock_guard lock(mutex_);
+            asked_ = std::move(request);
+        }
+        wake_.notify_one();
+    }
+
+private:
+    void run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return asked_ || stopping_; });
+            if (stopping_) return;
+            auto read = std::make_shared<PeriodRead>(std::move(*asked_));
+            asked_.reset();
+            lock.unlock();
+            readPeriod(*read);
+            // Queued to the window's thread; a window that goes first drops what is posted to it.
+            QMetaObject::invokeMethod(
+                &window_, [window = &window_, read] { window->showRead(*read); },
+                Qt::QueuedConnection);
+            lock.lock();
+        }
+    }
+    void readPeriod(PeriodRead& read) {
+        std::optional<std::vector<HistoryEvent>> events = source_.eventsSince(read.from);
+        if (events) {
+            read.events = std::move(*events);
+        } else {
+            read.error = source_.error();
+        }
+        // Everything: the timeline runs from the oldest event, or over the last day without one.
+        read.start = read.from;
+        if (read.everything) {
+            read.start =
+                read.events.empty() ? read.now - 1 : std::min(read.events.back().at, read.now - 1);
+        }
+        read.outages = summarizeOutages(read.events, read.now);
+        read.segments = powerTimeline(read.events, read.start, read.now);
+    }
+
+    ThistF& window_;
+    HistorySource& source_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::optional<PeriodRead> asked_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
 ThistF::ThistF(HistorySource& source, Clock& clock, MessageBoxes& boxes, QWidget* parent)
     : QWidget(parent, Qt::Window),
       ui_(new Ui::ThistF),
@@ -68,9 +150,11 @@ ThistF::ThistF(HistorySource& source, Clock& clock, MessageBoxes& boxes, QWidget
     ui_->cbxPeriod->setCurrentIndex(last7Days);
     connect(ui_->cbxPeriod, &QComboBox::currentIndexChanged, this, &ThistF::cbxPeriodChange);
     connect(ui_->btnExport, &QPushButton::clicked, this, &ThistF::btnExportClick);
+    reader_ = std::make_unique<Reader>(*this, source_);
 }
 
 ThistF::~ThistF() {
+    reader_.reset();
     delete ui_;
 }
 
@@ -115,26 +199,29 @@ void ThistF::cbxPeriodChange(int) {
 }
 
 void ThistF::refresh() {
-    const double now = clock_.now();
+    PeriodRead request;
+    request.number = ++askedRead_;
+    request.now = clock_.now();
     const int period = ui_->cbxPeriod->currentIndex();
-    const bool everythingChosen = period < 0 || period >= static_cast<int>(std::size(kPeriodDays));
-    const double from =
-        everythingChosen ? std::numeric_limits<double>::lowest() : now - kPeriodDays[period];
-    std::optional<std::vector<HistoryEvent>> read = source_.eventsSince(from);
-    readProblem_.clear();
-    if (!read) {
-        readProblem_ = QStringLiteral("No se puede leer el historial: ") + qText(source_.error());
-        read.emplace();
-    }
-    std::vector<HistoryEvent> events = std::move(*read);
+    request.everything = period < 0 || period >= static_cast<int>(std::size(kPeriodDays));
+    request.from = request.everything ? std::numeric_limits<double>::lowest()
+                                      : request.now - kPeriodDays[period];
+    reader_->ask(std::move(request));
+    ui_->lblCount->setText(QStringLiteral("Leyendo..."));
+    ui_->btnExport->setEnabled(false);
+}
 
-    // Everything: the timeline runs from the oldest event, or over the last day without one.
-    double start = from;
-    if (everythingChosen) start = events.empty() ? now - 1 : std::min(events.back().at, now - 1);
-    outages_.setOutages(summarizeOutages(events, now), start);
-    ui_->pbxTimeline->setTimeline(powerTimeline(events, start, now), start, now);
-    const qsizetype count = static_cast<qsizetype>(events.size());
-    events_.setEvents(std::move(events));
+void ThistF::showRead(PeriodRead& read) {
+    // A period chosen since is on its way.
+    if (read.number != askedRead_) return;
+    shownRead_ = read.number;
+    readProblem_.clear();
+    if (read.error)
+        readProblem_ = QStringLiteral("No se puede leer el historial: ") + qText(*read.error);
+    outages_.setOutages(std::move(read.outages), read.start);
+    ui_->pbxTimeline->setTimeline(std::move(read.segments), read.start, read.now);
+    const qsizetype count = static_cast<qsizetype>(read.events.size());
+    events_.setEvents(std::move(read.events));
 
     const QLocale spanish(QLocale::Spanish, QLocale::Argentina);
     ui_->lblCount->setText(count == 1 ? QStringLiteral("1 evento")
@@ -142,6 +229,7 @@ void ThistF::refresh() {
     ui_->gbOutages->setTitle(QStringLiteral("Cortes de energía (%1)").arg(outages_.rowCount()));
     ui_->btnExport->setEnabled(count > 0);
     showProblem();
+    emit periodShown();
 }
 
 void ThistF::setJournalProblem(const QString& text) {

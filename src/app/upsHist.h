@@ -1,8 +1,11 @@
 #pragma once
 // The history window: the journal's events of a period, newest first, the outages among them, a
 // timeline of the mains and the battery, and the export of the period to a CSV file. Each change
-// of period reads the journal once; the tables then only index what was read.
+// of period reads the journal once, on a reader thread of the window's own, so a long history
+// never holds the GUI thread (and the supervisor's tick) up: the window says "Leyendo..." until
+// the read is shown. The tables then only index what was read.
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -30,8 +33,10 @@ public:
     ThistF(HistorySource& source, Clock& clock, MessageBoxes& boxes, QWidget* parent = nullptr);
     ~ThistF() override;
 
-    // Reads the chosen period again.
+    // Reads the chosen period again; returns at once, and periodShown() follows.
     void refresh();
+    // A read is under way (or waiting to be shown).
+    bool reading() const { return shownRead_ != askedRead_; }
     // Says above the lists that the journal is not recording (empty: it records again).
     void setJournalProblem(const QString& text);
     // Writes the period's events to path; a failure is told in a message box.
@@ -44,7 +49,13 @@ public:
     QString countText() const;
     QString problemText() const;
 
+signals:
+    void periodShown();
+
 private:
+    struct PeriodRead;
+    class Reader;
+    void showRead(PeriodRead& read);
     void cbxPeriodChange(int index);
     void btnExportClick();
     void showProblem();
@@ -58,6 +69,10 @@ private:
     OutagesModel outages_;
     QString journalProblem_;
     QString readProblem_;
+    std::uint64_t askedRead_ = 0;
+    std::uint64_t shownRead_ = 0;
+    // Made last and ended first: its thread posts to this window.
+    std::unique_ptr<Reader> reader_;
 };
 
 // The one history window of the program, made at its first opening and brought to the front at

@@ -1,6 +1,7 @@
 #pragma once
 // Where the history window reads the journal: the database file through a reader of its own,
-// apart from the journal's writer. Tests wrap it to count what the window asks for.
+// apart from the journal's writer, used by the window's reader thread alone. Tests wrap it to count
+// what the window asks for.
 #include <optional>
 #include <string>
 #include <vector>

@@ -1,12 +1,14 @@
-// The history window over a journal file of a hundred thousand events: each period is one read
-// and the tables only index it, the export reads back as the events, failures are said, and the
-// main window's menus open it.
+// The history window over a journal file of a hundred thousand events: each period is one read,
+// off the GUI thread, and the tables only index it, the export reads back as the events, failures
+// are said, and the main window's menus open it.
 #include "app/upsHist.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QTableView>
 #include <QtTest>
+#include <atomic>
+#include <future>
 
 #include "app/powerTimeline.h"
 #include "history/csvExport.h"
@@ -25,16 +27,26 @@ namespace {
 constexpr double kNow = 46000.5;
 constexpr int kEvents = 100'000;
 
+// Counts the reads and where they run; a test can hold them at a gate.
 struct CountingSource : HistorySource {
     explicit CountingSource(HistorySource& inner) : inner(inner) {}
     std::optional<std::vector<HistoryEvent>> eventsSince(double from) override {
         ++reads;
+        onGuiThread = QThread::currentThread() == qApp->thread();
+        if (gate.valid()) gate.wait_for(std::chrono::seconds(2));
         return inner.eventsSince(from);
     }
     std::string error() const override { return inner.error(); }
     HistorySource& inner;
-    int reads = 0;
+    std::atomic<int> reads = 0;
+    std::atomic<bool> onGuiThread = false;
+    std::shared_future<void> gate;
 };
+
+bool shown(ThistF& window) {
+    QSignalSpy spy(&window, &ThistF::periodShown);
+    return !window.reading() || spy.wait(20'000);
+}
 
 // One journal file for the whole suite: filling it is the slow part.
 struct Journal {
@@ -55,6 +67,7 @@ class UpsHistTest : public QObject {
 private slots:
     void initTestCase();
     void eachPeriodIsOneReadAndTheTablesOnlyIndexIt();
+    void theReadRunsOffTheGuiThreadAndTheLastPeriodChosenIsShown();
     void exportReadsBackAsTheEvents();
     void failuresAreSaid();
     void bothMenusOpenTheWindow();
@@ -86,6 +99,7 @@ void UpsHistTest::eachPeriodIsOneReadAndTheTablesOnlyIndexIt() {
     for (const auto& p : periods) {
         const int readsBefore = j.source.reads;
         window.cbxPeriod().setCurrentIndex(p.index);
+        QVERIFY(shown(window));
         QCOMPARE(j.source.reads, readsBefore + 1);
         const double from = j.time.now() - p.days;
         const auto expected = std::count_if(j.events.begin(), j.events.end(),
@@ -106,6 +120,7 @@ void UpsHistTest::eachPeriodIsOneReadAndTheTablesOnlyIndexIt() {
     }
     // Every failure in the journal starts an outage of its own, and some end in a power-off.
     window.cbxPeriod().setCurrentIndex(ThistF::everything);
+    QVERIFY(shown(window));
     const auto& outages = window.outagesModel().outages();
     QCOMPARE(outages.size(),
              static_cast<std::size_t>(std::count_if(j.events.begin(), j.events.end(), [](auto& e) {
@@ -115,10 +130,31 @@ void UpsHistTest::eachPeriodIsOneReadAndTheTablesOnlyIndexIt() {
         std::any_of(outages.begin(), outages.end(), [](auto& o) { return o.endedInPowerOff(); }));
 }
 
+void UpsHistTest::theReadRunsOffTheGuiThreadAndTheLastPeriodChosenIsShown() {
+    Journal& j = *journal_;
+    ThistF window(j.source, j.time, j.boxes);
+    std::promise<void> open;
+    j.source.gate = open.get_future().share();
+    const int readsBefore = j.source.reads;
+    window.refresh();
+    QCOMPARE(window.countText(), QStringLiteral("Leyendo..."));
+    QTRY_COMPARE(j.source.reads.load(), readsBefore + 1);
+    // Chosen while the first read waits at the gate: only the last is read next.
+    window.cbxPeriod().setCurrentIndex(ThistF::everything);
+    window.cbxPeriod().setCurrentIndex(ThistF::last24Hours);
+    open.set_value();
+    QVERIFY(shown(window));
+    j.source.gate = {};
+    QVERIFY(!j.source.onGuiThread);
+    QCOMPARE(j.source.reads, readsBefore + 2);
+    QCOMPARE(window.timeline().segments().front().from, j.time.now() - 1);
+}
+
 void UpsHistTest::exportReadsBackAsTheEvents() {
     Journal& j = *journal_;
     ThistF window(j.source, j.time, j.boxes);
     window.cbxPeriod().setCurrentIndex(ThistF::everything);
+    QVERIFY(shown(window));
     const QString path = QString::fromStdString((j.dir.path / "historial.csv").string());
     QVERIFY(window.exportCsv(path));
     QFile file(path);
@@ -147,6 +183,7 @@ void UpsHistTest::failuresAreSaid() {
     // A file that cannot be written: the window says so and keeps nothing half written.
     ThistF window(j.source, j.time, j.boxes);
     window.refresh();
+    QVERIFY(shown(window));
     QVERIFY(!window.exportCsv(QString::fromStdString((j.dir.path / "no" / "x.csv").string())));
     QCOMPARE(j.boxes.shown.size(), std::size_t{1});
     QCOMPARE(j.boxes.shown[0].title, std::string(kTitleError));
@@ -155,13 +192,13 @@ void UpsHistTest::failuresAreSaid() {
     HistoryFileSource missing((j.dir.path / "missing.db").string());
     HistoryWindowOpener opener(missing, j.time, j.boxes, [] { return false; });
     opener.open();
-    ThistF* shown = opener.window();
-    QVERIFY(shown && shown->isVisible());
-    QVERIFY(shown->problemText().startsWith(QString::fromUtf8(kHistoryUnavailableText.data())));
-    QVERIFY(shown->problemText().contains(QStringLiteral("No se puede leer el historial")));
-    QCOMPARE(shown->eventsModel().rowCount(), 0);
+    ThistF* window2 = opener.window();
+    QVERIFY(window2 && window2->isVisible() && shown(*window2));
+    QVERIFY(window2->problemText().startsWith(QString::fromUtf8(kHistoryUnavailableText.data())));
+    QVERIFY(window2->problemText().contains(QStringLiteral("No se puede leer el historial")));
+    QCOMPARE(window2->eventsModel().rowCount(), 0);
     opener.open();
-    QCOMPARE(opener.window(), shown);
+    QCOMPARE(opener.window(), window2);
 }
 
 void UpsHistTest::bothMenusOpenTheWindow() {

@@ -62,6 +62,8 @@ int main(int argc, char** argv) {
     ThistF& window = *opener.window();
     window.resize(900, 660);
     window.cbxPeriod().setCurrentIndex(ThistF::last24Hours);
+    // The period is read on the window's reader thread.
+    while (window.reading()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     for (int i = 0; i < 20; ++i) QApplication::processEvents();
     return window.grab().save(out) ? 0 : 1;
 }
