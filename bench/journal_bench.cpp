@@ -5,10 +5,16 @@
 // them (tick_p50_us, tick_p99_us).
 //   idle:  the writer has committed everything before the tick, as with ticks a second apart;
 //   busy:  ticks back to back, so the writer is committing (and syncing) while the tick records.
+// Beside it: how long an event takes to reach the system log while another program holds the
+// history file locked (log_p50_us, log_p99_us), and how many lines a stream of forged traps
+// (three events a second) leaves in the file per day (lines_per_day).
 #include <benchmark/benchmark.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <vector>
 
 #include "history/journalWriter.h"
@@ -79,10 +85,10 @@ void BM_RecordFromTick(benchmark::State& state) {
     NoScheduledTests tests;
     test::FakeSerialUps serial(&time);
     SerialLib sio(serial);
-    SerialLink link(sio, time);
+    SerialLink link(sio);
     link.openSerialLink(0);
     supervisorState.serialLinkActive = true;
-    Supervisor supervisor(ups, snmp, supervisorState, trap, view, system, tests, time, time, &link,
+    Supervisor supervisor(ups, snmp, supervisorState, trap, view, system, tests, time, &link,
                           nullptr);
     supervisor.setJournal(journal);
     view.startTimer();
@@ -116,6 +122,79 @@ BENCHMARK(BM_RecordFromTick)
     ->UseManualTime()
     ->Iterations(1000)
     ->Unit(benchmark::kMicrosecond);
+
+// Counts the lines it is given and lets the bench wait for the next one.
+class CountingSystemLog : public SystemLog {
+public:
+    void write(SystemLogLevel, std::string_view) override {
+        std::lock_guard lock(mutex_);
+        ++lines_;
+        written_.notify_all();
+    }
+    void waitFor(std::uint64_t lines) {
+        std::unique_lock lock(mutex_);
+        written_.wait(lock, [&] { return lines_ >= lines; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable written_;
+    std::uint64_t lines_ = 0;
+};
+
+void BM_SystemLogWithLockedFile(benchmark::State& state) {
+    test::TempDir dir("ups-journal-bench");
+    const std::string path = (dir.path / "historial.db").string();
+    test::VirtualTime time;
+    CountingSystemLog systemLog;
+    JournalWriter writer(path, time, systemLog);
+    writer.record(HistoryEventKind::monitorStarted);
+    writer.flush(10'000);
+    sqlite3* locker = nullptr;
+    sqlite3_open(path.c_str(), &locker);
+    sqlite3_exec(locker, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+
+    std::uint64_t lines = 1;
+    std::vector<double> micros;
+    for (auto _ : state) {
+        const auto start = SteadyClock::now();
+        writer.record(HistoryEventKind::noticeShown, std::to_string(lines));
+        systemLog.waitFor(++lines);
+        micros.push_back(
+            std::chrono::duration<double, std::micro>(SteadyClock::now() - start).count());
+    }
+    sqlite3_close_v2(locker);
+    writer.flush(60'000);
+    percentiles(state, "log_", micros);
+}
+BENCHMARK(BM_SystemLogWithLockedFile)->Iterations(200)->Unit(benchmark::kMicrosecond);
+
+void BM_ForgedTrapStream(benchmark::State& state) {
+    constexpr int kSeconds = 3600;
+    double lines = 0;
+    for (auto _ : state) {
+        test::TempDir dir("ups-journal-bench");
+        const std::string path = (dir.path / "historial.db").string();
+        test::VirtualTime time;
+        RecordedSystemLog systemLog;
+        {
+            JournalWriter writer(path, time, systemLog);
+            for (int s = 0; s < kSeconds; ++s) {
+                writer.record(s % 2 ? HistoryEventKind::mainsReturned
+                                    : HistoryEventKind::mainsFailed);
+                writer.record(HistoryEventKind::switchOffCancelled);
+                writer.record(HistoryEventKind::noticeShown, "Desconexión cancelada");
+                time.advanceMs(1000);
+            }
+            writer.flush(60'000);
+        }
+        HistoryDb db;
+        db.open(path, HistoryDb::Mode::read);
+        lines = static_cast<double>(db.count());
+    }
+    state.counters["lines_per_day"] = lines * 86'400 / kSeconds;
+}
+BENCHMARK(BM_ForgedTrapStream)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
