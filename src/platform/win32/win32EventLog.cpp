@@ -4,6 +4,10 @@
 
 namespace ups {
 
+namespace {
+constexpr DWORD kEventMessage = 1;
+}  // namespace
+
 Win32EventLog::Win32EventLog() : source_(RegisterEventSourceW(nullptr, L"korvan-ups")) {}
 
 Win32EventLog::~Win32EventLog() {
@@ -22,8 +26,9 @@ void Win32EventLog::write(SystemLogLevel level, std::string_view text) {
     LPCWSTR strings[] = {wide.c_str()};
     const WORD type =
         level == SystemLogLevel::warning ? EVENTLOG_WARNING_TYPE : EVENTLOG_INFORMATION_TYPE;
-    // No message file is registered: the viewer shows the text as the event's insertion string.
-    ReportEventW(source_, type, 0, 0, nullptr, 1, 0, strings, nullptr);
+    // Message 1 of the program's own message table (packaging/windows/eventLog.mc) is the text
+    // itself; the installer names the program as the source's message file.
+    ReportEventW(source_, type, 0, kEventMessage, nullptr, 1, 0, strings, nullptr);
 }
 
 }  // namespace ups
