@@ -1,8 +1,9 @@
-// Reads back the access list of the configuration key, which reg.exe cannot show, and tries it as
-// an ordinary user would. Prints the list as SDDL and ends with 0 when the local Users group is
-// allowed read and write on the key and its subkeys and a token without the Administrators group
-// may open the key for reading and writing and set a value in it; 1 when not; 2 when the key, its
-// access list or such a token cannot be had.
+// Reads back the access list of the configuration key (in the registry's 32-bit view), which
+// reg.exe cannot show, and tries it as an ordinary user would. Prints the list as SDDL and ends
+// with 0 when the local Users group is allowed read and write on the key and its subkeys, has no
+// such grant on the maker's key above (which other programs of the maker share), and a token
+// without the Administrators group may open the key for reading and writing and set a value in
+// it; 1 when not; 2 when the key, its access list or such a token cannot be had.
 #include <aclapi.h>
 #include <sddl.h>
 #include <windows.h>
@@ -12,6 +13,7 @@
 namespace {
 
 constexpr char kConfigKey[] = "SOFTWARE\\Korvan\\Ups\\SysCfg_V1.2";
+constexpr char kMakerKey[] = "SOFTWARE\\Korvan";
 
 bool isUsers(PSID sid) {
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
@@ -54,7 +56,7 @@ bool becomeOrdinaryUser() {
 LONG openAs(REGSAM access) {
     HKEY key = nullptr;
     const LONG opened =
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, kConfigKey, 0, access | KEY_WOW64_64KEY, &key);
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, kConfigKey, 0, access | KEY_WOW64_32KEY, &key);
     if (key != nullptr) RegCloseKey(key);
     return opened;
 }
@@ -63,7 +65,7 @@ LONG openAs(REGSAM access) {
 LONG writeAsUser() {
     HKEY key = nullptr;
     LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kConfigKey, 0,
-                                KEY_READ | KEY_WRITE | KEY_WOW64_64KEY, &key);
+                                KEY_READ | KEY_WRITE | KEY_WOW64_32KEY, &key);
     if (result != ERROR_SUCCESS) return result;
     const BYTE probe[] = {1, 2, 3};
     result = RegSetValueExA(key, "installerProbe", 0, REG_BINARY, probe, sizeof probe);
@@ -72,14 +74,14 @@ LONG writeAsUser() {
     return result;
 }
 
-}  // namespace
-
-int main() {
+// 1 when Users may read and write the key and its subkeys, 0 when not, -1 when the key or its
+// list cannot be read.
+int usersGranted(const char* path) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kConfigKey, 0, READ_CONTROL | KEY_WOW64_64KEY, &key) !=
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, READ_CONTROL | KEY_WOW64_32KEY, &key) !=
         ERROR_SUCCESS) {
-        std::puts("no key");
-        return 2;
+        std::printf("%s: no key\n", path);
+        return -1;
     }
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -88,12 +90,12 @@ int main() {
     RegCloseKey(key);
     if (read != ERROR_SUCCESS) {
         std::printf("access list unreadable: %lu\n", read);
-        return 2;
+        return -1;
     }
     LPSTR sddl = nullptr;
     if (ConvertSecurityDescriptorToStringSecurityDescriptorA(
             descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &sddl, nullptr)) {
-        std::printf("%s\n", sddl);
+        std::printf("%s: %s\n", path, sddl);
         LocalFree(sddl);
     }
     const ACCESS_MASK wanted = KEY_READ | KEY_WRITE;
@@ -112,7 +114,15 @@ int main() {
         }
     }
     LocalFree(descriptor);
+    return granted ? 1 : 0;
+}
 
+}  // namespace
+
+int main() {
+    const int granted = usersGranted(kConfigKey);
+    const int makerGranted = usersGranted(kMakerKey);
+    if (granted < 0 || makerGranted < 0) return 2;
     if (!becomeOrdinaryUser()) {
         std::puts("no token without the Administrators group");
         return 2;
@@ -123,5 +133,8 @@ int main() {
     const LONG written = writeAsUser();
     std::printf("as an ordinary user: full access %ld, read, write and set a value %ld\n", full,
                 written);
-    return granted && full == ERROR_ACCESS_DENIED && written == ERROR_SUCCESS ? 0 : 1;
+    return granted == 1 && makerGranted == 0 && full == ERROR_ACCESS_DENIED &&
+                   written == ERROR_SUCCESS
+               ? 0
+               : 1;
 }
