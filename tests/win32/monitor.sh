@@ -7,7 +7,11 @@
 #      with COM2 a pseudo-terminal it shows the tray icon, and a click
 #      on the icon brings up the main window "Korvan Servicio UPS - Ver 1.4", monitoring COM2 (a
 #      pseudo-terminal);
-#   2. with a configuration for net-snmp's snmpd on 127.0.0.1:161 (imported with regedit), a
+#      a second start ends at once and leaves the one monitor running;
+#   1b. settings seeded where earlier installations kept them (the 32-bit view, the user's
+#      VirtualStore copy, the 64-bit view) are each read back as they were: the monitor looks for
+#      the agent they name, and the key it reads holds them byte for byte;
+#   2. with a configuration for net-snmp's snmpd on 127.0.0.1:161 (written with reg.exe), a
 #      line-failure trap from snmptrap brings the pop-up, a low-battery trap the countdown, Wine's
 #      notepad is asked to close at half-time and at zero the power-off is requested
 #      (ExitWindowsEx) and the program ends;
@@ -17,6 +21,9 @@
 #   tests/win32/monitor.sh LINUX_BUILD_DIR   (for ups-seed-store, a Linux tool)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+# Everything runs where the machine's serial devices are /dev/null (winePrefix.bash).
+source "$root/tests/win32/winePrefix.bash"
+hide_serial_devices "$0" "$@"
 build=$(realpath -m "${BUILD_DIR:-$root/build-win64}")
 linux_build=${1:?the Linux build folder, for ups-seed-store}
 exe=$build/src/korvan-ups.exe
@@ -71,26 +78,36 @@ pids+=($!)
 export DISPLAY=:$display
 wait_until 10 test -e "/tmp/.X11-unix/X$display" || fail "Xvfb did not start"
 
-source "$root/tests/win32/winePrefix.bash"
 prepare_wine_prefix "$WINEPREFIX"
+
+# The name=HEX pairs of the binary values in a .reg file, sorted.
+reg_file_values() {
+  python3 - "$1" <<'EOF'
+import re, sys
+text = open(sys.argv[1]).read().replace("\\\n", "")
+for name, data in sorted(re.findall(r'"(\w+)"=hex:([0-9a-f,\s]*)', text)):
+    print(name + "=" + re.sub(r"[,\s]", "", data).upper())
+EOF
+}
+# seed_values <file.reg> <key> <view>: its binary values written into <key> with reg.exe.
+seed_values() {
+  local line
+  while read -r line; do
+    wine reg add "$2" /v "${line%%=*}" /t REG_BINARY /d "${line#*=}" /f "$3" >/dev/null 2>&1 || return 1
+  done < <(reg_file_values "$1")
+}
 
 # ---- 1. the first start ----
 # With no COM port at all the monitor writes its defaults, says there is no serial port, and ends.
 wine "$exe" >"$work/first.log" 2>&1 &
 monitor=$!
 pids+=($monitor)
-records() { wine reg query "$config_key" /reg:64 2>/dev/null | tr -d '\r' | awk '$2 == "REG_BINARY" { print $1 "=" $3 }' | sort; }
+records() { wine reg query "$config_key" /reg:32 2>/dev/null | tr -d '\r' | awk '$2 == "REG_BINARY" { print $1 "=" $3 }' | sort; }
 wait_until 30 window_shown "! ERROR !" || fail "no message about the serial port"
 sleep 3  # the first start paints its first box late
 shot 1-first-start
 "$seed" "$work/defaults.reg" --defaults || fail "ups-seed-store could not write the defaults"
-expected=$(python3 - "$work/defaults.reg" <<'EOF'
-import re, sys
-text = open(sys.argv[1]).read().replace("\\\n", "")
-for name, data in sorted(re.findall(r'"(\w+)"=hex:([0-9a-f,\s]*)', text)):
-    print(name + "=" + re.sub(r"[,\s]", "", data).upper())
-EOF
-)
+expected=$(reg_file_values "$work/defaults.reg")
 [[ $(records) == "$expected" ]] || fail "the default records differ from the Linux build's: $(records)"
 say "first start: the default records, byte for byte as the Linux build writes them"
 xdotool search --name '^! ERROR !$' key --window %1 Return
@@ -125,13 +142,43 @@ window_shown "Korvan Servicio UPS - Ver 1.4" || fail "the main window went away 
 running "$monitor" || fail "the monitor ended"
 shot 2-main-window
 say "tray icon and main window 'Korvan Servicio UPS - Ver 1.4' shown, monitoring COM2"
+# A second start finds the first, has its window shown, and ends; the first runs on.
+wine "$exe" >"$work/second.log" 2>&1 &
+second=$!
+pids+=($second)
+wait_until 20 bash -c "! kill -0 $second 2>/dev/null" || fail "a second monitor kept running"
+running "$monitor" || fail "the first monitor ended at the second start"
+window_shown "Korvan Servicio UPS - Ver 1.4" || fail "the running monitor's window is not shown"
+say "a second start ended and left the one monitor running"
 kill "$monitor"
 wait "$monitor" 2>/dev/null || true
+
+# ---- 1b. settings where earlier installations kept them ----
+"$seed" "$work/earlier.reg" --snmp 127.0.0.2 --shutdown --tmpfail 9 ||
+  fail "ups-seed-store could not write the earlier settings"
+expected_earlier=$(reg_file_values "$work/earlier.reg")
+virtual_store='HKCU\Software\Classes\VirtualStore\MACHINE\SOFTWARE\WOW6432Node\Korvan\Ups\SysCfg_V1.2'
+for place in "$config_key /reg:32" "$virtual_store /reg:64" "$config_key /reg:64"; do
+  read -r key view <<<"$place"
+  for v in /reg:32 /reg:64; do wine reg delete 'HKLM\Software\Korvan' /f "$v" >/dev/null 2>&1 || true; done
+  wine reg delete 'HKCU\Software\Classes\VirtualStore' /f >/dev/null 2>&1 || true
+  seed_values "$work/earlier.reg" "$key" "$view" || fail "could not seed $key $view"
+  wine "$exe" >"$work/earlier.log" 2>&1 &
+  monitor=$!
+  pids+=($monitor)
+  # Nothing answers at 127.0.0.2: only a monitor that read the settings looks for that agent.
+  wait_until 60 window_shown "! ERROR !" || fail "settings in $key $view: no agent looked for"
+  [[ $(records) == "$expected_earlier" ]] ||
+    fail "settings in $key $view were not read back as they were: $(records)"
+  say "settings in $key $view read back as they were"
+  kill "$monitor"
+  wait "$monitor" 2>/dev/null || true
+done
 
 # ---- 2. an outage against snmpd ----
 "$seed" "$work/snmp.reg" --snmp 127.0.0.1 --trap --shutdown --tmpfail 2 --tmplowb 12 \
   --community privada || fail "ups-seed-store could not write the configuration"
-wine regedit /s "Z:${work//\//\\}\\snmp.reg" || fail "regedit could not import the configuration"
+seed_values "$work/snmp.reg" "$config_key" /reg:32 || fail "reg.exe could not write the configuration"
 printf 'line=1\nbattery=1\nname=UPS Prueba Wine\nserial=W-0001\nmodel=Modelo W\n' >"$work/snmpd/values"
 cat >"$work/snmpd/snmpd.conf" <<EOF
 agentAddress udp:127.0.0.1:161

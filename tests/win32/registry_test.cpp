@@ -6,6 +6,7 @@
 
 #include "config/cfgRecords.h"
 #include "config/configStore.h"
+#include "platform/win32/win32EarlierConfig.h"
 #include "platform/win32/win32Registry.h"
 
 namespace ups {
@@ -33,7 +34,7 @@ Bytes regQuery(const char* name) {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = writeEnd;
     PROCESS_INFORMATION process{};
-    std::string command = std::string("reg.exe query HKLM") + kKey + " /v " + name;
+    std::string command = std::string("reg.exe query HKLM") + kKey + " /v " + name + " /reg:32";
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &process)) {
         return {};
@@ -57,18 +58,39 @@ Bytes regQuery(const char* name) {
     return bytes;
 }
 
-void setRaw(const char* name, DWORD type, const Bytes& data) {
+void setRawIn(HKEY root, const std::string& path, REGSAM view, const char* name, DWORD type,
+              const Bytes& data) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey + 1, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+    ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
                               &key, nullptr),
               ERROR_SUCCESS);
     RegSetValueExA(key, name, 0, type, data.data(), static_cast<DWORD>(data.size()));
     RegCloseKey(key);
 }
 
+void setRaw(const char* name, DWORD type, const Bytes& data) {
+    setRawIn(HKEY_LOCAL_MACHINE, kKey + 1, KEY_WOW64_32KEY, name, type, data);
+}
+
+// Where earlier installations left their settings.
+const std::string kVirtualStore =
+    "Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\WOW6432Node\\Korvan\\Ups\\SysCfg_V1.2";
+
+void deleteTree(HKEY root, const char* parent, const char* child, REGSAM view) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, parent, 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
+    RegDeleteTreeA(key, child);
+    RegCloseKey(key);
+}
+
 class Win32RegistryTest : public testing::Test {
 protected:
-    void SetUp() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Korvan"); }
+    void SetUp() override {
+        for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+            deleteTree(HKEY_LOCAL_MACHINE, "Software", "Korvan", view);
+        }
+        deleteTree(HKEY_CURRENT_USER, "Software\\Classes", "VirtualStore", 0);
+    }
     Win32Registry registry;
     RecordedBoxes boxes;
     CfgUps ups{};
@@ -125,6 +147,59 @@ TEST_F(Win32RegistryTest, ValuesAreReadWithTheirTypeWhateverTheCaseOfTheirName) 
               RegReadStatus::Missing);
     ASSERT_TRUE(registry.writeBinary(kKey, "cfgups", {1, 2, 3}));
     EXPECT_EQ(regQuery("CfgUps"), Bytes({1, 2, 3}));
+}
+
+// Settings an earlier installation left in the VirtualStore or in the 64-bit view are taken
+// once into the 32-bit view and read back as they were; the VirtualStore, a user's own later
+// changes, goes first; settings already in the 32-bit view are never replaced.
+TEST_F(Win32RegistryTest, SettingsLeftElsewhereAreTakenOverOnce) {
+    CfgUps earlier{};
+    CfgSnmp earlierSnmp{};
+    setDefaultConfig(earlier, earlierSnmp);
+    earlier.comPort = 1;
+    earlier.enhShutdwn = 1;
+    earlier.pswEnabled = 1;
+    CfgUps other = earlier;
+    other.comPort = 3;
+    struct Case {
+        bool virtualStore, view64, view32;
+        EarlierConfig taken;
+        std::int32_t comPort;
+    } cases[] = {
+        {true, false, false, EarlierConfig::VirtualStore, 1},
+        {false, true, false, EarlierConfig::View64, 1},
+        {true, true, false, EarlierConfig::VirtualStore, 1},
+        {true, true, true, EarlierConfig::None, 3},
+        {false, false, false, EarlierConfig::None, -1},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        const Bytes upsBytes = recordBytes(earlier);
+        const Bytes snmpBytes = recordBytes(earlierSnmp);
+        if (c.virtualStore) {
+            setRawIn(HKEY_CURRENT_USER, kVirtualStore, 0, "CfgUps", REG_BINARY, upsBytes);
+            setRawIn(HKEY_CURRENT_USER, kVirtualStore, 0, "CfgSnmp", REG_BINARY, snmpBytes);
+        }
+        if (c.view64) {
+            const Bytes otherBytes = c.virtualStore ? recordBytes(other) : upsBytes;
+            setRawIn(HKEY_LOCAL_MACHINE, kKey + 1, KEY_WOW64_64KEY, "CfgUps", REG_BINARY,
+                     otherBytes);
+        }
+        if (c.view32) setRaw("CfgUps", REG_BINARY, recordBytes(other));
+        EXPECT_EQ(adoptEarlierConfig(), c.taken);
+        EXPECT_EQ(adoptEarlierConfig(), EarlierConfig::None) << "taken twice";
+        CfgUps read{};
+        CfgSnmp readSnmp{};
+        setDefaultConfig(read, readSnmp);
+        loadConfig(read, readSnmp, registry, boxes);
+        EXPECT_EQ(read.comPort, c.comPort);
+        if (c.taken != EarlierConfig::None) {
+            EXPECT_EQ(regQuery("CfgUps"), upsBytes);
+            EXPECT_EQ(recordBytes(read), upsBytes);
+            EXPECT_EQ(recordBytes(readSnmp), snmpBytes);
+        }
+    }
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ TEST(Win32SerialDriver, APortWithoutADeviceGivesTheSystemError) {
         EXPECT_EQ(driver.open(port, 128, 128), kSioSystemError) << path;
         EXPECT_EQ(driver.lastError(), static_cast<int>(expected)) << path;
     }
-    EXPECT_EQ(driver.open(4, 128, 128), kSioBadPort);
+    EXPECT_EQ(driver.open(256, 128, 128), kSioBadPort);
     EXPECT_EQ(driver.open(-1, 128, 128), kSioBadPort);
     for (int (Win32SerialDriver::*read)(int) :
          {&Win32SerialDriver::readRts, &Win32SerialDriver::readCts, &Win32SerialDriver::readDcd}) {
@@ -51,6 +51,27 @@ TEST(Win32SerialDriver, AnOpenedPortStartsWithRtsClear) {
     EXPECT_EQ(driver.readRts(1), 0);
     driver.close(1);
     EXPECT_EQ(driver.readRts(1), kSioSystemError);
+}
+
+// A USB adapter appears as COM5 and up: scripts/test-windows puts COM5 on the same
+// pseudo-terminal as COM2. Wine lists every COM name of its prefix, device or not (COM6..COM8
+// have none, and the one it gave /dev/ttyS0 is /dev/null in the namespace of winePrefix.bash):
+// the list starts at COM5, by name and by a number that opens it, and never offers COM1..COM4.
+TEST(Win32SerialDriver, OffersTheSystemsOtherPortsAndOpensThemByNumber) {
+    if (std::getenv("UPS_TEST_COM2") == nullptr) GTEST_SKIP() << "COM5 has no device";
+    Win32SerialDriver driver;
+    const std::vector<SerialPortName> ports = driver.otherPorts();
+    ASSERT_FALSE(ports.empty());
+    EXPECT_EQ(ports[0].name, "COM5");
+    EXPECT_EQ(ports[0].port, 4);
+    for (std::size_t i = 1; i < ports.size(); ++i) EXPECT_GT(ports[i].port, ports[i - 1].port);
+    EXPECT_EQ(driver.portNumber("com12"), 11);
+    EXPECT_EQ(driver.portNumber("COM257"), -1);
+    EXPECT_EQ(driver.portNumber("COM1x"), -1);
+    EXPECT_EQ(driver.portName(255), "COM256");
+    ASSERT_EQ(driver.open(ports[0].port, 512, 512), 0) << driver.lastError();
+    EXPECT_EQ(driver.readRts(4), 0);
+    driver.close(4);
 }
 
 }  // namespace
