@@ -4,6 +4,8 @@
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -51,13 +53,14 @@ struct Rig {
     ScriptedMessageBoxes boxes;
     ScriptedAgent agent;
     std::unique_ptr<TcfgF> dialog;
+    std::vector<SerialPortName> otherPorts;
 
     Rig() {
         clearRecords(ups, snmp);
         setDefaultConfig(ups, snmp);
     }
     TcfgF& make() {
-        dialog = std::make_unique<TcfgF>(nullptr, snmp, ups, boxes, agent.detector());
+        dialog = std::make_unique<TcfgF>(nullptr, snmp, ups, boxes, agent.detector(), otherPorts);
         agent.dialog = dialog.get();
         return *dialog;
     }
@@ -80,6 +83,7 @@ private slots:
     void windowOpensOnTheSeriePageWithItsRanges();
     void portsThatFailedTheProbeCannotBeChosen();
     void noPortChosenKeepsComPortAtMinusOne();
+    void theSystemsOtherPortsAreOfferedBesideTheFour();
     void lowBatteryDelayShowsMinutesAndSecondsAndStepsByTen();
     void firstWarningDelayOutsideItsRangeIsShownAsStoredAndStoredClamped();
     void acceptStoresEveryControl();
@@ -166,6 +170,47 @@ void UpsCfgTest::noPortChosenKeepsComPortAtMinusOne() {
     rig.dialog->btnAceptCfgClick();
     QCOMPARE(rig.ups.comPort, -1);
     QCOMPARE(rig.dialog->result(), int(QDialog::Accepted));
+}
+
+// USB adapters and the like, in a list beside COM1..COM4: the stored choice is shown (one not
+// plugged in now as such, and kept), picking from the list chooses it, and without other ports
+// the list cannot be used.
+void UpsCfgTest::theSystemsOtherPortsAreOfferedBesideTheFour() {
+    const std::vector<SerialPortName> ports = {{4, "COM5"}, {9, "COM10"}};
+    struct Case {
+        std::vector<SerialPortName> offered;
+        std::int32_t stored;
+        const char* shown;  // the list's current text, nullptr when it is not in use
+        int pick;           // -1 none, 0..: the list's item, 100 + n: COM n+1
+        std::int32_t accepted;
+    } cases[] = {
+        {ports, 9, "COM10", -1, 9},
+        {ports, 9, "COM10", 100, 0},
+        {ports, 6, "(desconectado)", -1, 6},
+        {ports, 1, nullptr, 0, 4},
+        {{}, 2, nullptr, -1, 2},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.otherPorts = c.offered;
+        rig.ups.comPort = c.stored;
+        rig.make();
+        auto* radio = rig.get<QRadioButton>("rbtnComOtro");
+        auto* list = rig.get<QComboBox>("cbComOtro");
+        QCOMPARE(radio->isEnabled(), !c.offered.empty());
+        QCOMPARE(list->isEnabled(), !c.offered.empty());
+        QCOMPARE(radio->isChecked(), c.shown != nullptr);
+        if (c.shown != nullptr) QCOMPARE(list->currentText(), QString::fromUtf8(c.shown));
+        if (c.pick >= 100) {
+            rig.get<QRadioButton>(qPrintable(QStringLiteral("rbtnCom%1").arg(c.pick - 99)))
+                ->click();
+        } else if (c.pick >= 0) {
+            list->setCurrentIndex(c.pick);
+            emit list->activated(c.pick);
+        }
+        rig.dialog->btnAceptCfgClick();
+        QCOMPARE(rig.ups.comPort, c.accepted);
+    }
 }
 
 void UpsCfgTest::lowBatteryDelayShowsMinutesAndSecondsAndStepsByTen() {
