@@ -7,10 +7,11 @@
 
 namespace ups {
 
-// The lock is the machine's, in the one folder every user may write.
+// The lock is the machine's, in the one folder every user may write (the build's folder in a
+// build for tests).
 PosixPlatform::PosixPlatform(std::string storePath)
     : store_(std::move(storePath)),
-      instance_("/tmp/korvan-ups.lock", PosixSingleInstance::currentSession()) {}
+      instance_(UPS_INSTANCE_LOCK, PosixSingleInstance::currentSession()) {}
 
 InstanceClaim PosixPlatform::claimSingleInstance(std::function<void()> showWindow,
                                                  std::function<void()> /*endRequest*/) {
