@@ -1,6 +1,6 @@
 // The scheduler and the battery test bound to the supervisor: the tick's scheduled-test step and
 // the test button, over the fake serial UPS or the scripted agent, the recording main window and a
-// memory registry.
+// memory registry; the window's later tasks run between the ticks, the agent's thread in place.
 #include "battery/scheduledBatteryTests.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +19,7 @@
 #include "support/memoryRegistryStore.h"
 #include "support/recordingView.h"
 #include "support/scriptedAgentCommands.h"
+#include "support/virtualTasks.h"
 #include "support/virtualTime.h"
 
 namespace ups::test {
@@ -50,30 +51,47 @@ struct TestRig {
         } else {
             // SNMP without traps: the tick reads nothing, the state stays as the test leaves it.
             snmp.enhSnmp = 1;
-            state.agentLinkActive = true;
-            state.agentCommandsOk = true;
+            state.agentLinkActive = state.agentCommandsOk = true;
         }
         view.startTimer();
+        tasks.afterEach = [this] { collect(); };
+        view.whileBoxOpen = [this] {
+            boxesInsideTick += inTick ? 1 : 0;
+            if (behindBox) behindBox();
+        };
     }
 
+    // What the window was handed goes to the event loop, due from now.
+    void collect() {
+        for (auto& t : view.later) tasks.runLater(t.delayMs, std::move(t.task));
+        view.later.clear();
+    }
+    // One second of the event loop: what falls due in it, then the timer's tick.
     void tick() {
         ASSERT_TRUE(view.timerRunning);
+        tasks.runUntil(time.elapsedMs + 1000);
         ++log.tick;
-        time.advanceMs(1000);
+        inTick = true;
         supervisor.TimerTimer();
+        inTick = false;
+        ticksWithCommand += tests.commandRunning() ? 1 : 0;
+        collect();
     }
-    // Ticks until the clock has passed `until`.
     void ticksUntil(double until) {
         while (time.now() < until) tick();
     }
-
-    void click() { bbtnIniTestClick(view, state, tests, time); }
-
-    std::vector<std::string> entriesOfTick(int tick) const {
+    void click() {
+        tests.buttonPressed();
+        collect();
+    }
+    void goCritical() {
+        serial.mainsPresent = serial.batteryOk = false;
+        state.lineOk = false;  // what the agent's trap would have said
+        state.batteryLow = true;
+    }
+    std::vector<std::string> entries() const {  // the log without its ticks
         std::vector<std::string> out;
-        const std::string prefix = std::to_string(tick) + " ";
-        for (const auto& e : log.entries)
-            if (e.rfind(prefix, 0) == 0) out.push_back(e.substr(prefix.size()));
+        for (const auto& e : log.entries) out.push_back(e.substr(e.find(' ') + 1));
         return out;
     }
 
@@ -94,100 +112,68 @@ struct TestRig {
     TickLog log;
     RecordingView view{log};
     FakeSystemControl system{log};
-    VirtualTime time;
+    VirtualTime time, agentTime;  // the GUI thread's and the agent thread's
+    VirtualTasks tasks{time};
     FakeSerialUps serial{&time};
     SerialLib sio{serial};
-    SerialLink serialLink{sio, time};
-    ScriptedAgentCommands agent{&time};
+    SerialLink serialLink{sio};
+    ScriptedAgentCommands agent{&agentTime};
+    AgentCallsInPlace agentRuns{agent};
     MemoryRegistryStore store;
     ScriptedMessageBoxes storeBoxes;
-    ScheduledBatteryTests tests{ups,        snmp, state,       view,  store,
-                                storeBoxes, time, &serialLink, &agent};
-    Supervisor supervisor{ups,   snmp, state, trap,        view,   system,
-                          tests, time, time,  &serialLink, nullptr};
+    ScheduledBatteryTests tests{ups,        snmp,      state,       view,      store,
+                                storeBoxes, agentTime, &serialLink, &agentRuns};
+    Supervisor supervisor{ups, snmp, state, trap, view, system, tests, time, &serialLink, nullptr};
+    bool inTick = false;
+    int boxesInsideTick = 0, ticksWithCommand = 0;
+    std::function<void()> behindBox;
 };
 
-// ---- the prompts through the main window ----
-
-TEST(ViewTestPrompts, AsksTheYesNoQuestionAndOnlyYesConfirms) {
+TEST(ViewTestPrompts, TheYesNoQuestionAndTheStartPopUpPaintedAtOnce) {
     TickLog log;
     RecordingView view{log};
     ViewTestPrompts prompts{view};
     view.boxes.answers = {MbResult::Yes, MbResult::No};
     EXPECT_TRUE(prompts.confirmTest());
     EXPECT_FALSE(prompts.confirmTest());
-    ASSERT_EQ(view.boxes.shown.size(), 2u);
-    const ShownBox& box = view.boxes.shown[0];
+    const ShownBox& box = view.boxes.shown.at(0);
     EXPECT_EQ(box.text, "Se realizará un test a la UPS.\r\n¿Desea Continuar?.");
     EXPECT_EQ(box.title, "Pregunta");
     EXPECT_EQ(box.icon, MbIcon::Question);
     EXPECT_EQ(box.buttons, MbButtons::YesNo);
-}
-
-TEST(ViewTestPrompts, TheStartPopUpShowsTheBatteryPictureForOneSecondAndIsPaintedAtOnce) {
-    TickLog log;
-    RecordingView view{log};
-    ViewTestPrompts prompts{view};
     view.caption = "Información";
     prompts.showStartNotice();
     ASSERT_EQ(view.notices.size(), 1u);
     const ShownNotice& n = view.notices[0];
     EXPECT_EQ(n.text, "Iniciando prueba de batería.");
-    EXPECT_EQ(n.picture, 2);
+    EXPECT_EQ(n.picture, 2);  // the battery picture, for one second
     EXPECT_EQ(n.hideDelayMs, 1000);
     EXPECT_FALSE(n.captionGiven);
-    EXPECT_EQ(log.entries, (std::vector<std::string>{"0 notice Iniciando prueba de batería.",
-                                                     "0 repaintNotice"}));
+    const std::vector<std::string> afterBoxes(log.entries.begin() + 2, log.entries.end());
+    EXPECT_EQ(afterBoxes, (std::vector<std::string>{"0 notice Iniciando prueba de batería.",
+                                                    "0 repaintNotice"}));
 }
 
-// ---- the tick's scheduled-test step ----
-
-TEST(ScheduledTestStep, APassedSerialTestRunsInsideTheTick) {
+TEST(ScheduledTestStep, APassedSerialTestRunsBesideTheTicksAndHoldsNothingBack) {
     TestRig rig;
     rig.ups.testMode = tmWinStart;
     rig.serial.testDropsMainsAfterMs = 300;
-    const int startsBefore = rig.view.timerStarts;
-
-    rig.tick();
-
-    EXPECT_EQ(rig.entriesOfTick(1),
+    for (int i = 0; i < 5; ++i) rig.tick();
+    rig.click();  // ignored while the test runs
+    for (int i = 0; i < 10; ++i) rig.tick();
+    // No line-failure notice either, though the UPS ran on its battery.
+    EXPECT_EQ(rig.entries(),
               (std::vector<std::string>{"disableTestButton", "notice Iniciando prueba de batería.",
                                         "repaintNotice", "defaultBeep",
                                         "notice Test satisfactorio, batería operativa.",
                                         "repaintNotice", "enableTestButton"}));
-    std::vector<int> expectedSleeps(100, 100);
-    expectedSleeps.push_back(4000);
-    EXPECT_EQ(rig.time.sleeps, expectedSleeps);
-    EXPECT_EQ(rig.view.timerStarts, startsBefore + 1);
-    EXPECT_TRUE(rig.view.timerRunning);
-    EXPECT_FALSE(rig.serial.breakOn());
-
-    rig.tick();
-    rig.tick();
-    EXPECT_EQ(rig.testsStarted(), 1);
-}
-
-TEST(ScheduledTestStep, AFailedAgentTestReportsWithTheTimerRunningAndTheStateFollowsTheReads) {
-    TestRig rig{Link::Agent};
-    rig.ups.testMode = tmWinStart;
-    rig.agent.testDropsMainsAfterMs = 300;
-    rig.agent.testDropsBatteryAfterMs = 3000;
-
-    rig.tick();
-
-    EXPECT_EQ(rig.entriesOfTick(1),
-              (std::vector<std::string>{"disableTestButton", "notice Iniciando prueba de batería.",
-                                        "repaintNotice", "messageBox, timer running",
-                                        "enableTestButton"}));
-    ASSERT_EQ(rig.view.boxes.shown.size(), 1u);
-    EXPECT_EQ(rig.view.boxes.shown[0].text, "Falla en test, controlar batería.");
-    EXPECT_EQ(rig.view.boxes.shown[0].title, "Información");
-    EXPECT_EQ(rig.view.boxes.shown[0].icon, MbIcon::Warning);
-    // The last reads of the watch are in the state; the event code waits for the next tick.
-    EXPECT_FALSE(rig.state.lineOk);
-    EXPECT_TRUE(rig.state.batteryLow);
-    EXPECT_TRUE(rig.state.displayDirty);
-    EXPECT_EQ(rig.state.eventCode, 0);
+    // Started from the event loop after the first tick, the watch ran from 1 s to 11 s: the
+    // ticks at 2 s to 10 s went on during it, with the timer never stopped.
+    EXPECT_EQ(rig.serial.breakOnTimes, std::vector<double>{1000});
+    EXPECT_EQ(rig.serial.breakOffTimes, std::vector<double>{11'000});
+    EXPECT_EQ(rig.ticksWithCommand, 9);
+    EXPECT_EQ(rig.view.timerStarts, 1);
+    EXPECT_TRUE(rig.time.sleeps.empty());
 }
 
 TEST(ScheduledTestStep, AMonitorStartedDuringAPowerEventTestsOnceTheEventIsOver) {
@@ -197,10 +183,9 @@ TEST(ScheduledTestStep, AMonitorStartedDuringAPowerEventTestsOnceTheEventIsOver)
     for (int i = 0; i < 5; ++i) rig.tick();
     EXPECT_EQ(rig.testsStarted(), 0);
     EXPECT_TRUE(rig.state.startPending);
-
     rig.serial.mainsPresent = true;
     rig.serial.testDropsMainsAfterMs = 300;
-    rig.tick();
+    for (int i = 0; i < 2; ++i) rig.tick();  // the due tick, then the start from the event loop
     EXPECT_EQ(rig.testsStarted(), 1);
     EXPECT_FALSE(rig.state.startPending);
 }
@@ -231,22 +216,17 @@ TEST(ScheduledTestStep, TheMondaySlotStartsOneTestAndSavesTheNewLastTest) {
 }
 
 TEST(ScheduledTestStep, ADeclinedQuestionSpendsTheOccurrence) {
-    struct Case {
-        const char* name;
-        std::int32_t mode;
-    };
-    for (Case c : {Case{"each start", tmWinStart}, Case{"every n days", tmDias},
-                   Case{"weekly slot", tmSchedule}}) {
-        SCOPED_TRACE(c.name);
+    for (std::int32_t mode : {tmWinStart, tmDias, tmSchedule}) {  // each start, n days, weekly
+        SCOPED_TRACE(mode);
         TestRig rig{Link::Serial, monday(8, 29, 58)};
-        rig.ups.testMode = c.mode;
+        rig.ups.testMode = mode;
         rig.ups.askStart = 1;
         rig.ups.lastTest = 0.0;
         rig.ups.testSched[1] = {1, 8, 30};
         rig.ticksUntil(monday(8, 32));
         EXPECT_EQ(rig.view.boxes.shown.size(), 1u);
+        EXPECT_EQ(rig.boxesInsideTick, 0);
         EXPECT_EQ(rig.testsStarted(), 0);
-        EXPECT_TRUE(rig.view.timerRunning);
         EXPECT_TRUE(rig.view.testButtonEnabled);
         EXPECT_TRUE(rig.view.notices.empty());
     }
@@ -263,84 +243,104 @@ TEST(ScheduledTestStep, ASchedulerChangeIsSavedWithBothRecords) {
     EXPECT_EQ(rig.storeBoxes.shown.size(), 0u);
 }
 
-// ---- the test button ----
+// The question's box lets the ticks run; an answer is only ever one for a test, and only while
+// all is still normal.
+TEST(TestQuestion, AYesSendsTheTestOnlyWhileTheStateIsStillNormal) {
+    // The answer, and whether the UPS went critical while the box waited for it.
+    const std::pair<MbResult, bool> answers[] = {
+        {MbResult::Yes, false}, {MbResult::Yes, true}, {MbResult::No, false}};
+    for (int run = 0; run < 12; ++run) {
+        const auto [answer, powerEvent] = answers[run / 4];
+        const bool byButton = run % 2 == 0;
+        const Link link = run % 4 < 2 ? Link::Serial : Link::Agent;
+        SCOPED_TRACE(testing::Message() << (answer == MbResult::Yes ? "yes" : "no") << powerEvent
+                                        << (byButton ? " button" : " schedule")
+                                        << (link == Link::Serial ? " serial" : " agent"));
+        TestRig rig{link};
+        rig.ups.askStart = 1;
+        rig.serial.testDropsMainsAfterMs = 300;
+        rig.agent.testDropsMainsAfterMs = 300;
+        rig.view.boxes.answers = {answer};
+        rig.behindBox = [&rig, powerEvent = powerEvent] {
+            if (!powerEvent) return;
+            rig.goCritical();
+            for (int i = 0; i < 3; ++i) rig.tick();
+        };
+        if (byButton) rig.click();
+        rig.ups.testMode = byButton ? tmNever : tmWinStart;
+        for (int i = 0; i < 12 && rig.view.timerRunning; ++i) rig.tick();
+        const int started = answer == MbResult::Yes && !powerEvent ? 1 : 0;
+        EXPECT_EQ(rig.view.boxes.texts(), std::vector<std::string>{std::string(kTestQuestion)});
+        EXPECT_EQ(rig.boxesInsideTick, 0);
+        EXPECT_EQ(rig.testsStarted(), started);
+        const std::vector<std::string> notices = rig.view.noticeTexts();
+        EXPECT_EQ(std::count(notices.begin(), notices.end(), kTestStarting), started);
+        EXPECT_FALSE(rig.serial.breakOn());
+        EXPECT_TRUE(rig.view.testButtonEnabled);
+    }
+}
 
-TEST(TestButton, DecliningBringsTheButtonAndTheTimerBackAndSendsNothing) {
+TEST(TestButton, InTheAlarmRoleTheClickPulsesTheBreakFromTheEventLoopAndAsksNothing) {
     TestRig rig;
     rig.ups.askStart = 1;
-    rig.view.boxes.answers = {MbResult::No};
+    rig.goCritical();
     rig.click();
-    EXPECT_EQ(rig.log.entries,
-              (std::vector<std::string>{"0 disableTestButton", "0 messageBox, timer stopped",
-                                        "0 enableTestButton"}));
-    EXPECT_TRUE(rig.view.timerRunning);
-    EXPECT_TRUE(rig.view.testButtonEnabled);
-    EXPECT_EQ(rig.testsStarted(), 0);
+    EXPECT_TRUE(rig.serial.breakOn());
+    EXPECT_EQ(rig.entries(), std::vector<std::string>{"disableTestButton"});
+    rig.tasks.runAll();
+    EXPECT_EQ(rig.entries(), (std::vector<std::string>{"disableTestButton", "enableTestButton"}));
+    EXPECT_EQ(rig.serial.breakOffTimes.at(0) - rig.serial.breakOnTimes.at(0), 500.0);
+    EXPECT_TRUE(rig.time.sleeps.empty());
+    EXPECT_TRUE(rig.view.boxes.shown.empty());
 }
 
-TEST(TestButton, InTheAlarmRoleTheClickPulsesTheBreakAndShowsNothingEvenWithAskStart) {
-    TestRig rig;
-    rig.ups.askStart = 1;
-    rig.state.lineOk = false;
-    rig.state.batteryLow = true;
-    rig.state.deriveEventCode();
-    rig.click();
-    EXPECT_EQ(rig.log.entries,
-              (std::vector<std::string>{"0 disableTestButton", "0 enableTestButton"}));
-    EXPECT_EQ(rig.time.sleeps, std::vector<int>{500});
-    EXPECT_EQ(rig.serial.breakOnTimes.size(), 1u);
-    EXPECT_FALSE(rig.serial.breakOn());
-    EXPECT_TRUE(rig.view.timerRunning);
+TEST(TestButton, AFailedTestOpensItsBoxFromTheEventLoopOnceTheButtonIsBack) {
+    struct Case {
+        Link link;
+        const char *text, *title;
+        MbIcon icon;
+    };
+    for (Case c :
+         {Case{Link::Serial, "La UPS no responde al pedido de Test.", "! ERROR !", MbIcon::Error},
+          Case{Link::Agent, "Falla en test, controlar batería.", "Información", MbIcon::Warning}}) {
+        SCOPED_TRACE(c.text);
+        TestRig rig{c.link};
+        rig.agent.testDropsMainsAfterMs = 300;
+        rig.agent.testDropsBatteryAfterMs = 3000;
+        rig.click();
+        rig.tasks.runAll();
+        EXPECT_EQ(rig.entries(),
+                  (std::vector<std::string>{"disableTestButton",
+                                            "notice Iniciando prueba de batería.", "repaintNotice",
+                                            "enableTestButton", "messageBox, timer running"}));
+        ASSERT_EQ(rig.view.boxes.shown.size(), 1u);
+        const ShownBox& box = rig.view.boxes.shown[0];
+        EXPECT_TRUE(box.text == c.text && box.title == c.title && box.icon == c.icon) << box.text;
+        // The watch's last read is in the state, so the display follows what the test saw.
+        EXPECT_EQ(rig.state.batteryLow, c.link == Link::Agent);
+        EXPECT_EQ(rig.state.displayDirty, c.link == Link::Agent);
+    }
 }
 
-TEST(TestButton, NoResponseIsReportedWithTheTimerAlreadyRunning) {
-    TestRig rig;
-    rig.click();
-    ASSERT_EQ(rig.view.boxes.shown.size(), 1u);
-    EXPECT_EQ(rig.view.boxes.shown[0].text, "La UPS no responde al pedido de Test.");
-    EXPECT_EQ(rig.view.boxes.shown[0].title, "! ERROR !");
-    EXPECT_EQ(rig.view.boxes.shown[0].icon, MbIcon::Error);
-    EXPECT_EQ(rig.log.entries,
-              (std::vector<std::string>{"0 disableTestButton",
-                                        "0 notice Iniciando prueba de batería.", "0 repaintNotice",
-                                        "0 messageBox, timer running", "0 enableTestButton"}));
-}
-
-TEST(TestButton, APassedTestHoldsTheTimerStoppedThroughTheFourSecondWait) {
-    TestRig rig;
-    rig.serial.testDropsMainsAfterMs = 300;
-    std::vector<bool> timerDuringSleeps;
-    rig.time.onSleep = [&](double) { timerDuringSleeps.push_back(rig.view.timerRunning); };
-    rig.click();
-    ASSERT_EQ(rig.time.sleeps.back(), 4000);
-    EXPECT_EQ(std::count(timerDuringSleeps.begin(), timerDuringSleeps.end(), true), 0);
-    EXPECT_TRUE(rig.view.timerRunning);
-    EXPECT_TRUE(rig.view.testButtonEnabled);
-}
-
-TEST(TestButton, SupervisionTicksBehindTheOutcomeBoxAndAShutdownThereKeepsTheTimerStopped) {
+TEST(TestButton, SupervisionGoesOnBehindTheOutcomeBoxUpToOnePowerOff) {
     TestRig rig;
     rig.ups.enhShutdwn = 1;
-    rig.ups.tmpLowB = 10;
-    rig.state.shutdownCountdown = 10;
     rig.serial.testDropsMainsAfterMs = 200;
     rig.serial.testDropsBatteryAfterMs = 500;
-    int ticksBehindBox = 0;
-    rig.view.whileBoxOpen = [&] {
+    rig.behindBox = [&] {
         // The UPS is now critical; the box stays open until the monitor closes itself.
-        rig.serial.mainsPresent = false;
-        rig.serial.batteryOk = false;
-        while (rig.view.timerRunning) {
-            rig.tick();
-            ++ticksBehindBox;
-        }
+        rig.goCritical();
+        while (rig.view.timerRunning) rig.tick();
+        rig.tasks.runAll();
     };
     rig.click();
-    EXPECT_EQ(rig.view.boxes.shown.at(0).text, "Falla en test, controlar batería.");
-    EXPECT_EQ(ticksBehindBox, 10);
+    rig.tasks.runAll();
+    EXPECT_EQ(rig.view.boxes.texts(),
+              std::vector<std::string>{"Falla en test, controlar batería."});
+    EXPECT_EQ(rig.boxesInsideTick, 0);
+    EXPECT_EQ(rig.log.tick, rig.ups.tmpLowB);  // all behind the box: the critical countdown
     EXPECT_EQ(rig.system.powerOffRequests, 1);
     EXPECT_TRUE(rig.view.windowClosed);
-    EXPECT_FALSE(rig.view.timerRunning);
 }
 
 }  // namespace

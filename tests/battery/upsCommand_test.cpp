@@ -1,9 +1,16 @@
 // The two orders to the UPS over the serial BREAK and over the command SET, and the battery
-// test's watches, in virtual time against a fake UPS on each link.
+// test's watches, against a fake UPS on each link. The GUI thread's steps run as later tasks in
+// virtual time; the agent's thread runs in place on a clock of its own, so whatever the GUI
+// thread would wait for shows on its clock.
 #include "battery/upsCommand.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "links/serialLib.h"
@@ -11,6 +18,7 @@
 #include "support/fakeSerialUps.h"
 #include "support/recordingPrompts.h"
 #include "support/scriptedAgentCommands.h"
+#include "support/virtualTasks.h"
 #include "support/virtualTime.h"
 
 namespace ups::test {
@@ -18,284 +26,276 @@ namespace {
 
 enum class Via { Serial, Agent, Both, Neither };
 
-class UpsCommandTest : public ::testing::Test {
-protected:
-    UpsCommandTest() {
+struct CommandRig {
+    CommandRig() {
         link.openSerialLink(0);
         link.assertRts();
         ups.calls.clear();
+        prompts.onStartNotice = [this] { ordersAtNotice = ups.breakOnTimes.size() + agent.sets(); };
     }
 
-    UpsCommandContext context(int eventCode, Via via, bool askStart = false) const {
+    static UpsCommandContext context(int eventCode, Via via, bool commandsOk = true) {
         UpsCommandContext c;
-        c.eventCode = eventCode;
-        c.askStart = askStart;
+        c.eventCode = static_cast<EventCode>(eventCode);
         c.serialLinkActive = via == Via::Serial || via == Via::Both;
         c.agentLinkActive = via == Via::Agent || via == Via::Both;
-        c.agentCommandsOk = c.agentLinkActive;
+        c.agentCommandsOk = commandsOk;
         return c;
     }
-
-    int run(const UpsCommandContext& c) {
-        return commands.runUpsCommand(c, [this](const AgentStatusRead& r) { sunk.push_back(r); });
+    bool start(int eventCode, Via via, bool commandsOk = true) {
+        return commands.start(
+            context(eventCode, via, commandsOk),
+            [this](const AgentStatusRead& r) { sunk.push_back(r); },
+            [this](int outcome) {
+                outcomes.push_back(outcome);
+                finishedAtMs.push_back(time.elapsedMs);
+            });
     }
 
-    std::vector<std::string> breakCalls() const {
-        std::vector<std::string> out;
-        for (const auto& call : ups.calls)
-            if (call.what.rfind("break", 0) == 0) out.push_back(call.what);
-        return out;
-    }
-
-    VirtualTime time;
+    VirtualTime time;       // the GUI thread's
+    VirtualTime agentTime;  // the agent thread's: its watch sleeps here
     FakeSerialUps ups{&time};
     SerialLib sio{ups};
-    SerialLink link{sio, time};
-    ScriptedAgentCommands agent{&time};
+    SerialLink link{sio};
+    ScriptedAgentCommands agent{&agentTime};
+    AgentCallsInPlace agentRuns{agent};
     RecordingPrompts prompts;
-    UpsCommands commands{prompts, time, &link, &agent};
+    VirtualTasks tasks{time};
+    UpsCommands commands{prompts, tasks, agentTime, &link, &agentRuns};
+    std::vector<int> outcomes;
+    std::vector<double> finishedAtMs;
     std::vector<AgentStatusRead> sunk;
+    std::optional<std::size_t> ordersAtNotice;  // BREAKs and SETs sent when the pop-up showed
 };
 
-// ---- the alarm-silence role ----
+constexpr std::optional<double> kNever;
 
-TEST_F(UpsCommandTest, AnyPowerEventSilencesTheAlarmWithA500MsBreakAndAsksNothing) {
+TEST(UpsCommandAlarm, ABreakRaisedAtOnceIsReleasedHalfASecondLaterByALaterTask) {
     for (int eventCode : {1, 2, 3}) {
-        SCOPED_TRACE(eventCode);
-        ups.breakOnTimes.clear();
-        ups.breakOffTimes.clear();
-        const double start = time.elapsedMs;
-        prompts.answerYes = false;
-
-        EXPECT_EQ(run(context(eventCode, Via::Serial, /*askStart=*/true)), trNone);
-
-        ASSERT_EQ(ups.breakOnTimes.size(), 1u);
-        ASSERT_EQ(ups.breakOffTimes.size(), 1u);
-        EXPECT_EQ(ups.breakOffTimes[0] - ups.breakOnTimes[0], 500.0);
-        EXPECT_EQ(time.elapsedMs - start, 500.0);
-        EXPECT_FALSE(ups.breakOn());
+        for (Via via : {Via::Serial, Via::Both}) {
+            SCOPED_TRACE(testing::Message() << eventCode << (via == Via::Both ? " both" : ""));
+            CommandRig rig;
+            ASSERT_TRUE(rig.start(eventCode, via));
+            EXPECT_TRUE(rig.ups.breakOn());
+            EXPECT_EQ(rig.tasks.delays, std::vector<int>{500});
+            rig.tasks.runAll();
+            EXPECT_EQ(rig.ups.breakOnTimes, std::vector<double>{0.0});
+            EXPECT_EQ(rig.ups.breakOffTimes, std::vector<double>{500.0});
+            EXPECT_EQ(rig.outcomes, std::vector<int>{trNone});
+            EXPECT_EQ(rig.finishedAtMs, std::vector<double>{500.0});
+            EXPECT_TRUE(rig.time.sleeps.empty());
+            EXPECT_EQ(rig.agent.calls.size(), 0u);
+            EXPECT_TRUE(rig.prompts.log().empty());
+        }
     }
-    EXPECT_EQ(prompts.questions, 0);
-    EXPECT_EQ(prompts.startNotices, 0);
-    EXPECT_EQ(agent.sets(), 0);
 }
 
-TEST_F(UpsCommandTest, OverTheAgentTheAlarmOrderIsOneSetWhoseAnswerDoesNotMatter) {
+TEST(UpsCommandAlarm, OverTheAgentTheOrderIsOneSetWhoseAnswerDoesNotMatter) {
     for (bool answered : {true, false}) {
         SCOPED_TRACE(answered);
-        agent.calls.clear();
-        agent.setAnswered = answered;
-
-        EXPECT_EQ(run(context(3, Via::Agent, /*askStart=*/true)), trNone);
-
-        ASSERT_EQ(agent.calls.size(), 1u);
-        EXPECT_EQ(agent.calls[0].what, "set");
+        CommandRig rig;
+        rig.agent.setAnswered = answered;
+        ASSERT_TRUE(rig.start(3, Via::Agent));
+        rig.tasks.runAll();
+        ASSERT_EQ(rig.agent.calls.size(), 1u);
+        EXPECT_EQ(rig.agent.calls[0].what, "set");
+        EXPECT_EQ(rig.outcomes, std::vector<int>{trNone});
+        EXPECT_TRUE(rig.sunk.empty());
+        EXPECT_TRUE(rig.prompts.log().empty());
+        EXPECT_TRUE(rig.time.sleeps.empty() && rig.agentTime.sleeps.empty());
     }
-    EXPECT_TRUE(time.sleeps.empty());
-    EXPECT_EQ(prompts.questions + prompts.startNotices, 0);
 }
 
-TEST_F(UpsCommandTest, TheAlarmOrderGoesOverTheSerialLinkWhenBothAreUp) {
-    EXPECT_EQ(run(context(1, Via::Both)), trNone);
-    EXPECT_EQ(breakCalls(), (std::vector<std::string>{"break 0 on", "break 0 off"}));
-    EXPECT_EQ(agent.sets(), 0);
-}
-
-TEST_F(UpsCommandTest, AnAgentThatRefusedTheWriteCommunityIsSentNoAlarmOrder) {
-    UpsCommandContext c = context(1, Via::Agent);
-    c.agentCommandsOk = false;
-    EXPECT_EQ(run(c), trNone);
-
-    c = context(1, Via::Neither);
-    c.agentCommandsOk = true;  // the community was accepted once, but the agent link is down
-    EXPECT_EQ(run(c), trNone);
-
-    EXPECT_EQ(agent.calls.size(), 0u);
-    EXPECT_TRUE(breakCalls().empty());
-}
-
-// ---- the question and the start pop-up ----
-
-TEST_F(UpsCommandTest, DecliningTheQuestionSendsNothingAndShowsNoPopUp) {
-    prompts.answerYes = false;
-    for (Via via : {Via::Serial, Via::Agent}) {
-        EXPECT_EQ(run(context(0, via, /*askStart=*/true)), trNone);
-    }
-    EXPECT_EQ(prompts.questions, 2);
-    EXPECT_EQ(prompts.startNotices, 0);
-    EXPECT_TRUE(breakCalls().empty());
-    EXPECT_EQ(agent.calls.size(), 0u);
-    EXPECT_TRUE(time.sleeps.empty());
-}
-
-TEST_F(UpsCommandTest, WithoutAskStartTheTestStartsWithoutAQuestion) {
-    ups.testDropsMainsAfterMs = 300;
-    EXPECT_EQ(run(context(0, Via::Serial, /*askStart=*/false)), trPassed);
-    EXPECT_EQ(prompts.questions, 0);
-    EXPECT_EQ(prompts.log(), (std::vector<std::string>{"start notice"}));
-}
-
-TEST_F(UpsCommandTest, TheStartPopUpIsShownAfterTheYesAndBeforeTheOrder) {
-    std::size_t breaksAtNotice = 99;
-    int setsAtNotice = 99;
-    prompts.onStartNotice = [&] {
-        breaksAtNotice = ups.breakOnTimes.size();
-        setsAtNotice = agent.sets();
-    };
-    ups.testDropsMainsAfterMs = 300;
-    agent.testDropsMainsAfterMs = 300;
-
-    EXPECT_EQ(run(context(0, Via::Serial, true)), trPassed);
-    EXPECT_EQ(breaksAtNotice, 0u);
-    EXPECT_EQ(run(context(0, Via::Agent, true)), trPassed);
-    EXPECT_EQ(setsAtNotice, 0);
-    EXPECT_EQ(prompts.log(),
-              (std::vector<std::string>{"question", "start notice", "question", "start notice"}));
-}
-
-TEST_F(UpsCommandTest, WithNoUsableLinkOnlyTheStartPopUpIsShown) {
-    UpsCommandContext agentWithoutCommands = context(0, Via::Agent);
-    agentWithoutCommands.agentCommandsOk = false;
-    UpsCommands withoutSerial{prompts, time, nullptr, &agent};
-
-    EXPECT_EQ(run(context(0, Via::Neither)), trNone);
-    EXPECT_EQ(run(agentWithoutCommands), trNone);
-    EXPECT_EQ(withoutSerial.runUpsCommand(context(0, Via::Serial), {}), trNone);
-
-    EXPECT_EQ(prompts.startNotices, 3);
-    EXPECT_EQ(agent.calls.size(), 0u);
-    EXPECT_TRUE(ups.calls.empty());
-    EXPECT_TRUE(time.sleeps.empty());
-}
-
-// ---- the serial watch ----
-
-TEST_F(UpsCommandTest, SerialBatteryFailingInTheFirstSecondGives2BeforeTheResponseCheck) {
-    ups.testDropsMainsAfterMs = 200;
-    ups.testDropsBatteryAfterMs = 300;
-
-    EXPECT_EQ(run(context(0, Via::Serial)), trBatteryFail);
-
-    EXPECT_EQ(time.sleeps, std::vector<int>(3, 100));
-    for (const auto& call : ups.calls) EXPECT_NE(call.what, "read cts 0");
-    ASSERT_EQ(ups.breakOffTimes.size(), 1u);
-    EXPECT_EQ(ups.breakOffTimes[0], 300.0);
-}
-
-TEST_F(UpsCommandTest, SerialBatteryFailingAtTheTenthPollGives2WithoutReadingTheMains) {
-    // The UPS never leaves the mains, but DCD drops right at the tenth poll: the battery wins.
-    ups.testDropsBatteryAfterMs = 1000;
-    EXPECT_EQ(run(context(0, Via::Serial)), trBatteryFail);
-    EXPECT_EQ(time.sleeps.size(), 10u);
-    for (const auto& call : ups.calls) EXPECT_NE(call.what, "read cts 0");
-}
-
-TEST_F(UpsCommandTest, SerialMainsStillPresentAtOneSecondReleasesTheBreakAndGives3) {
-    EXPECT_EQ(run(context(0, Via::Serial)), trNoResponse);
-
-    EXPECT_EQ(time.sleeps, std::vector<int>(10, 100));
-    EXPECT_EQ(breakCalls(), (std::vector<std::string>{"break 0 on", "break 0 off"}));
-    EXPECT_EQ(ups.breakOffTimes, std::vector<double>{1000.0});
-    EXPECT_FALSE(ups.breakOn());
-}
-
-TEST_F(UpsCommandTest, SerialBatteryHoldingForAllHundredPollsGives1AndReleasesTheBreak) {
-    ups.testDropsMainsAfterMs = 400;
-
-    EXPECT_EQ(run(context(0, Via::Serial)), trPassed);
-
-    EXPECT_EQ(time.sleeps, std::vector<int>(100, 100));
-    EXPECT_EQ(ups.breakOnTimes, std::vector<double>{0.0});
-    EXPECT_EQ(ups.breakOffTimes, std::vector<double>{10000.0});
-    EXPECT_EQ(agent.calls.size(), 0u);
-}
-
-// ---- the SNMP watch ----
-
-TEST_F(UpsCommandTest, UnansweredTestOrderGives2WithoutAnyStatusRead) {
-    agent.setAnswered = false;
-    EXPECT_EQ(run(context(0, Via::Agent)), trBatteryFail);
-    EXPECT_EQ(agent.sets(), 1);
-    EXPECT_EQ(agent.statusReads(), 0);
-    EXPECT_TRUE(time.sleeps.empty());
-}
-
-TEST_F(UpsCommandTest, AgentBatteryHoldingForTenSecondsGives1) {
-    agent.testDropsMainsAfterMs = 400;
-
-    EXPECT_EQ(run(context(0, Via::Agent)), trPassed);
-
-    EXPECT_EQ(time.sleeps, std::vector<int>(20, 500));
-    // One read after each sleep, and the one-second check between the second and third sleep.
-    std::vector<double> expected{500, 1000, 1000};
-    for (int t = 1500; t <= 10000; t += 500) expected.push_back(t);
-    EXPECT_EQ(agent.statusReadTimes(), expected);
-    EXPECT_EQ(sunk.size(), 21u);
-    EXPECT_TRUE(ups.calls.empty());
-}
-
-TEST_F(UpsCommandTest, AgentStillReportingMainsAtOneSecondGives3) {
-    EXPECT_EQ(run(context(0, Via::Agent)), trNoResponse);
-    EXPECT_EQ(agent.statusReadTimes(), (std::vector<double>{500, 1000, 1000}));
-    EXPECT_EQ(time.sleeps.size(), 2u);
-}
-
-TEST_F(UpsCommandTest, AgentReportingBatteryLowEndsTheWatchWith2) {
+TEST(UpsCommandStart, WithNoLinkThatCarriesTheOrderNothingIsSentAndOnlyATestShowsItsPopUp) {
     struct Case {
-        double batteryFailsAtMs;
-        std::size_t sleeps;
+        const char* name;
+        Via via;
+        bool commandsOk, serialObject;
     };
-    for (Case c : {Case{500, 1}, Case{1000, 2}, Case{7000, 14}, Case{10000, 20}}) {
-        SCOPED_TRACE(c.batteryFailsAtMs);
-        VirtualTime t;
-        ScriptedAgentCommands a{&t};
-        a.testDropsMainsAfterMs = 200;
-        a.testDropsBatteryAfterMs = c.batteryFailsAtMs;
-        UpsCommands cmds{prompts, t, nullptr, &a};
-        EXPECT_EQ(cmds.runUpsCommand(context(0, Via::Agent), {}), trBatteryFail);
-        EXPECT_EQ(t.sleeps.size(), c.sleeps);
+    for (int eventCode : {0, 1}) {
+        for (Case c : {Case{"agent refused the write community", Via::Agent, false, true},
+                       Case{"no link up, community once accepted", Via::Neither, true, true},
+                       Case{"serial mode without a serial link", Via::Serial, true, false}}) {
+            SCOPED_TRACE(testing::Message() << c.name << ", event " << eventCode);
+            CommandRig rig;
+            if (!c.serialObject) rig.commands.setSerialLink(nullptr);
+            ASSERT_TRUE(rig.start(eventCode, c.via, c.commandsOk));
+            rig.tasks.runAll();
+            EXPECT_EQ(rig.outcomes, std::vector<int>{trNone});
+            EXPECT_EQ(rig.prompts.startNotices, eventCode == 0 ? 1 : 0);
+            EXPECT_EQ(rig.agentRuns.calls, 0);
+            EXPECT_TRUE(rig.ups.calls.empty());
+        }
     }
 }
 
-TEST_F(UpsCommandTest, AgentSilentAtTheOneSecondCheckGives4EvenWithTheMainsStillThere) {
-    agent.silentReads = {3};  // the check between the second and the third sleep
-    EXPECT_EQ(run(context(0, Via::Agent)), trNoAnswer);
-    EXPECT_EQ(agent.statusReads(), 3);
-    EXPECT_EQ(time.sleeps.size(), 2u);
-}
-
-TEST_F(UpsCommandTest, AgentSilentAtAnyPollGives4) {
-    for (int silent : {1, 2, 4, 21}) {
-        SCOPED_TRACE(silent);
-        VirtualTime t;
-        ScriptedAgentCommands a{&t};
-        a.testDropsMainsAfterMs = 200;
-        a.silentReads = {silent};
-        UpsCommands cmds{prompts, t, nullptr, &a};
-        EXPECT_EQ(cmds.runUpsCommand(context(0, Via::Agent), {}), trNoAnswer);
-        EXPECT_EQ(a.statusReads(), silent);
+TEST(UpsCommandSerialWatch, PollsEveryTenthOfASecondInLaterTasksUntilTheWatchEnds) {
+    struct Case {
+        const char* name;
+        std::optional<double> mainsDropMs, batteryDropMs;
+        int outcome;
+        double endMs;
+        long ctsReads;  // the mains are looked at only at the tenth poll
+    };
+    for (Case c : {Case{"battery holds ten seconds", 400, kNever, trPassed, 10'000, 1},
+                   Case{"battery fails in the first second", 200, 300, trBatteryFail, 300, 0},
+                   Case{"battery fails at the tenth poll", kNever, 1000, trBatteryFail, 1000, 0},
+                   Case{"battery fails between polls", 200, 2450, trBatteryFail, 2500, 1},
+                   Case{"mains still there at one second", kNever, kNever, trNoResponse, 1000, 1},
+                   Case{"mains leave too late", 1500, kNever, trNoResponse, 1000, 1}}) {
+        SCOPED_TRACE(c.name);
+        CommandRig rig;
+        rig.ups.testDropsMainsAfterMs = c.mainsDropMs;
+        rig.ups.testDropsBatteryAfterMs = c.batteryDropMs;
+        ASSERT_TRUE(rig.start(0, Via::Serial));
+        EXPECT_TRUE(rig.ups.breakOn());
+        EXPECT_EQ(rig.ordersAtNotice, 0u);
+        EXPECT_EQ(rig.tasks.delays, std::vector<int>{100});
+        rig.tasks.runAll();
+        EXPECT_EQ(rig.outcomes, std::vector<int>{c.outcome});
+        EXPECT_EQ(rig.finishedAtMs, std::vector<double>{c.endMs});
+        EXPECT_EQ(rig.tasks.delays, std::vector<int>(static_cast<int>(c.endMs / 100), 100));
+        const std::vector<std::string> calls = rig.ups.callNames();
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "read cts 0"), c.ctsReads);
+        EXPECT_EQ(rig.ups.breakOnTimes, std::vector<double>{0.0});
+        EXPECT_EQ(rig.ups.breakOffTimes, std::vector<double>{c.endMs});
+        EXPECT_TRUE(rig.time.sleeps.empty());
     }
 }
 
-TEST_F(UpsCommandTest, ABatteryReadLeftUnansweredCountsAsSilenceButTheLineStateIsKept) {
-    agent.testDropsMainsAfterMs = 200;
-    agent.lineOnlyReads = {4};
-    EXPECT_EQ(run(context(0, Via::Agent)), trNoAnswer);
-    ASSERT_EQ(sunk.size(), 4u);
-    EXPECT_TRUE(sunk.back().lineAnswered);
-    EXPECT_FALSE(sunk.back().lineOk);
-    EXPECT_FALSE(sunk.back().batteryAnswered);
+TEST(UpsCommandSerialWatch, AnOwnerGoneMidWatchLeavesItsTasksNothingToDo) {
+    CommandRig rig;
+    auto commands = std::make_optional<UpsCommands>(rig.prompts, rig.tasks, rig.agentTime,
+                                                    &rig.link, &rig.agentRuns);
+    ASSERT_TRUE(commands->start(CommandRig::context(0, Via::Serial), {},
+                                [&](int outcome) { rig.outcomes.push_back(outcome); }));
+    rig.tasks.runUntil(500);
+    commands.reset();
+    const std::size_t callsWhenGone = rig.ups.calls.size();
+    rig.tasks.runAll();
+    EXPECT_EQ(rig.ups.calls.size(), callsWhenGone);
+    EXPECT_TRUE(rig.outcomes.empty());
 }
 
-TEST_F(UpsCommandTest, EveryStatusReadOfTheWatchReachesTheState) {
-    agent.testDropsMainsAfterMs = 700;
-    agent.testDropsBatteryAfterMs = 2000;
-    EXPECT_EQ(run(context(0, Via::Agent)), trBatteryFail);
-    ASSERT_EQ(sunk.size(), 5u);  // 500, 1000, the check, 1500, 2000
-    EXPECT_TRUE(sunk[0].lineOk);
-    EXPECT_FALSE(sunk[1].lineOk);
-    EXPECT_FALSE(sunk[3].batteryLow);
-    EXPECT_TRUE(sunk[4].batteryLow);
+// ---- the agent watch ----
+
+TEST(AgentWatch, EndsOnTheFirstReadThatDecidesAndKeepsThatReadAsTheLast) {
+    const AgentStatusRead none{}, mains{true, true, true, false}, held{true, false, true, false},
+        low{true, false, true, true}, lineOnly{true, false, false, false};
+    struct Case {
+        const char* name;
+        std::optional<double> mainsDropMs, batteryDropMs;
+        std::set<int> silent, lineOnly;
+        int outcome, reads, sleeps;
+        AgentStatusRead last;
+        bool setAnswered = true;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"SET unanswered", 400, kNever, {}, {}, trBatteryFail, 0, 0, none, false},
+             {"battery holds ten seconds", 400, kNever, {}, {}, trPassed, 21, 20, held},
+             {"mains there at the check", kNever, kNever, {}, {}, trNoResponse, 3, 2, mains},
+             {"battery low at 0.5 s", 200, 500, {}, {}, trBatteryFail, 1, 1, low},
+             {"battery low at 1 s", 200, 1000, {}, {}, trBatteryFail, 2, 2, low},
+             {"battery low at 7 s", 200, 7000, {}, {}, trBatteryFail, 15, 14, low},
+             {"battery low at 10 s", 200, 10'000, {}, {}, trBatteryFail, 21, 20, low},
+             {"silent at the check, mains there", kNever, kNever, {3}, {}, trNoAnswer, 3, 2, none},
+             {"silent at the first read", 200, kNever, {1}, {}, trNoAnswer, 1, 1, none},
+             {"silent after the check", 200, kNever, {4}, {}, trNoAnswer, 4, 3, none},
+             {"silent at the last read", 200, kNever, {21}, {}, trNoAnswer, 21, 20, none},
+             {"battery GET unanswered", 200, kNever, {}, {4}, trNoAnswer, 4, 3, lineOnly}}) {
+        SCOPED_TRACE(c.name);
+        VirtualTime t;
+        ScriptedAgentCommands agent{&t};
+        agent.setAnswered = c.setAnswered;
+        agent.testDropsMainsAfterMs = c.mainsDropMs;
+        agent.testDropsBatteryAfterMs = c.batteryDropMs;
+        agent.silentReads = c.silent;
+        agent.lineOnlyReads = c.lineOnly;
+        AgentStatusRead last;
+        EXPECT_EQ(watchAgentTest(agent, t, last), c.outcome);
+        EXPECT_EQ(agent.sets(), 1);
+        EXPECT_EQ(agent.statusReads(), c.reads);
+        EXPECT_EQ(t.sleeps, std::vector<int>(c.sleeps, 500));
+        auto fields = [](const AgentStatusRead& r) {
+            return std::vector<bool>{r.lineAnswered, r.lineOk, r.batteryAnswered, r.batteryLow};
+        };
+        EXPECT_EQ(fields(last), fields(c.last));
+        if (c.outcome != trPassed) continue;
+        // One read after each sleep, and the one-second check between the second and third.
+        std::vector<double> expected{500, 1000, 1000};
+        for (int ms = 1500; ms <= 10'000; ms += 500) expected.push_back(ms);
+        EXPECT_EQ(agent.statusReadTimes(), expected);
+    }
+}
+
+TEST(AgentWatch, OnlyTheLastReadReachesTheStateWithTheOutcomeTakenByALaterStep) {
+    struct Case {
+        const char* name;
+        bool setAnswered;
+        std::set<int> lineOnly;
+        int outcome;
+        std::size_t sunk;
+    };
+    for (Case c : {Case{"battery low at 2 s", true, {}, trBatteryFail, 1},
+                   Case{"battery GET unanswered: the line is still news", true, {4}, trNoAnswer, 1},
+                   Case{"SET unanswered: nothing was read", false, {}, trBatteryFail, 0}}) {
+        SCOPED_TRACE(c.name);
+        CommandRig rig;
+        rig.agent.setAnswered = c.setAnswered;
+        rig.agent.testDropsMainsAfterMs = 700;
+        rig.agent.testDropsBatteryAfterMs = 2000;
+        rig.agent.lineOnlyReads = c.lineOnly;
+        ASSERT_TRUE(rig.start(0, Via::Agent));
+        EXPECT_EQ(rig.ordersAtNotice, 0u);
+        EXPECT_TRUE(rig.outcomes.empty() && rig.sunk.empty());
+        rig.tasks.runAll();
+        EXPECT_EQ(rig.outcomes, std::vector<int>{c.outcome});
+        EXPECT_EQ(rig.finishedAtMs, std::vector<double>{kAgentAnswerCheckMs});
+        ASSERT_EQ(rig.sunk.size(), c.sunk);
+        if (c.sunk == 0) continue;
+        EXPECT_FALSE(rig.sunk[0].lineOk);
+        EXPECT_EQ(rig.sunk[0].batteryLow, c.outcome == trBatteryFail);
+    }
+}
+
+TEST(AgentWatch, ASlowAgentHoldsNothingBackAndItsOutcomeComesAtTheNextCheck) {
+    CommandRig rig;
+    rig.agentRuns.hold = true;
+    rig.agent.testDropsMainsAfterMs = 400;
+    ASSERT_TRUE(rig.start(0, Via::Agent));
+    EXPECT_TRUE(rig.agent.calls.empty());
+    rig.tasks.runUntil(5000);
+    EXPECT_TRUE(rig.outcomes.empty());
+    // Checks at 0.1 s to 5 s found nothing; the one at 5.1 s waits.
+    EXPECT_EQ(rig.tasks.delays, std::vector<int>(51, kAgentAnswerCheckMs));
+    rig.agentRuns.release();
+    EXPECT_EQ(rig.agentTime.sleeps, std::vector<int>(20, 500));
+    rig.tasks.runAll();
+    EXPECT_EQ(rig.outcomes, std::vector<int>{trPassed});
+    EXPECT_EQ(rig.finishedAtMs, std::vector<double>{5000 + kAgentAnswerCheckMs});
+    EXPECT_TRUE(rig.time.sleeps.empty());
+}
+
+TEST(UpsCommandStart, ASecondOrderWhileOneRunsIsRefusedAndTheFirstFinishesOnce) {
+    for (auto [eventCode, via] :
+         {std::pair{0, Via::Serial}, std::pair{1, Via::Serial}, std::pair{0, Via::Agent}}) {
+        SCOPED_TRACE(testing::Message() << eventCode << (via == Via::Agent ? " agent" : " serial"));
+        CommandRig rig;
+        rig.agentRuns.hold = true;
+        ASSERT_TRUE(rig.start(eventCode, via));
+        rig.tasks.runUntil(300);
+        const std::size_t serialCalls = rig.ups.calls.size();
+        const int notices = rig.prompts.startNotices;
+        for (int second : {0, 3}) EXPECT_FALSE(rig.start(second, Via::Both));
+        EXPECT_EQ(rig.ups.calls.size(), serialCalls);
+        EXPECT_EQ(rig.agentRuns.calls, via == Via::Agent ? 1 : 0);
+        EXPECT_EQ(rig.prompts.startNotices, notices);
+        rig.agentRuns.release();
+        rig.tasks.runAll();
+        EXPECT_EQ(rig.outcomes.size(), 1u);
+        EXPECT_FALSE(rig.ups.breakOn());
+        EXPECT_TRUE(rig.start(1, Via::Serial));
+    }
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+
 #include "support/fakeSerialUps.h"
 #include "support/virtualTime.h"
 
@@ -11,13 +14,14 @@ using Kind = FakeSerialUps::PortKind;
 
 namespace {
 
-struct SerialLinkTest : ::testing::Test {
+struct SerialRig {
     VirtualTime time;
     FakeSerialUps ups{&time};
     SerialLib sio{ups};
-    SerialLink link{sio, time};
+    SerialLink link{sio};
     CfgUps cfg{};
 };
+struct SerialLinkTest : ::testing::Test, SerialRig {};
 
 TEST_F(SerialLinkTest, ProbeStoresOneStatusPerPortAndClosesEveryFreePort) {
     ups.setPort(0, Kind::SystemError, 5);  // access denied
@@ -138,61 +142,57 @@ TEST_F(SerialLinkTest, AFailingLineReadMeansLineFailureButBatteryNormal) {
     EXPECT_FALSE(lines.batteryLow);
 }
 
-TEST_F(SerialLinkTest, AlarmPulseHoldsBreakForHalfASecond) {
-    link.openSerialLink(3);
-    link.alarmCancelPulse();
-    ASSERT_EQ(ups.breakOnTimes.size(), 1u);
-    ASSERT_EQ(ups.breakOffTimes.size(), 1u);
-    EXPECT_DOUBLE_EQ(ups.breakOffTimes[0] - ups.breakOnTimes[0], 500.0);
-    EXPECT_FALSE(ups.breakOn());
+// The watch as its caller drives it: one poll every kTestPollMs of virtual time.
+TEST(SerialBatteryTest, TheWatchEndsAtThePollThatDecidesWithTheBreakReleased) {
+    struct Case {
+        std::optional<double> mainsDropMs, batteryDropMs;
+        SerialTestEnd end;
+        double endMs;
+        int ctsReads;  // the mains are read at the tenth poll only
+    } cases[] = {{300, {}, SerialTestEnd::BatteryHeld, 10'000, 1},
+                 {200, 2'450, SerialTestEnd::BatteryLow, 2'500, 1},
+                 {{}, 150, SerialTestEnd::BatteryLow, 200, 0},
+                 {1'500, {}, SerialTestEnd::MainsStayed, 1'000, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.endMs);
+        SerialRig t;
+        t.link.openSerialLink(0);
+        t.ups.testDropsMainsAfterMs = c.mainsDropMs;
+        t.ups.testDropsBatteryAfterMs = c.batteryDropMs;
+        t.link.beginBatteryTest();
+        std::optional<SerialTestEnd> end;
+        for (int poll = 0; !end && poll < SerialLink::kTestPolls; ++poll) {
+            EXPECT_TRUE(t.ups.breakOn());
+            t.time.advanceMs(SerialLink::kTestPollMs);
+            end = t.link.pollBatteryTest();
+        }
+        EXPECT_EQ(end, c.end);
+        EXPECT_EQ(t.ups.breakOffTimes, std::vector<double>{c.endMs});
+        EXPECT_EQ(t.time.elapsedMs, c.endMs);
+        const std::vector<std::string> calls = t.ups.callNames();
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "read cts 0"), c.ctsReads);
+    }
 }
 
-TEST_F(SerialLinkTest, BatteryTestThatHoldsForTenSecondsPasses) {
-    link.openSerialLink(0);
-    ups.testDropsMainsAfterMs = 300;
-    EXPECT_EQ(link.batteryTestSequence(), SerialTestEnd::BatteryHeld);
-    EXPECT_EQ(time.sleeps.size(), 100u);
-    EXPECT_DOUBLE_EQ(time.elapsedMs, 10'000.0);
-    EXPECT_FALSE(ups.breakOn()) << "BREAK must be released after a passed test";
-}
-
-TEST_F(SerialLinkTest, BatteryDroppingDuringTheTestFailsIt) {
-    link.openSerialLink(0);
-    ups.testDropsMainsAfterMs = 200;
-    ups.testDropsBatteryAfterMs = 2'450;
-    EXPECT_EQ(link.batteryTestSequence(), SerialTestEnd::BatteryLow);
-    EXPECT_DOUBLE_EQ(time.elapsedMs, 2'500.0);
-    EXPECT_FALSE(ups.breakOn()) << "BREAK must be released after a failed test";
-}
-
-TEST_F(SerialLinkTest, BatteryDroppingInTheFirstSecondFailsBeforeTheResponseCheck) {
-    link.openSerialLink(0);
-    ups.testDropsBatteryAfterMs = 150;  // mains never drop
-    EXPECT_EQ(link.batteryTestSequence(), SerialTestEnd::BatteryLow);
-    EXPECT_DOUBLE_EQ(time.elapsedMs, 200.0);
-}
-
-TEST_F(SerialLinkTest, UpsThatKeepsMainsAfterOneSecondDidNotRespond) {
-    link.openSerialLink(0);
-    ups.testDropsMainsAfterMs = 1'500;  // too late: checked after the tenth poll
-    EXPECT_EQ(link.batteryTestSequence(), SerialTestEnd::MainsStayed);
-    EXPECT_DOUBLE_EQ(time.elapsedMs, 1'000.0);
-    ASSERT_EQ(ups.breakOffTimes.size(), 1u);
-    EXPECT_DOUBLE_EQ(ups.breakOffTimes[0], 1'000.0);
-}
-
-TEST_F(SerialLinkTest, ClosingAtTheEndClearsRtsButAChangeOnlyCloses) {
-    link.openSerialLink(2);
-    link.assertRts();
-    ups.calls.clear();
-    link.closeAtEnd();
-    EXPECT_EQ(ups.callNames(), (std::vector<std::string>{"rts 2 off", "close 2"}));
-
-    link.openSerialLink(2);
-    ups.calls.clear();
-    link.closeForChange();
-    EXPECT_EQ(ups.callNames(), std::vector<std::string>{"close 2"});
-    EXPECT_EQ(link.port(), -1);
+TEST_F(SerialLinkTest, ClosingAtTheEndClearsRtsButAChangeOnlyClosesAndBothReleaseABreak) {
+    for (bool breakHeld : {false, true}) {
+        link.openSerialLink(2);
+        link.assertRts();
+        if (breakHeld) link.beginBatteryTest();
+        ups.calls.clear();
+        link.closeAtEnd();
+        EXPECT_EQ(ups.callNames(),
+                  breakHeld ? (std::vector<std::string>{"break 2 off", "rts 2 off", "close 2"})
+                            : (std::vector<std::string>{"rts 2 off", "close 2"}));
+        link.openSerialLink(2);
+        if (breakHeld) link.setBreak(true);
+        ups.calls.clear();
+        link.closeForChange();
+        EXPECT_EQ(ups.callNames(), breakHeld ? (std::vector<std::string>{"break 2 off", "close 2"})
+                                             : std::vector<std::string>{"close 2"});
+        EXPECT_EQ(link.port(), -1);
+        EXPECT_FALSE(ups.breakOn());
+    }
 }
 
 TEST(SerialLib, RejectsNumbersNoPortCanHaveAndPassesUsbAdaptersOn) {
