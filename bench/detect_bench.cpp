@@ -143,7 +143,7 @@ bool trapRun(int events) {
     rig.agent.answer(kOidUpsName, "UPS de medición");
     TmainF& window = rig.make();
     window.FormCreate();
-    TrapCatch* listener = window.trapCatch();
+    TrapCatch* listener = &window.trapCatch();
     for (int i = 0; i < 500 && listener && !listener->listening(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

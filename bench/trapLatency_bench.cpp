@@ -65,9 +65,10 @@ void BM_TrapToField(benchmark::State& state) {
 }
 BENCHMARK(BM_TrapToField)->UseManualTime()->Iterations(20000)->Unit(benchmark::kMicrosecond);
 
-class NoAgentReads : public AgentStatusReader {
+class NoAgentReads : public AgentStatusRequests {
 public:
-    AgentStatusRead readAgentStatus() override { return {}; }
+    bool requestStatus() override { return true; }
+    std::optional<AgentStatusRead> takeStatus() override { return AgentStatusRead{}; }
 };
 
 // The real supervisor ticking every 1000 ms on this thread, as the window's timer would, while
@@ -91,7 +92,7 @@ void BM_TrapToDisplay(benchmark::State& state) {
     test::VirtualTime time;
     NoAgentReads reader;
     Supervisor supervisor(cfgUps, cfgSnmp, supervisorState, l.fields, view, system, tests, time,
-                          time, nullptr, &reader);
+                          nullptr, &reader);
     view.startTimer();
 
     std::mt19937 random(7);

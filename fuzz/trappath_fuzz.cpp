@@ -20,12 +20,7 @@ using namespace ups;
 
 constexpr char kAgent[] = "10.1.1.5";
 
-struct QuietMonitor : SupervisorView,
-                      SystemControl,
-                      ScheduledTestService,
-                      Clock,
-                      Sleeper,
-                      MessageBoxes {
+struct QuietMonitor : SupervisorView, SystemControl, ScheduledTestService, Clock, MessageBoxes {
     void restoreWindow() override {}
     void startTimer() override {}
     void stopTimer() override {}
@@ -44,12 +39,17 @@ struct QuietMonitor : SupervisorView,
     std::vector<std::string> listOtherApplications() override { return {}; }
     std::string requestPowerOff() override {
         ++powerOffs;
-        return "aceptado";
+        return std::string(kPowerOffAccepted);
     }
+    void runLater(int, std::function<void()> task) override { task(); }
+    bool dialogOpen() const override { return false; }
     bool isTestDue() override { return false; }
-    int runUpsCommand() override { return trNone; }
+    void startDueTest() override {}
+    bool commandRunning() const override { return false; }
     double now() const override { return 46000.5; }
-    void sleepMs(int) override {}
+    std::int64_t monotonicMs() const override { return ticks * 1000; }
+
+    std::int64_t ticks = 0;
 
     int powerOffs = 0;
 };
@@ -132,10 +132,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TrapFields fields;
     QuietMonitor monitor;
     Supervisor supervisor(cfgUps, cfgSnmp, state, fields, monitor, monitor, monitor, monitor,
-                          monitor, nullptr, nullptr);
+                          nullptr, nullptr);
 
     applyTrap(trap, kAgent, fields);
     supervisor.TimerTimer();
+    ++monitor.ticks;
     supervisor.TimerTimer();
 
     if (monitor.powerOffs > 0 && !isZeroMinuteSwitchOff(trap)) __builtin_trap();

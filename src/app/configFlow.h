@@ -1,12 +1,13 @@
 #pragma once
-// The "Configuración" button's flow: the password, the dialog, and what an accepted or cancelled
-// dialog does to the links, the trap listener, the tick and the stored records. The window only
-// shows what the flow asks it to.
+// The "Configuración" button's flow: the password, the dialog over a copy of the records, and
+// what an accepted dialog changes. Supervision goes on all the while: the dialog never stops the
+// tick, and the accepted records replace the live ones, with the links they name, between two
+// ticks.
 #include <cstdint>
 #include <string>
 
+#include "app/linkLifecycle.h"
 #include "app/monitorParts.h"
-#include "app/tickTimer.h"
 #include "app/upsPsw.h"
 
 class QWidget;
@@ -19,10 +20,6 @@ public:
     virtual ~ConfigurationWindow() = default;
     virtual QWidget& dialogParent() = 0;
     virtual const DialogRunner& dialogRunner() const = 0;
-    virtual TickTimer& tickTimer() = 0;
-    virtual void showSerialInfo() = 0;
-    virtual void showAgentInfo(const AgentInfoLines& lines) = 0;
-    virtual void applyTestButton(TestButtonChange change) = 0;
 };
 
 // An agent that did not answer as ours, as the history tells it; the start-up reports it too.
@@ -30,22 +27,25 @@ void journalAgentNotDetected(EventJournal& journal, const std::string& address, 
 
 class ConfigurationFlow {
 public:
-    ConfigurationFlow(const MainDeps& deps, MonitorParts& parts, ConfigurationWindow& window);
+    ConfigurationFlow(const MainDeps& deps, MonitorParts& parts, ConfigurationWindow& window,
+                      LinkLifecycle& links, AgentCalls& agentCalls);
 
     // May throw where the dialogs do; the button's handler reports it.
     void run();
+    // The password prompt or the dialog is open.
+    bool open() const { return open_; }
 
 private:
-    void journalChanges(const CfgUps& beforeUps, const CfgSnmp& beforeSnmp);
-    void applyAcceptedConfiguration(std::int32_t previousPort);
-    void applySnmpConfiguration();
-    void applySerialConfiguration(std::int32_t previousPort);
-    void resetToNormalState();
-    void resumeAfterCancel();
+    void runDialog();
+    void journalChanges(const CfgUps& beforeUps, const CfgSnmp& beforeSnmp, const CfgUps& afterUps,
+                        const CfgSnmp& afterSnmp);
 
     const MainDeps& deps_;
     MonitorParts& parts_;
     ConfigurationWindow& window_;
+    LinkLifecycle& links_;
+    AgentCalls& agentCalls_;
+    bool open_ = false;
 };
 
 }  // namespace ups

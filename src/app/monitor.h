@@ -1,10 +1,15 @@
 #pragma once
 // The composition root: the monitor's whole object graph, built once at process entry from the
-// services it is given. The live records and run-time state, the serial and agent links, the
-// trap listener (created suspended), the scheduled battery tests and the supervisor are made
-// here; the main window shows them and is the supervisor's view.
+// services it is given, and built the same way by the window tests. The live records and run-time
+// state, the serial and agent links with the agent's thread, the trap listener (created
+// suspended), the links' owner, the configuration flow, the scheduled battery tests, the
+// supervisor and the rehearsal are made here; the main window shows them and is the supervisor's
+// view.
 #include <memory>
 
+#include "app/agentCallsInLoop.h"
+#include "app/configFlow.h"
+#include "app/linkLifecycle.h"
 #include "app/rehearsalFlow.h"
 #include "app/upsMain.h"
 #include "battery/scheduledBatteryTests.h"
@@ -15,16 +20,22 @@ namespace ups {
 
 class Monitor {
 public:
-    explicit Monitor(MainDeps deps);
+    explicit Monitor(const MainDeps& deps);
     Monitor(const Monitor&) = delete;
     Monitor& operator=(const Monitor&) = delete;
 
     TmainF& window() { return window_; }
     RehearsalFlow& rehearsalFlow() { return rehearsalFlow_; }
+    Supervisor& supervisor() { return supervisor_; }
+    MonitorParts& parts() { return parts_; }
 
 private:
+    const MainDeps deps_;
     MonitorParts parts_;
     TmainF window_;
+    AgentCallsInLoop agentCalls_;
+    LinkLifecycle links_;
+    ConfigurationFlow configFlow_;
     ScheduledBatteryTests scheduledTests_;
     Supervisor supervisor_;
     RehearsalFlow rehearsalFlow_;

@@ -1,8 +1,8 @@
 #pragma once
 // The configuration dialog: serial port, warning and shutdown delays, shutdown of the system,
 // the SNMP agent with its presence check, and the way to the test-mode and password dialogs. It
-// works on the live records: it fills its controls from them and "&Aceptar" writes them back.
-// Saving and applying the settings is the caller's work.
+// works on the records it is given (the caller's copies): it fills its controls from them and
+// "&Aceptar" writes them back. Saving and applying the settings is the caller's work.
 #include <QDialog>
 #include <array>
 #include <functional>
@@ -51,6 +51,10 @@ public:
     void bbtnTstCfgClick();
     void bbtnPswChgClick();
     void btnAceptCfgClick();
+
+    // The records the dialog edits: the configuration flow's copies of the live ones.
+    CfgUps& editedUps() { return cfgUps_; }
+    CfgSnmp& editedSnmp() { return cfgSnmp_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -68,8 +68,9 @@ bool TinfoFrm::rehearsalMarked() const {
 }
 
 void TinfoFrm::repaintNow() {
+    // Painted here and now, without running the event loop: a close request or a timer waiting
+    // in the queue must not run inside the caller (a tick).
     repaint();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 QString TinfoFrm::text() const {

@@ -26,7 +26,7 @@ public:
     // Marks the notices that follow as those of an outage rehearsal, or as real ones again.
     void markRehearsal(bool rehearsal);
     bool rehearsalMarked() const;
-    // Paints the pop-up now, for callers that block the GUI thread right after a notice.
+    // Paints the pop-up now, without running the event loop.
     void repaintNow();
 
     QTimer& Timer1() { return timer1_; }

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSessionManager>
+#include <QTimer>
+#include <algorithm>
 
 #include "app/artwork.h"
 #include "app/upsCfg.h"
@@ -19,10 +21,6 @@ namespace ups {
 
 namespace {
 
-constexpr std::string_view kMsgNoAgent = "No se detectó el agente.";
-constexpr std::string_view kMsgNoSerialPort = "No hay puerto serie disponible.";
-constexpr std::string_view kMsgNoValidPort =
-    "No hay un puerto válido seleccionado.\r\nSeleccione uno válido.";
 constexpr std::string_view kMsgCloseQuestion =
     "Cerrando el programa dejará de monitorear la UPS.\r\n¿Desea finalizar la aplicación?.";
 
@@ -37,7 +35,7 @@ QString webAddress() {
     return QStringLiteral(UPS_WEB_ADDRESS);
 }
 
-TmainF::TmainF(MainDeps deps, MonitorParts& parts, QWidget* parent)
+TmainF::TmainF(const MainDeps& deps, MonitorParts& parts, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowContextHelpButtonHint | Qt::WindowCloseButtonHint),
@@ -49,8 +47,7 @@ TmainF::TmainF(MainDeps deps, MonitorParts& parts, QWidget* parent)
       trapFields_(parts.trapFields),
       serialLink_(parts.serialLink),
       agentLink_(parts.agentLink),
-      trapCatch_(parts.trapCatch),
-      configFlow_(deps_, parts, *this) {
+      trapCatch_(parts.trapCatch) {
     ui_->setupUi(this);
     setObjectName("mainF");
     setFixedSize(294, 220);
@@ -167,44 +164,8 @@ void TmainF::FormCreate() {
     trayComp_->PopupMenuOn = arRightClick;
     loadConfig(cfgUps_, cfgSnmp_, deps_.store, deps_.boxes);
     deps_.journal.record(HistoryEventKind::monitorStarted, monitorModeText(cfgUps_, cfgSnmp_));
-    state_.warnCountdown = cfgUps_.tmpFail;
-    state_.shutdownCountdown = cfgUps_.tmpLowB;
-
-    if (cfgSnmp_.enhSnmp) {
-        startSnmpRoad();
-    } else {
-        startSerialRoad();
-    }
-
-    state_.displayDirty = true;
-    state_.deriveEventCode();
+    links_->start();
     refreshDisplay();
-}
-
-void TmainF::startSnmpRoad() {
-    timer_.stop();
-    state_.serialLinkActive = false;
-    state_.agentLinkActive = false;
-    switch (agentLink_.detectAgent(fieldText(cfgSnmp_.ipAgent))) {
-        case agentAbsent:
-            journalAgentNotDetected(deps_.journal, fieldText(cfgSnmp_.ipAgent), agentAbsent);
-            deps_.boxes.messageBox(kMsgNoAgent, kTitleError, MbIcon::Error);
-            break;
-        case agentForeign:
-            journalAgentNotDetected(deps_.journal, fieldText(cfgSnmp_.ipAgent), agentForeign);
-            break;
-        case agentFound:
-            state_.agentLinkActive = applyAgentStatus(agentLink_.readAgentStatus(), state_);
-            if (agentLink_.readAgentIdentity()) showAgentIdentity();
-            state_.agentCommandsOk = agentLink_.agentCommandsOk();
-            trapCatch_->Resume(state_.lineOk, state_.batteryLow);
-            break;
-    }
-    timer_.start();
-}
-
-void TmainF::showAgentIdentity() {
-    showInfoLines(agentLink_.identityInfoLines());
 }
 
 void TmainF::showInfoLines(const AgentInfoLines& lines) {
@@ -215,36 +176,10 @@ void TmainF::showInfoLines(const AgentInfoLines& lines) {
     setInfoLines(text(lines.line1), text(lines.line2), text(lines.line3));
 }
 
-void TmainF::startSerialRoad() {
-    if (!serialLink_.probePorts(cfgUps_)) {
-        deps_.boxes.messageBox(kMsgNoSerialPort, kTitleError, MbIcon::Error);
-        requestTermination();
-        return;
-    }
-    setSerialInfoLines();
-    saveConfig(cfgUps_, cfgSnmp_, deps_.store, deps_.boxes);
-    SerialOpenResult opened = serialLink_.openSerialLink(cfgUps_.comPort);
-    applyTestButton(opened.button);
-    if (opened.opened) {
-        state_.serialLinkActive = true;
-        timer_.start();
-        serialLink_.assertRts();
-    } else {
-        deps_.boxes.messageBox(kMsgNoValidPort, kTitleCaution, MbIcon::Warning);
-        timer_.start();
-    }
-}
-
 void TmainF::applyTestButton(TestButtonChange change) {
     if (change != TestButtonChange::Unchanged) {
         ui_->bbtnIniTest->setEnabled(change == TestButtonChange::Enable);
     }
-}
-
-void TmainF::requestTermination() {
-    terminationRequested_ = true;
-    state_.closingBySystem = true;
-    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void TmainF::TimerTimer() {
@@ -254,26 +189,27 @@ void TmainF::TimerTimer() {
 
 void TmainF::watchJournal() {
     // The listener only counts its failed binds; the tick is where the journal hears of them.
-    if (!trapPortReported_ && trapCatch_ && trapCatch_->started() && !trapCatch_->listening() &&
+    if (!trapPortReported_ && trapCatch_->started() && !trapCatch_->listening() &&
         trapCatch_->bindFailures() > 0) {
         trapPortReported_ = true;
         deps_.journal.record(HistoryEventKind::trapPortUnavailable,
                              "UDP " + deps_.trapOptions.port);
     }
     // Said once, and not over a power event's notices.
-    if (state_.eventCode == 0 && !state_.closingBySystem && deps_.journal.takeUnavailableNotice()) {
+    if (state_.eventCode() == ecNormal && !state_.closingBySystem &&
+        deps_.journal.takeUnavailableNotice()) {
         showNotice(std::nullopt, std::nullopt, std::string(kHistoryUnavailableText),
                    kHistoryNoticeMs);
     }
 }
 
 void TmainF::bbtnIniTestClick() {
-    ups::bbtnIniTestClick(*this, state_, *scheduledTests_, deps_.sleeper);
+    scheduledTests_->buttonPressed();
 }
 
 void TmainF::bbtnSetupClick() {
     try {
-        configFlow_.run();
+        configFlow_->run();
     } catch (...) {
         deps_.boxes.messageBox(kMsgAllocating, kTitleError, MbIcon::Error);
     }
@@ -321,6 +257,20 @@ void TmainF::repaintNotice() {
     if (infoFrm_) infoFrm_->repaintNow();
 }
 
+void TmainF::runLater(int delayMs, std::function<void()> task) {
+    if (deps_.tasks != nullptr) {
+        deps_.tasks->runLater(delayMs, std::move(task));
+        return;
+    }
+    // The window is the context: a task still waiting when it goes is dropped with it.
+    QTimer::singleShot(std::max(0, delayMs), this, std::move(task));
+}
+
+bool TmainF::dialogOpen() const {
+    return (configFlow_ != nullptr && configFlow_->open()) ||
+           QApplication::activeModalWidget() != nullptr;
+}
+
 void TmainF::setTestButtonEnabled(bool enabled) {
     ui_->bbtnIniTest->setEnabled(enabled);
 }
@@ -337,8 +287,9 @@ void TmainF::refreshDisplay() {
 
     const bool commandLinkUsable =
         state_.serialLinkActive || (state_.agentCommandsOk && state_.agentLinkActive);
-    const bool onBattery = state_.eventCode == 1 || state_.eventCode == 3;
-    const bool low = state_.eventCode >= 2;
+    const EventCode code = state_.eventCode();
+    const bool onBattery = code == ecOnBattery || code == ecCritical;
+    const bool low = code == ecLowOnMains || code == ecCritical;
     ui_->lblSum->setText(onBattery ? QStringLiteral("Suministro de Batería")
                                    : QStringLiteral("Suministro de Línea"));
     setLabelColour(ui_->lblSum, onBattery ? kRed : kBlue);
@@ -348,12 +299,12 @@ void TmainF::refreshDisplay() {
     trayComp_->SetIconIndex(low ? art::picBatteryLow
                                 : (onBattery ? art::picOnBattery : art::picMains));
 
-    if (state_.eventCode == 1) {
+    if (code == ecOnBattery) {
         ui_->bbtnIniTest->setEnabled(false);
         return;
     }
     ui_->bbtnIniTest->setEnabled(commandLinkUsable);
-    if (state_.eventCode == 0) {
+    if (code == ecNormal) {
         ui_->bbtnIniTest->setText(QStringLiteral("&Test"));
         ui_->bbtnIniTest->setToolTip(QStringLiteral("Prueba la UPS"));
         ui_->bbtnIniTest->setIcon(QIcon(art::glyph("START")));
@@ -463,13 +414,12 @@ void TmainF::closeEvent(QCloseEvent* event) {
 void TmainF::FormClose() {
     if (closed_) return;
     closed_ = true;
+    // A power-off decided but not yet asked for is asked for now: the program is ending, and
+    // nobody would ask for it afterwards.
+    if (supervisor_ != nullptr) supervisor_->completePendingShutdown();
     deps_.journal.record(HistoryEventKind::monitorEnded, monitorModeText(cfgUps_, cfgSnmp_));
     timer_.stop();
-    if (state_.serialLinkActive) {
-        serialLink_.closeAtEnd();
-        state_.serialLinkActive = false;
-    }
-    if (trapCatch_) trapCatch_->Terminate();
+    if (links_ != nullptr) links_->stop();
     trayComp_->SetVisible(false);
     trayComp_->SetHide(true);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The main window: owns the configuration records and the run-time state, starts the link the
-// configuration names, and ends the program in order.
+// The main window: shows the monitor's live objects, is the supervisor's view and the links'
+// display, and ends the program in order.
 #include <QMenu>
 #include <QPixmap>
 #include <QVector>
@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/configFlow.h"
+#include "app/linkLifecycle.h"
 #include "app/monitorParts.h"
 #include "app/tickTimer.h"
 #include "app/upsPsw.h"
@@ -29,17 +30,23 @@ namespace ups {
 
 class TinfoFrm;
 
-class TmainF : public QWidget, public SupervisorView, private ConfigurationWindow {
+class TmainF : public QWidget,
+               public SupervisorView,
+               public LinkDisplay,
+               public ConfigurationWindow {
     Q_OBJECT
 public:
-    // The window over the monitor's live objects; the supervisor and the scheduled tests, which
-    // need the window as their view, are attached once they exist.
-    TmainF(MainDeps deps, MonitorParts& parts, QWidget* parent = nullptr);
+    // The window over the monitor's live objects; the supervisor, the scheduled tests, the links'
+    // owner and the configuration flow, which need the window, are attached once they exist.
+    TmainF(const MainDeps& deps, MonitorParts& parts, QWidget* parent = nullptr);
     ~TmainF() override;
 
-    void attach(Supervisor& supervisor, ScheduledBatteryTests& scheduledTests) {
+    void attach(Supervisor& supervisor, ScheduledBatteryTests& scheduledTests, LinkLifecycle& links,
+                ConfigurationFlow& configFlow) {
         supervisor_ = &supervisor;
         scheduledTests_ = &scheduledTests;
+        links_ = &links;
+        configFlow_ = &configFlow;
     }
     void setInfoForm(TinfoFrm* info) {
         infoFrm_ = info;
@@ -73,7 +80,7 @@ public:
     SerialLink& serialLink() { return serialLink_; }
     AgentLink& agentLink() { return agentLink_; }
     // Created suspended with the monitor; the start-up starts it in SNMP trap mode.
-    TrapCatch* trapCatch() { return trapCatch_.get(); }
+    TrapCatch& trapCatch() { return *trapCatch_; }
     TickTimer& Timer() { return timer_; }
     QMenu* pMnTray() { return pMnTray_; }
     QMenu* pMnFrm() { return pMnFrm_; }
@@ -93,6 +100,8 @@ public:
                     std::string text, int hideDelayMs) override;
     void setNoticeCaption(std::string caption) override;
     void repaintNotice() override;
+    void runLater(int delayMs, std::function<void()> task) override;
+    bool dialogOpen() const override;
     // A notice of the outage rehearsal: marked, and kept apart from the caption and picture the
     // real notices leave on the pop-up.
     void showRehearsalNotice(const std::string& caption, std::optional<int> picture,
@@ -102,8 +111,11 @@ public:
     void defaultBeep() override;
     MessageBoxes& messageBoxes() override { return deps_.boxes; }
 
-    // True when the program asked itself to end (no usable port at start-up).
-    bool terminationRequested() const { return terminationRequested_; }
+    // What the links' owner asks of the window.
+    void showSerialInfo() override { setSerialInfoLines(); }
+    void showAgentInfo(const AgentInfoLines& lines) override { showInfoLines(lines); }
+    void applyTestButton(TestButtonChange change) override;
+    void startSupervision() override { timer_.start(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -119,26 +131,18 @@ private:
     void centreOnScreen();
     void setInfoLines(const QString& l1, const QString& l2, const QString& l3);
     void setSerialInfoLines();
-    void startSerialRoad();
-    void startSnmpRoad();
-    void showAgentIdentity();
     void showInfoLines(const AgentInfoLines& lines);
     // What the configuration flow asks of the window.
     QWidget& dialogParent() override { return *this; }
     const DialogRunner& dialogRunner() const override { return runDialog_; }
-    TickTimer& tickTimer() override { return timer_; }
-    void showSerialInfo() override { setSerialInfoLines(); }
-    void showAgentInfo(const AgentInfoLines& lines) override { showInfoLines(lines); }
-    void applyTestButton(TestButtonChange change) override;
     // What only the window learns: a trap port that cannot be bound, a history not kept.
     void watchJournal();
-    void requestTermination();
     void restoreApplication();
     void minimiseApplication();
     static void setLabelColour(QLabel* label, const QColor& colour);
 
     Ui::TmainF* ui_;
-    MainDeps deps_;
+    const MainDeps& deps_;
     CfgUps& cfgUps_;
     CfgSnmp& cfgSnmp_;
     SupervisorState& state_;
@@ -148,13 +152,15 @@ private:
     std::unique_ptr<TrapCatch>& trapCatch_;
     ScheduledBatteryTests* scheduledTests_ = nullptr;
     Supervisor* supervisor_ = nullptr;
+    LinkLifecycle* links_ = nullptr;
+    ConfigurationFlow* configFlow_ = nullptr;
     TinfoFrm* infoFrm_ = nullptr;
     // The caption and picture the real notices last gave the pop-up.
     std::string noticeCaption_;
     std::optional<int> noticePicture_;
     // The pop-up holds a rehearsal notice's caption and picture.
     bool rehearsalOnPopup_ = false;
-    TickTimer timer_{1000, [this] { TimerTimer(); }};
+    TickTimer timer_{deps_.tickIntervalMs, [this] { TimerTimer(); }};
     QMenu* pMnTray_ = nullptr;
     QMenu* pMnFrm_ = nullptr;
     TTrayComp* trayComp_ = nullptr;
@@ -162,9 +168,7 @@ private:
     DialogRunner runDialog_ = execDialog;
     std::function<void()> openHistory_;
     QList<QAction*> historyItems_;
-    ConfigurationFlow configFlow_;
     bool closed_ = false;
-    bool terminationRequested_ = false;
     bool trapPortReported_ = false;
 };
 

@@ -21,15 +21,16 @@ void ViewTestPrompts::showStartNotice() {
 ScheduledBatteryTests::ScheduledBatteryTests(CfgUps& cfgUps, const CfgSnmp& cfgSnmp,
                                              SupervisorState& state, SupervisorView& view,
                                              RegistryStore& store, MessageBoxes& boxes,
-                                             Sleeper& sleeper, SerialLink* serialLink,
-                                             AgentCommands* agent)
+                                             Sleeper& agentSleeper, SerialLink* serialLink,
+                                             AgentCommandRuns* agent)
     : cfgUps_(cfgUps),
       cfgSnmp_(cfgSnmp),
       state_(state),
+      view_(view),
       store_(store),
       boxes_(boxes),
       prompts_(view),
-      commands_(prompts_, sleeper, serialLink, agent) {}
+      commands_(prompts_, view, agentSleeper, serialLink, agent) {}
 
 bool ScheduledBatteryTests::isTestDue() {
     const bool due = ups::isTestDue(cfgUps_, state_.startPending, state_.tickTime,
@@ -41,29 +42,47 @@ bool ScheduledBatteryTests::isTestDue() {
     return due;
 }
 
-int ScheduledBatteryTests::runUpsCommand() {
-    UpsCommandContext context;
-    context.trigger = dueTrigger_.value_or(TestTrigger::byHand);
+void ScheduledBatteryTests::startDueTest() {
+    const TestTrigger trigger = dueTrigger_.value_or(TestTrigger::bySchedule);
     dueTrigger_.reset();
-    context.eventCode = state_.eventCode;
-    context.askStart = cfgUps_.askStart != 0;
+    startCommand(trigger);
+}
+
+void ScheduledBatteryTests::buttonPressed() {
+    startCommand(TestTrigger::byHand);
+}
+
+UpsCommandContext ScheduledBatteryTests::context(TestTrigger trigger) const {
+    UpsCommandContext context;
+    context.trigger = trigger;
+    context.eventCode = state_.eventCode();
     context.serialLinkActive = state_.serialLinkActive;
     context.agentLinkActive = state_.agentLinkActive;
     context.agentCommandsOk = state_.agentCommandsOk;
-    // The event code stays as the tick derived it: the next tick sees the new state.
-    return commands_.runUpsCommand(
-        context, [this](const AgentStatusRead& read) { applyAgentStatus(read, state_); });
+    return context;
 }
 
-void bbtnIniTestClick(SupervisorView& view, const SupervisorState& state,
-                      ScheduledTestService& tests, Sleeper& sleeper) {
-    view.stopTimer();
-    view.setTestButtonEnabled(false);
-    const int result = tests.runUpsCommand();
-    if (state.eventCode == 0) showTestOutcome(result, view, sleeper);
-    if (state.closingBySystem) return;
-    view.startTimer();
-    view.setTestButtonEnabled(true);
+void ScheduledBatteryTests::startCommand(TestTrigger trigger) {
+    if (commandRunning()) return;
+    if (state_.eventCode() == ecNormal && cfgUps_.askStart != 0) {
+        asking_ = true;
+        const bool yes = prompts_.confirmTest();
+        asking_ = false;
+        if (!yes) return;
+        // The question may have waited through a power event: a test is ordered only while all
+        // is still normal, and an answer given for a test never becomes the alarm order.
+        if (state_.eventCode() != ecNormal || commandRunning()) return;
+    }
+    const UpsCommandContext now = context(trigger);
+    const bool testRole = now.eventCode == ecNormal;
+    view_.setTestButtonEnabled(false);
+    commands_.start(
+        now, [this](const AgentStatusRead& read) { applyAgentStatus(read, state_); },
+        [this, testRole](int outcome) {
+            if (testRole) showTestOutcome(outcome, view_);
+            if (state_.closingBySystem) return;
+            view_.setTestButtonEnabled(true);
+        });
 }
 
 }  // namespace ups

@@ -1,6 +1,8 @@
 #pragma once
 // The test scheduler and the battery test bound to the monitor's run-time state, its records and
 // its window: what the tick asks through ScheduledTestService, and what the test button does.
+// Both start from the event loop, never inside a tick, and return at once: the question, the
+// order and the watch then run beside supervision.
 #include <optional>
 
 #include "base/clock.h"
@@ -33,32 +35,36 @@ public:
     // records through store and boxes). Either link may be null until the configuration opens it.
     ScheduledBatteryTests(CfgUps& cfgUps, const CfgSnmp& cfgSnmp, SupervisorState& state,
                           SupervisorView& view, RegistryStore& store, MessageBoxes& boxes,
-                          Sleeper& sleeper, SerialLink* serialLink = nullptr,
-                          AgentCommands* agent = nullptr);
+                          Sleeper& agentSleeper, SerialLink* serialLink = nullptr,
+                          AgentCommandRuns* agent = nullptr);
 
     bool isTestDue() override;
-    int runUpsCommand() override;
+    void startDueTest() override;
+    bool commandRunning() const override { return asking_ || commands_.running(); }
+    // The OnClick of bbtnIniTest: the alarm order during a power event, the battery test
+    // otherwise; the button stays disabled while it runs.
+    void buttonPressed();
 
     void setSerialLink(SerialLink* link) { commands_.setSerialLink(link); }
-    void setAgentCommands(AgentCommands* agent) { commands_.setAgentCommands(agent); }
+    void setAgentCommands(AgentCommandRuns* agent) { commands_.setAgentCommands(agent); }
     void setJournal(EventJournal& journal) { commands_.setJournal(journal); }
 
 private:
+    void startCommand(TestTrigger trigger);
+    UpsCommandContext context(TestTrigger trigger) const;
+
     CfgUps& cfgUps_;
     const CfgSnmp& cfgSnmp_;
     SupervisorState& state_;
+    SupervisorView& view_;
     RegistryStore& store_;
     MessageBoxes& boxes_;
     ViewTestPrompts prompts_;
     UpsCommands commands_;
-    // Why the next command runs: set when the schedule says a test is due, taken by the command.
+    // Why the next test runs: set when the schedule says a test is due, taken by the test.
     std::optional<TestTrigger> dueTrigger_;
+    // The question is open: its box runs the event loop, and ticks go on meanwhile.
+    bool asking_ = false;
 };
-
-// The OnClick of bbtnIniTest: the tick is stopped and the button disabled while the command runs;
-// an outcome is presented only in the test role (the alarm order reports nothing). The timer runs
-// again afterwards unless a tick inside an outcome box has closed the monitor meanwhile.
-void bbtnIniTestClick(SupervisorView& view, const SupervisorState& state,
-                      ScheduledTestService& tests, Sleeper& sleeper);
 
 }  // namespace ups

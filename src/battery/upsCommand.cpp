@@ -1,5 +1,7 @@
 #include "battery/upsCommand.h"
 
+#include <atomic>
+
 #include "supervisor/noticeTexts.h"
 
 namespace ups {
@@ -31,6 +33,44 @@ std::string_view testOutcomeText(int outcome) {
     }
 }
 
+int watchAgentTest(AgentCommands& agent, Sleeper& sleeper, AgentStatusRead& last) {
+    if (!agent.sendTestCommand()) return trBatteryFail;
+    auto answered = [&] {
+        last = agent.readAgentStatus();
+        return last.lineAnswered && last.batteryAnswered;
+    };
+    for (int i = 0; i < kAgentWatchPolls; ++i) {
+        // A silent agent at the one-second check says more than the line state would.
+        if (i == kAgentResponsePoll) {
+            if (!answered()) return trNoAnswer;
+            if (last.lineOk) return trNoResponse;
+        }
+        sleeper.sleepMs(kAgentWatchPollMs);
+        if (!answered()) return trNoAnswer;
+        if (last.batteryLow) return trBatteryFail;
+    }
+    return trPassed;
+}
+
+// What the agent's thread hands back: written there before `done` is raised, read here after.
+struct UpsCommands::AgentAnswer {
+    std::atomic<bool> done{false};
+    int result = trNone;
+    AgentStatusRead last;
+};
+
+UpsCommands::UpsCommands(TestPrompts& prompts, TaskRunner& later, Sleeper& agentSleeper,
+                         SerialLink* serialLink, AgentCommandRuns* agent)
+    : prompts_(prompts),
+      later_(later),
+      agentSleeper_(agentSleeper),
+      serialLink_(serialLink),
+      agent_(agent) {}
+
+UpsCommands::~UpsCommands() {
+    *gone_ = true;
+}
+
 bool UpsCommands::serialCarries(const UpsCommandContext& context) const {
     return context.serialLinkActive && serialLink_ != nullptr;
 }
@@ -40,70 +80,121 @@ bool UpsCommands::agentCarries(const UpsCommandContext& context) const {
     return context.agentCommandsOk && context.agentLinkActive && agent_ != nullptr;
 }
 
-int UpsCommands::runUpsCommand(const UpsCommandContext& context, const StatusSink& onStatusRead) {
-    if (context.eventCode != 0) {
+bool UpsCommands::start(const UpsCommandContext& context, StatusSink onStatusRead,
+                        CommandFinished finished) {
+    if (running_) return false;
+    running_ = true;
+    onStatusRead_ = std::move(onStatusRead);
+    finished_ = std::move(finished);
+    testRole_ = context.eventCode == ecNormal;
+    if (testRole_) {
+        runBatteryTest(context);
+    } else {
         silenceAlarm(context);
-        return trNone;
     }
-    return runBatteryTest(context, onStatusRead);
+    return true;
+}
+
+void UpsCommands::finish(int outcome) {
+    if (testRole_ && outcome != trNone) {
+        journal_->record(HistoryEventKind::batteryTestOutcome,
+                         std::string(testOutcomeText(outcome)));
+    }
+    running_ = false;
+    CommandFinished finished = std::move(finished_);
+    finished_ = nullptr;
+    if (finished) finished(outcome);
 }
 
 void UpsCommands::silenceAlarm(const UpsCommandContext& context) {
     if (serialCarries(context)) {
-        serialLink_->alarmCancelPulse();
+        serialLink_->setBreak(true);
         journal_->record(HistoryEventKind::alarmSilenced, "puerto serie");
+        later_.runLater(SerialLink::kAlarmPulseMs, [this, gone = gone_] {
+            if (*gone) return;
+            serialLink_->releaseBreak();
+            finish(trNone);
+        });
     } else if (agentCarries(context)) {
         // Nothing to tell the user either way: the alarm stops or it does not.
-        const bool answered = agent_->sendTestCommand();
-        journal_->record(HistoryEventKind::alarmSilenced,
-                         answered ? "agente" : "agente, sin respuesta");
+        onAgent([](AgentCommands& agent, AgentStatusRead&) { return agent.sendTestCommand(); },
+                [this](int answered) {
+                    journal_->record(HistoryEventKind::alarmSilenced,
+                                     answered ? "agente" : "agente, sin respuesta");
+                    finish(trNone);
+                });
+    } else {
+        finish(trNone);
     }
 }
 
-int UpsCommands::runBatteryTest(const UpsCommandContext& context, const StatusSink& onStatusRead) {
-    if (context.askStart && !prompts_.confirmTest()) return trNone;
+void UpsCommands::runBatteryTest(const UpsCommandContext& context) {
     prompts_.showStartNotice();
     const bool serial = serialCarries(context);
-    if (!serial && !agentCarries(context)) return trNone;
+    if (!serial && !agentCarries(context)) {
+        finish(trNone);
+        return;
+    }
     journal_->record(HistoryEventKind::batteryTestStarted,
                      std::string(testTriggerText(context.trigger)));
-    const int outcome = serial ? watchSerial() : watchAgent(onStatusRead);
-    journal_->record(HistoryEventKind::batteryTestOutcome, std::string(testOutcomeText(outcome)));
-    return outcome;
+    if (serial) {
+        serialLink_->beginBatteryTest();
+        later_.runLater(SerialLink::kTestPollMs, [this, gone = gone_] {
+            if (!*gone) pollSerialWatch();
+        });
+        return;
+    }
+    Sleeper& sleeper = agentSleeper_;
+    onAgent([&sleeper](AgentCommands& agent,
+                       AgentStatusRead& last) { return watchAgentTest(agent, sleeper, last); },
+            [this](int outcome) { finish(outcome); });
 }
 
-int UpsCommands::watchSerial() {
-    switch (serialLink_->batteryTestSequence()) {
+void UpsCommands::pollSerialWatch() {
+    const std::optional<SerialTestEnd> end = serialLink_->pollBatteryTest();
+    if (!end) {
+        later_.runLater(SerialLink::kTestPollMs, [this, gone = gone_] {
+            if (!*gone) pollSerialWatch();
+        });
+        return;
+    }
+    switch (*end) {
         case SerialTestEnd::BatteryHeld:
-            return trPassed;
+            finish(trPassed);
+            break;
         case SerialTestEnd::BatteryLow:
-            return trBatteryFail;
+            finish(trBatteryFail);
+            break;
         case SerialTestEnd::MainsStayed:
-            return trNoResponse;
+            finish(trNoResponse);
+            break;
+        case SerialTestEnd::Interrupted:
+            finish(trNone);
+            break;
     }
-    return trNone;
 }
 
-int UpsCommands::watchAgent(const StatusSink& onStatusRead) {
-    if (!agent_->sendTestCommand()) return trBatteryFail;
-    AgentStatusRead read;
-    for (int i = 0; i < kAgentWatchPolls; ++i) {
-        // A silent agent at the one-second check says more than the line state would.
-        if (i == kAgentResponsePoll) {
-            if (!readStatus(onStatusRead, read)) return trNoAnswer;
-            if (read.lineOk) return trNoResponse;
+void UpsCommands::onAgent(std::function<int(AgentCommands&, AgentStatusRead&)> call,
+                          std::function<void(int)> then) {
+    auto answer = std::make_shared<AgentAnswer>();
+    agent_->run([answer, call = std::move(call)](AgentCommands& agent) {
+        answer->result = call(agent, answer->last);
+        answer->done.store(true, std::memory_order_release);
+    });
+    awaitAgent(std::move(answer), std::move(then));
+}
+
+void UpsCommands::awaitAgent(std::shared_ptr<AgentAnswer> answer, std::function<void(int)> then) {
+    later_.runLater(kAgentAnswerCheckMs, [this, gone = gone_, answer, then = std::move(then)] {
+        if (*gone) return;
+        if (!answer->done.load(std::memory_order_acquire)) {
+            awaitAgent(answer, then);
+            return;
         }
-        sleeper_.sleepMs(kAgentWatchPollMs);
-        if (!readStatus(onStatusRead, read)) return trNoAnswer;
-        if (read.batteryLow) return trBatteryFail;
-    }
-    return trPassed;
-}
-
-bool UpsCommands::readStatus(const StatusSink& onStatusRead, AgentStatusRead& read) {
-    read = agent_->readAgentStatus();
-    if (onStatusRead) onStatusRead(read);
-    return read.lineAnswered && read.batteryAnswered;
+        const AgentStatusRead& last = answer->last;
+        if ((last.lineAnswered || last.batteryAnswered) && onStatusRead_) onStatusRead_(last);
+        then(answer->result);
+    });
 }
 
 }  // namespace ups

@@ -56,7 +56,8 @@ void SerialLink::setBreak(bool on) {
 }
 
 void SerialLink::releaseBreak() {
-    if (breakHeld_) setBreak(false);
+    if (breakHeld_ && port_ >= 0) setBreak(false);
+    breakHeld_ = false;
 }
 
 void SerialLink::beginBatteryTest() {
@@ -65,11 +66,18 @@ void SerialLink::beginBatteryTest() {
 }
 
 std::optional<SerialTestEnd> SerialLink::pollBatteryTest() {
+    // A port closed meanwhile (a configuration change, the end) released the BREAK already.
+    if (!breakHeld_) return SerialTestEnd::Interrupted;
     std::optional<SerialTestEnd> end;
     testPolls_ += 1;
-    if (sio_.SioDCD(port_) == 0) {
+    const int dcd = sio_.SioDCD(port_);
+    const int cts = dcd > 0 && testPolls_ == kTestResponsePoll ? sio_.SioCTS(port_) : 0;
+    if (dcd < 0 || cts < 0) {
+        // A pulled adapter reads as an error, which would pass for a held battery.
+        end = SerialTestEnd::Interrupted;
+    } else if (dcd == 0) {
         end = SerialTestEnd::BatteryLow;
-    } else if (testPolls_ == kTestResponsePoll && sio_.SioCTS(port_) > 0) {
+    } else if (testPolls_ == kTestResponsePoll && cts > 0) {
         end = SerialTestEnd::MainsStayed;
     } else if (testPolls_ >= kTestPolls) {
         end = SerialTestEnd::BatteryHeld;

@@ -28,6 +28,7 @@ enum class SerialTestEnd {
     BatteryHeld,  // the watch ran its ten seconds with DCD up
     BatteryLow,   // DCD dropped during the watch
     MainsStayed,  // CTS still up one second after the order: the UPS ignored it
+    Interrupted,  // the port closed or stopped answering: the watch says nothing of the battery
 };
 
 class SerialLink {
@@ -56,6 +57,8 @@ public:
     // The orders are a BREAK on the transmit line held for a while: kAlarmPulseMs to silence the
     // alarm, the whole watch for a battery test. The caller times them; nothing here waits.
     void setBreak(bool on);
+    // Ends a BREAK this link raised, on the port it raised it on; nothing when none is held.
+    void releaseBreak();
     // The battery test, one poll at a time: begin raises BREAK, and each poll, kTestPollMs after
     // the one before it (or the beginning), reads the lines. It gives the end of the watch, with
     // BREAK released, or nothing while the watch goes on. BREAK is released at the end whatever
@@ -71,8 +74,6 @@ public:
     std::int32_t port() const { return port_; }
 
 private:
-    void releaseBreak();
-
     SerialLib& sio_;
     std::int32_t port_ = -1;
     bool breakHeld_ = false;

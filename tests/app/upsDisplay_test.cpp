@@ -19,7 +19,6 @@ struct Rig : WindowRig {
         SupervisorState& s = window.state();
         s.lineOk = lineOk;
         s.batteryLow = batteryLow;
-        s.deriveEventCode();
         s.displayDirty = true;
         window.refreshDisplay();
     }

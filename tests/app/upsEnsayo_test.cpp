@@ -34,6 +34,11 @@ void UpsEnsayoTest::aRehearsalRunsThroughThePopupAndItsWindowAndAsksNothingOfThe
     TmainF& w = rig.make();
     w.FormCreate();
     RehearsalFlow& flow = rig.monitor->rehearsalFlow();
+    // A tick a second: the countdowns count seconds.
+    auto tick = [&] {
+        rig.time.advanceMs(1000);
+        w.TimerTimer();
+    };
     QString typed;
     flow.setDialogRunner([&](QDialog& dialog) {
         qobject_cast<TsysPswF*>(&dialog)->edPassw()->setText(typed);
@@ -51,11 +56,11 @@ void UpsEnsayoTest::aRehearsalRunsThroughThePopupAndItsWindowAndAsksNothingOfThe
     frmEntry->trigger();
     QVERIFY(flow.running());
     QCOMPARE(trayEntry->text(), QStringLiteral("&Cancelar ensayo"));
-    w.TimerTimer();
-    w.TimerTimer();  // the first line-failure notice
+    tick();
+    tick();  // the first line-failure notice
     QCOMPARE(rig.info->windowTitle(), QStringLiteral("ENSAYO - Información"));
     QVERIFY(rig.info->rehearsalMarked());
-    for (int i = 0; i < 12 && flow.running(); ++i) w.TimerTimer();
+    for (int i = 0; i < 12 && flow.running(); ++i) tick();
     QVERIFY(!flow.running());
     TensayoF& window = *flow.window();
     QCOMPARE(window.windowTitle(), QStringLiteral("Ensayo de corte - completado"));
@@ -68,17 +73,17 @@ void UpsEnsayoTest::aRehearsalRunsThroughThePopupAndItsWindowAndAsksNothingOfThe
 
     // Cancelled from its window; ended by a real line failure, whose notice is the pop-up's own.
     frmEntry->trigger();
-    w.TimerTimer();
+    tick();
     window.btnCancelar()->click();
     QCOMPARE(window.windowTitle(), QStringLiteral("Ensayo de corte - cancelado por el usuario"));
     frmEntry->trigger();
-    w.TimerTimer();
+    tick();
     rig.serial.mainsPresent = false;
-    w.TimerTimer();
+    tick();
     QCOMPARE(window.windowTitle(),
              QStringLiteral("Ensayo de corte - interrumpido por un evento real"));
     QCOMPARE(frmEntry->text(), QStringLiteral("&Ensayo de corte"));
-    w.TimerTimer();
+    tick();
     QCOMPARE(rig.info->text(), QStringLiteral("Falla en tensión de línea"));
     QCOMPARE(rig.info->windowTitle(), QStringLiteral("Información"));
     QVERIFY(!rig.info->rehearsalMarked());

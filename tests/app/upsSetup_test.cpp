@@ -1,5 +1,5 @@
-// The configuration button: password, the dialog over the live records, and the link the new
-// settings name taking over without a restart.
+// The configuration button: password, the dialog over a copy of the records while supervision goes
+// on, and the link the new settings name taking over without a restart.
 #include <QLabel>
 #include <QLineEdit>
 #include <QtTest>
@@ -14,7 +14,7 @@ using namespace ups::test;
 
 namespace {
 
-// What the user does in the dialog, applied to the live records as the dialog's "Aceptar" would.
+// What the user does in the dialog, applied to its records as the dialog's "Aceptar" would.
 using Edit = std::function<void(CfgUps&, CfgSnmp&)>;
 
 struct SetupRig : WindowRig {
@@ -29,10 +29,11 @@ struct SetupRig : WindowRig {
     // Runs the configuration button with the user accepting (edit given) or cancelling.
     void configure(std::optional<Edit> edit) {
         window->setDialogRunner([this, edit](QDialog& dialog) {
-            if (!qobject_cast<TcfgF*>(&dialog)) return int(QDialog::Rejected);
+            auto* cfg = qobject_cast<TcfgF*>(&dialog);
+            if (!cfg) return int(QDialog::Rejected);
             ++dialogsShown;
             if (!edit) return int(QDialog::Rejected);
-            (*edit)(window->cfgUps(), window->cfgSnmp());
+            (*edit)(cfg->editedUps(), cfg->editedSnmp());
             return int(QDialog::Accepted);
         });
         window->bbtnSetupClick();
@@ -66,7 +67,7 @@ private slots:
     void switchingPortClosesTheOldOneAndOpensTheNew();
     void switchingToTheAgentWithTrapsReadsItAndListens();
     void switchingToTheAgentWithoutTrapsShowsAnUnknownAgent();
-    void cancellingRestartsTheTickOnlyWithALink();
+    void cancellingChangesNothing();
     void aWrongPasswordKeepsTheDialogShut();
     void acceptingInDaysModeStartsTheCountNow();
     void anUnexpectedFailureIsReportedAsMemory();
@@ -90,7 +91,7 @@ void UpsSetupTest::acceptingTheSamePortKeepsTheLinkAndTheState() {
     QCOMPARE(rig.dialogsShown, 1);
     for (const auto& c : rig.serial.callNames()) QVERIFY2(c.rfind("read", 0) == 0, c.c_str());
     QVERIFY(w.state().serialLinkActive);
-    QCOMPARE(w.state().eventCode, 3);                        // the state stays
+    QCOMPARE(w.state().eventCode(), ecCritical);             // the state stays
     QCOMPARE(w.state().warnCountdown, 9);                    // reloaded
     QCOMPARE(w.state().shutdownCountdown, countdownBefore);  // battery low: kept
     QVERIFY(w.Timer().isActive());
@@ -104,7 +105,7 @@ void UpsSetupTest::switchingPortClosesTheOldOneAndOpensTheNew() {
     TmainF& w = rig.startSerial(1);
     rig.serial.mainsPresent = false;
     w.TimerTimer();
-    QCOMPARE(w.state().eventCode, 1);
+    QCOMPARE(w.state().eventCode(), ecOnBattery);
     rig.serial.calls.clear();
 
     rig.configure([](CfgUps& cfg, CfgSnmp&) { cfg.comPort = 2; });
@@ -115,7 +116,7 @@ void UpsSetupTest::switchingPortClosesTheOldOneAndOpensTheNew() {
     QVERIFY(rig.serial.isOpen(2) && !rig.serial.isOpen(1));
     QCOMPARE(w.serialLink().port(), 2);
     QVERIFY(w.state().lineOk && !w.state().batteryLow);
-    QCOMPARE(w.state().eventCode, 0);
+    QCOMPARE(w.state().eventCode(), ecNormal);
     QCOMPARE(rig.info(1), QStringLiteral("Monitor por puerto serie"));
     QVERIFY(w.Timer().isActive());
     // RTS is asserted by the first tick's read.
@@ -136,21 +137,28 @@ void UpsSetupTest::switchingToTheAgentWithTrapsReadsItAndListens() {
     QVERIFY(w.state().agentLinkActive);
     QVERIFY(w.state().lineOk && w.state().batteryLow);
     QCOMPARE(w.trapFields().batteryState.load(), 2);
-    QVERIFY(w.trapCatch()->started() && !w.trapCatch()->paused());
+    QVERIFY(w.trapCatch().started() && !w.trapCatch().paused());
     QCOMPARE(rig.info(1), QStringLiteral("UPS oficina"));
     QCOMPARE(rig.info(2), QStringLiteral("Nro. Serie : KV123"));
     QCOMPARE(rig.info(3), QStringLiteral("Modelo : Sentinel"));
     QVERIFY(w.Timer().isActive());
 
-    // The next visit pauses the listener while the dialog is open, and resumes it after.
-    bool pausedDuringDialog = false;
+    // While the dialog is open the listener and the tick go on: a critical trap that comes
+    // meanwhile is supervised, and the dialog counts as open for the scheduled tests.
+    bool listeningDuringDialog = false;
+    bool ticksDuringDialog = false;
     w.setDialogRunner([&](QDialog&) {
-        pausedDuringDialog = w.trapCatch()->paused();
+        listeningDuringDialog = !w.trapCatch().paused();
+        w.trapFields().storeStatus(2, 2);
+        w.TimerTimer();
+        ticksDuringDialog =
+            w.Timer().isActive() && w.dialogOpen() && w.state().eventCode() == ecCritical;
         return int(QDialog::Rejected);
     });
     w.bbtnSetupClick();
-    QVERIFY(pausedDuringDialog);
-    QVERIFY(!w.trapCatch()->paused());
+    QVERIFY(listeningDuringDialog);
+    QVERIFY(ticksDuringDialog);
+    QVERIFY(!w.dialogOpen());
 }
 
 void UpsSetupTest::switchingToTheAgentWithoutTrapsShowsAnUnknownAgent() {
@@ -164,22 +172,27 @@ void UpsSetupTest::switchingToTheAgentWithoutTrapsShowsAnUnknownAgent() {
 
     QVERIFY(!w.state().serialLinkActive && !w.state().agentLinkActive);
     QVERIFY(w.state().lineOk);
-    QCOMPARE(w.state().eventCode, 0);
+    QCOMPARE(w.state().eventCode(), ecNormal);
     QCOMPARE(rig.info(1), QStringLiteral("Agente no detectado"));
     QCOMPARE(rig.info(2), QStringLiteral("Nro. Serie :  ????"));
     QCOMPARE(rig.info(3), QStringLiteral("Modelo : desconocido"));
+    w.TimerTimer();  // no link left: the window comes up and the tick stops
+    QVERIFY(!(w.windowState() & Qt::WindowMinimized));
     QVERIFY(!w.Timer().isActive());
-    QVERIFY(!w.trapCatch()->started());
+    QVERIFY(!w.trapCatch().started());
 }
 
-void UpsSetupTest::cancellingRestartsTheTickOnlyWithALink() {
+void UpsSetupTest::cancellingChangesNothing() {
     SetupRig rig;
     TmainF& w = rig.startSerial(3);
+    rig.serial.calls.clear();
     rig.configure(std::nullopt);
     QVERIFY(w.Timer().isActive());
+    QVERIFY(rig.serial.calls.empty());
 
     SetupRig none;
     TmainF& w2 = none.startSerial(-1);
+    w2.TimerTimer();
     none.boxes.shown.clear();
     none.configure(std::nullopt);
     QVERIFY(!w2.Timer().isActive());

@@ -27,7 +27,7 @@ TEST(NullPlatform, TakesTheFirstStartAndTheSerialLinkInMemory) {
 
     test::VirtualTime time;
     SerialLib sio(platform.serial());
-    SerialLink link(sio, time);
+    SerialLink link(sio);
     EXPECT_TRUE(link.probePorts(ups));
     ASSERT_TRUE(link.openSerialLink(2).opened);
     link.assertRts();

@@ -71,7 +71,7 @@ protected:
         FakeSerialUps serial(&time);
         serial.testDropsMainsAfterMs = 300;
         SerialLib sio(serial);
-        SerialLink link(sio, time);
+        SerialLink link(sio);
         link.openSerialLink(ups.comPort);
         link.assertRts();
         state.serialLinkActive = true;
@@ -81,12 +81,12 @@ protected:
         FakeSystemControl system(log);
         TrapFields trap;
         ScheduledBatteryTests tests(ups, snmp, state, view, store, boxes, time, &link);
-        Supervisor supervisor(ups, snmp, state, trap, view, system, tests, time, time, &link,
-                              nullptr);
+        Supervisor supervisor(ups, snmp, state, trap, view, system, tests, time, &link, nullptr);
         view.startTimer();
         for (int i = 0; i < ticks && view.timerRunning; ++i) {
             time.advanceMs(1000);
             supervisor.TimerTimer();
+            view.runLaterTasks();
         }
         EXPECT_TRUE(boxes.shown.empty());
         return {static_cast<int>(serial.breakOnTimes.size()), ups};

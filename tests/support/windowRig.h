@@ -1,7 +1,11 @@
 #pragma once
 // The monitor and its main window over fakes: every piece of the world it talks to is here for the
 // test to script and inspect. Header-only, for the Qt tests and tools.
+#include <algorithm>
+#include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "app/monitor.h"
 #include "app/upsInfo.h"
@@ -22,9 +26,31 @@ struct CountingSound : WarningSound {
     void play() override { ++plays; }
 };
 
+// The window's event-loop tasks in virtual time: run when the rig says their moment has come.
+struct RigTasks : TaskRunner {
+    explicit RigTasks(VirtualTime& time) : time(time) {}
+    void runLater(int delayMs, std::function<void()> task) override {
+        waiting.push_back({time.elapsedMs + delayMs, std::move(task)});
+    }
+    // Runs every task due by now (and what those hand over), earliest first.
+    void runDue() {
+        for (;;) {
+            auto next = std::min_element(waiting.begin(), waiting.end(),
+                                         [](auto& a, auto& b) { return a.first < b.first; });
+            if (next == waiting.end() || next->first > time.elapsedMs) return;
+            std::function<void()> task = std::move(next->second);
+            waiting.erase(next);
+            task();
+        }
+    }
+    VirtualTime& time;
+    std::vector<std::pair<double, std::function<void()>>> waiting;
+};
+
 struct WindowRig {
     MemoryRegistryStore store;
     VirtualTime time;
+    RigTasks tasks{time};
     FakeSerialUps serial{&time};
     ScriptedMessageBoxes boxes;
     FakeTrayShell tray;
@@ -42,8 +68,9 @@ struct WindowRig {
         TrapListenerOptions traps;
         traps.address = "127.0.0.1";
         traps.port = "0";  // never the real trap port in a test
-        monitor = std::make_unique<Monitor>(
-            MainDeps{store, serial, boxes, time, time, tray, system, agent, journal, traps});
+        monitor = std::make_unique<Monitor>(MainDeps{store, serial, boxes, time, time, tray, system,
+                                                     agent, journal, traps,
+                                                     /*agentCallsInPlace=*/true, &tasks});
         window = &monitor->window();
         info = std::make_unique<TinfoFrm>(sound);
         window->setInfoForm(info.get());

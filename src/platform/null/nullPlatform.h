@@ -58,7 +58,7 @@ public:
     int powerOffRequests = 0;
     // What the pretended desktop holds and what its pretended system answers.
     std::vector<std::string> applications;
-    std::string powerOffAnswer = "aceptado";
+    std::string powerOffAnswer{kPowerOffAccepted};
 };
 
 class UtcClock : public Clock {

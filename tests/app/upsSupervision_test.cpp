@@ -1,0 +1,222 @@
+// Random sequences through the real window: the monitor built as the program builds it, its real
+// tick timer (shortened: a virtual second is kTickMs here) and Qt's own event loop, with real
+// modal boxes and dialogs that hold their loops open, close requests, the test button and refused
+// power-offs, over a fake serial UPS. Nested loops, close events and timers follow Qt's rules
+// here, not a model of them. After each step: the monitor never ends by itself without an
+// accepted power-off, the ticks go on while anything is open, and lines that stay critical end
+// in a power-off request within the countdown and a little more.
+// UPS_WINDOW_SEQUENCES sets how many run (a handful in CI, more in the soak).
+#include <QDialog>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <cstdlib>
+#include <random>
+#include <sstream>
+
+#include "app/monitor.h"
+#include "app/upsInfo.h"
+#include "support/windowRig.h"
+
+using namespace ups;
+using namespace ups::test;
+
+namespace {
+
+constexpr int kTickMs = 20;
+
+// Real modal dialogs that the user answers after a while: their own event loops run meanwhile.
+struct HeldBoxes : MessageBoxes {
+    int holdMs = 3 * kTickMs;
+    int shown = 0;
+    MbResult messageBox(std::string_view, std::string_view, MbIcon, MbButtons buttons) override {
+        ++shown;
+        QDialog box;
+        box.setModal(true);
+        QTimer::singleShot(holdMs, &box, &QDialog::reject);
+        box.exec();
+        // "No" to the close question and to the test's: the monitor goes on.
+        return buttons == MbButtons::YesNo ? MbResult::No : MbResult::Ok;
+    }
+};
+
+// The window's event-loop tasks on Qt's timers, their delays scaled like the tick.
+struct ScaledTasks : TaskRunner {
+    QObject context;
+    void runLater(int delayMs, std::function<void()> task) override {
+        QTimer::singleShot(delayMs * kTickMs / 1000, &context, std::move(task));
+    }
+};
+
+struct Sequence {
+    MemoryRegistryStore store;
+    VirtualTime time;
+    FakeSerialUps serial{&time};
+    HeldBoxes boxes;
+    FakeTrayShell tray;
+    TickLog log;
+    FakeSystemControl system{log};
+    ScriptedAgentTransport agent;
+    CountingSound sound;
+    RecordingJournal journal;
+    ScaledTasks tasks;
+    std::unique_ptr<Monitor> monitor;
+    std::unique_ptr<TinfoFrm> info;
+    int ticks = 0;
+    int tmpLowB = 10;
+    std::string failure;
+    std::optional<int> criticalSinceTick;
+
+    explicit Sequence(std::uint64_t seed) {
+        std::mt19937_64 rng(seed);
+        tmpLowB = std::uniform_int_distribution<int>(10, 20)(rng);
+        CfgUps cfg;
+        CfgSnmp snmp;
+        clearRecords(cfg, snmp);
+        setDefaultConfig(cfg, snmp);
+        cfg.comPort = 0;
+        cfg.testMode = tmNever;
+        cfg.askStart = 1;
+        cfg.enhShutdwn = 1;
+        cfg.tmpLowB = tmpLowB;
+        store.addKeyChain(kKeyConfig);
+        store.setBinary(kKeyConfig, kValueCfgUps, recordBytes(cfg));
+        store.setBinary(kKeyConfig, kValueCfgSnmp, recordBytes(snmp));
+        MainDeps deps{store, serial, boxes, time, time, tray, system, agent, journal};
+        deps.trapOptions.address = "127.0.0.1";
+        deps.trapOptions.port = "0";
+        deps.agentCallsInPlace = true;
+        deps.tasks = &tasks;
+        deps.tickIntervalMs = kTickMs;
+        monitor = std::make_unique<Monitor>(deps);
+        info = std::make_unique<TinfoFrm>(sound);
+        TmainF& w = monitor->window();
+        w.setInfoForm(info.get());
+        // A virtual second per tick, counted after the tick has run.
+        QObject::connect(&w.Timer().signalSource(), &QTimer::timeout, &tasks.context, [this] {
+            ++ticks;
+            time.advanceMs(1000);
+        });
+        w.FormCreate();
+    }
+
+    TmainF& window() { return monitor->window(); }
+    bool ended() const {
+        return !journal.entries.empty() && journal.entries.back().rfind("monitor_ended", 0) == 0;
+    }
+
+    void fail(const std::string& what) {
+        if (failure.empty()) failure = what + " at tick " + std::to_string(ticks);
+    }
+
+    void hold(int ms) {
+        const int before = ticks;
+        QTest::qWait(ms);
+        afterStep(ms, before);
+    }
+
+    void afterStep(int ms, int ticksBefore) {
+        const bool accepted = system.powerOffAnswer == "aceptado" && system.powerOffRequests > 0;
+        // Every close request here is answered No: only an accepted power-off ends the monitor.
+        if (ended() && !accepted) fail("the monitor ended without a power-off");
+        const bool closing = ended() || monitor->supervisor().shutdownPending();
+        if (!closing && ms >= 6 * kTickMs && ticks == ticksBefore) fail("no tick for a while");
+        const bool critical = !serial.mainsPresent && !serial.batteryOk;
+        if (!critical) {
+            criticalSinceTick.reset();
+        } else if (!criticalSinceTick) {
+            criticalSinceTick = ticks;
+        } else if (system.powerOffRequests == 0 && ticks - *criticalSinceTick > tmpLowB + 3) {
+            fail("critical for " + std::to_string(ticks - *criticalSinceTick) +
+                 " ticks and no power-off");
+        }
+    }
+
+    // One random step, from outside any handler, as the user or the UPS would bring it.
+    void step(std::mt19937_64& rng, std::ostream& trace) {
+        auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+        TmainF& w = window();
+        const int before = ticks;
+        switch (pick(0, 6)) {
+            case 0:
+                serial.mainsPresent = pick(0, 2) == 0;
+                trace << "mains " << serial.mainsPresent << "; ";
+                break;
+            case 1:
+                serial.batteryOk = pick(0, 2) == 0;
+                trace << "battery " << serial.batteryOk << "; ";
+                break;
+            case 2: {
+                const int n = pick(1, 12);
+                trace << "wait " << n << "; ";
+                hold(n * kTickMs);
+                return;
+            }
+            case 3:
+                boxes.holdMs = pick(1, 30) * kTickMs;
+                trace << "close request held " << boxes.holdMs << "; ";
+                w.close();
+                break;
+            case 4: {
+                const int held = pick(1, 30) * kTickMs;
+                trace << "configuration held " << held << "; ";
+                w.setDialogRunner([held](QDialog& dialog) {
+                    QTimer::singleShot(held, &dialog, &QDialog::reject);
+                    return dialog.exec();
+                });
+                w.bbtnSetupClick();
+                break;
+            }
+            case 5:
+                boxes.holdMs = pick(1, 30) * kTickMs;
+                trace << "test button, question held " << boxes.holdMs << "; ";
+                if (w.button("bbtnIniTest")->isEnabled()) w.bbtnIniTestClick();
+                break;
+            default:
+                system.powerOffAnswer = pick(0, 3) == 0 ? "sin privilegio" : "aceptado";
+                trace << "power-off answer " << system.powerOffAnswer << "; ";
+                break;
+        }
+        afterStep(0, before);
+    }
+};
+
+}  // namespace
+
+class UpsSupervisionTest : public QObject {
+    Q_OBJECT
+private slots:
+    void randomSequencesThroughTheRealWindow();
+};
+
+void UpsSupervisionTest::randomSequencesThroughTheRealWindow() {
+    const char* count = std::getenv("UPS_WINDOW_SEQUENCES");
+    const std::uint64_t sequences = count ? std::strtoull(count, nullptr, 10) : 8;
+    for (std::uint64_t seed = 1; seed <= sequences; ++seed) {
+        Sequence sequence(seed);
+        std::mt19937_64 rng(seed * 7919);
+        std::ostringstream trace;
+        for (int i = 0; i < 30 && sequence.failure.empty() && !sequence.ended(); ++i) {
+            sequence.step(rng, trace);
+        }
+        // Whatever the steps left: the lines go critical and stay so.
+        if (sequence.failure.empty() && !sequence.ended()) {
+            const int before = sequence.system.powerOffRequests;
+            sequence.system.powerOffAnswer = "aceptado";
+            sequence.serial.mainsPresent = false;
+            sequence.serial.batteryOk = false;
+            trace << "critical to the end";
+            for (int i = 0; i < sequence.tmpLowB + 6 && sequence.failure.empty(); ++i) {
+                sequence.hold(kTickMs);
+            }
+            if (sequence.system.powerOffRequests == before)
+                sequence.fail("no power-off at the end");
+        }
+        QVERIFY2(sequence.failure.empty(),
+                 ("seed " + std::to_string(seed) + ": " + sequence.failure + "\n  " + trace.str())
+                     .c_str());
+    }
+}
+
+QTEST_MAIN(UpsSupervisionTest)
+#include "upsSupervision_test.moc"
