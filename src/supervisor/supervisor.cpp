@@ -263,7 +263,8 @@ int Supervisor::secondsToCount(std::optional<std::int64_t>& countedAt) {
         countedAt = now;
         return 1;
     }
-    const std::int64_t seconds = std::max<std::int64_t>(0, (now - *countedAt + kTickSlackMs) / 1000);
+    const std::int64_t seconds =
+        std::max<std::int64_t>(0, (now - *countedAt + kTickSlackMs) / 1000);
     *countedAt += seconds * 1000;
     return static_cast<int>(std::min<std::int64_t>(seconds, 1'000'000));
 }

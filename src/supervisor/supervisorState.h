@@ -8,10 +8,10 @@ namespace ups {
 // What the line and the battery say together. Derived whenever it is asked for, so it can never
 // disagree with the two states it comes from.
 enum EventCode : int {
-    ecNormal = 0,     // mains present, battery normal
-    ecOnBattery = 1,  // mains failed, battery normal
-    ecLowOnMains = 2, // mains present, battery low
-    ecCritical = 3,   // mains failed, battery low
+    ecNormal = 0,      // mains present, battery normal
+    ecOnBattery = 1,   // mains failed, battery normal
+    ecLowOnMains = 2,  // mains present, battery low
+    ecCritical = 3,    // mains failed, battery low
 };
 
 struct SupervisorState {

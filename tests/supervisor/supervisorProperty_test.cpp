@@ -68,9 +68,9 @@ struct Setup {
 };
 
 std::string describe(const Step& s) {
-    static const char* names[] = {"mains",  "battery", "statusTrap", "switchOff", "cancel",
-                                  "restart", "hostile", "testDue",    "box",       "wait",
-                                  "rehearse", "dialog", "close",      "agent",     "refuse"};
+    static const char* names[] = {"mains",    "battery", "statusTrap", "switchOff", "cancel",
+                                  "restart",  "hostile", "testDue",    "box",       "wait",
+                                  "rehearse", "dialog",  "close",      "agent",     "refuse"};
     std::ostringstream os;
     os << names[static_cast<int>(s.kind)] << "(" << s.a << "," << s.b;
     if (!s.text.empty()) os << ",\"" << s.text << "\"";
@@ -104,8 +104,7 @@ public:
             auto task = std::min_element(tasks_.begin(), tasks_.end(), [](auto& x, auto& y) {
                 return std::tie(x.due, x.order) < std::tie(y.due, y.order);
             });
-            const bool taskFirst =
-                task != tasks_.end() && (!timerDeliverable || task->due <= due_);
+            const bool taskFirst = task != tasks_.end() && (!timerDeliverable || task->due <= due_);
             const double next = taskFirst ? task->due : (timerDeliverable ? due_ : end + 1);
             if (next > end) break;
             if (next > time_.elapsedMs) time_.advanceMs(next - time_.elapsedMs);
@@ -507,8 +506,9 @@ private:
         loop_.post(10'000, [this] {
             testRunning_ = false;
             if (std::exchange(testOutcome_, 0) >= trBatteryFail && !closed_) {
-                runLater(0, [this] { messageBox("outcome", "! ERROR !", MbIcon::Error,
-                                                MbButtons::Ok); });
+                runLater(0, [this] {
+                    messageBox("outcome", "! ERROR !", MbIcon::Error, MbButtons::Ok);
+                });
             }
         });
     }
@@ -580,8 +580,8 @@ private:
     FakeSerialUps serial_{&time_};
     SerialLib sio_{serial_};
     SerialLink serialLink_{sio_};
-    Supervisor supervisor_{ups_,  snmp_, state_, fields_,      *this, *this,
-                           *this, time_, &serialLink_, this};
+    Supervisor supervisor_{ups_,  snmp_, state_, fields_,      *this,
+                           *this, *this, time_,  &serialLink_, this};
     VirtualLoop loop_{time_};
     Rehearsal rehearsal_{ups_, *this, rehearsalDisplay_, noJournal_, time_};
     TickPacer pacer_{loop_, [this] { onTick(); },

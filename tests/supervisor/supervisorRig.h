@@ -139,8 +139,7 @@ struct SupervisorRig {
     FakeSerialUps serial{&time};
     SerialLib sio{serial};
     SerialLink serialLink{sio};
-    Supervisor supervisor{ups,   snmp, state,       trap,  view, system,
-                          tests, time, &serialLink, &agent};
+    Supervisor supervisor{ups, snmp, state, trap, view, system, tests, time, &serialLink, &agent};
 };
 
 // The log with every notice as the pop-up showed it, "<tick> notice <caption>/<picture>/<ms up>

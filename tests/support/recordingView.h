@@ -77,9 +77,8 @@ public:
     // tasks hand over in turn.
     void runLaterTasks() {
         while (!later.empty()) {
-            auto next = std::min_element(later.begin(), later.end(), [](auto& a, auto& b) {
-                return a.delayMs < b.delayMs;
-            });
+            auto next = std::min_element(later.begin(), later.end(),
+                                         [](auto& a, auto& b) { return a.delayMs < b.delayMs; });
             std::function<void()> task = std::move(next->task);
             later.erase(next);
             task();
