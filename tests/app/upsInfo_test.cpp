@@ -26,6 +26,7 @@ private slots:
     void noticeWhileVisibleReplacesTextsWithoutANewBeep();
     void hideTimerRestartsOnlyWhenTheDelayChanges();
     void lastSecondsBeepEveryTimeBecauseThePopupHidBetween();
+    void paintingAtOnceRunsNothingElse();
 };
 
 void UpsInfoTest::isAStayOnTopWindowCaptionedInformacion() {
@@ -102,6 +103,23 @@ void UpsInfoTest::lastSecondsBeepEveryTimeBecauseThePopupHidBetween() {
     }
     QCOMPARE(sound.plays, 4);
     QCOMPARE(info.text(), QStringLiteral(" 2 seg. para cerrar Sistema"));
+}
+
+// The tick paints the pop-up before it moves on; a close request or a timer waiting in the queue
+// must not run inside it (a close question opened there ran ticks inside the tick).
+void UpsInfoTest::paintingAtOnceRunsNothingElse() {
+    CountingSound sound;
+    TinfoFrm info(sound);
+    info.showNotice(QStringLiteral("Información"), std::nullopt, QStringLiteral("Cerrando sistema"),
+                    500);
+    bool ran = false;
+    QTimer::singleShot(0, &info, [&] { ran = true; });
+    QCoreApplication::postEvent(&info, new QCloseEvent);
+    info.repaintNow();
+    QVERIFY(!ran);
+    QVERIFY(info.isVisible());
+    QCoreApplication::processEvents();
+    QVERIFY(ran);
 }
 
 QTEST_MAIN(UpsInfoTest)

@@ -122,6 +122,24 @@ TEST_P(RehearsedSequence, ShowsARealEventsNoticesMarkedAndAsksNothingOfTheSystem
                          : "rehearsal_ended completado");
 }
 
+// A real notice and a rehearsal's on the same tick: the rehearsal's would cover the real one on
+// the pop-up, so on that tick it shows nothing and only goes on counting.
+TEST(RehearsalBesideRealNotices, ARealNoticeOnTheSameTickStaysUncovered) {
+    SupervisorRig rig(Link::Traps, 1, 10, 10);
+    RecordingDisplay display{rig.log};
+    RecordingJournal journal;
+    Rehearsal rehearsal{rig.ups, rig.system, display, journal, rig.time};
+    rig.supervisor.setCompanion(&rehearsal);
+    ASSERT_EQ(rehearsal.start(rig.state), RehearsalStart::started);
+    rig.tick();
+    rig.adminTrap(kNoSwitchOff);  // the administrator's cancel, shown on the rehearsal's tick
+    rig.tick();
+    ASSERT_EQ(rig.view.noticeTexts(), std::vector<std::string>{"Apagado de UPS suspendido"});
+    EXPECT_TRUE(display.popup.notices.empty());
+    rig.ticks(8);
+    EXPECT_FALSE(display.popup.notices.empty()) << "the rehearsal goes on";
+}
+
 INSTANTIATE_TEST_SUITE_P(Delays, RehearsedSequence,
                          ::testing::Values(Delays{5, 30, 30, true}, Delays{1, 10, 10, true},
                                            Delays{15, 60, 300, true}, Delays{5, 10, 60, true},

@@ -471,7 +471,12 @@ private:
         lastNotice_ = std::move(text);
     }
     void setNoticeCaption(std::string) override {}
-    void repaintNotice() override {}
+    void repaintNotice() override {
+        // From "Cerrando sistema" on, a close or logout request must not ask its question.
+        if (lastNotice_ == notice::kClosingSystem && !state_.closingBySystem) {
+            fail("the power-off's notice painted before closingBySystem was set");
+        }
+    }
     void setTestButtonEnabled(bool) override {}
     void closeMainWindow() override {
         // The monitor closes itself only after the system accepted the power-off: one that

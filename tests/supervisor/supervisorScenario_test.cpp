@@ -114,6 +114,9 @@ TEST(CriticalEvent, MainsThenBatteryCountThirtySecondsCloseAtFifteenAndPowerOffA
                   "49 closeMainWindow",
               }));
     EXPECT_EQ(rig.log.tick, 49) << "the timer stays stopped after the shutdown";
+    const std::size_t entries = rig.log.entries.size();
+    rig.supervisor.TimerTimer();
+    EXPECT_EQ(rig.log.entries.size(), entries) << "a tick after the shutdown does nothing";
     EXPECT_TRUE(rig.time.sleeps.empty()) << "the notice's moment passes in the event loop";
     EXPECT_TRUE(rig.state.closingBySystem);
     EXPECT_TRUE(rig.serial.rts()) << "RTS held through the whole event";
