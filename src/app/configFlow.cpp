@@ -58,11 +58,6 @@ void ConfigurationFlow::runDialog() {
     links_.apply(editUps, editSnmp);
 }
 
-void journalAgentNotDetected(EventJournal& journal, const std::string& address, AgentDetect found) {
-    journal.record(HistoryEventKind::agentNotDetected,
-                   "agente " + address + (found == agentForeign ? ": de otro fabricante" : ""));
-}
-
 void ConfigurationFlow::journalChanges(const CfgUps& beforeUps, const CfgSnmp& beforeSnmp,
                                        const CfgUps& afterUps, const CfgSnmp& afterSnmp) {
     // Only the accepted dialog's own edits, before the acceptance stamps the test date.

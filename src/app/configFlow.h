@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/linkLifecycle.h"
+#include "app/mainDeps.h"
 #include "app/monitorParts.h"
 #include "app/upsPsw.h"
 
@@ -21,9 +22,6 @@ public:
     virtual QWidget& dialogParent() = 0;
     virtual const DialogRunner& dialogRunner() const = 0;
 };
-
-// An agent that did not answer as ours, as the history tells it; the start-up reports it too.
-void journalAgentNotDetected(EventJournal& journal, const std::string& address, AgentDetect found);
 
 class ConfigurationFlow {
 public:

@@ -1,6 +1,5 @@
 #include "app/linkLifecycle.h"
 
-#include "app/configFlow.h"
 #include "config/configStore.h"
 #include "supervisor/supervisor.h"
 
@@ -15,9 +14,19 @@ constexpr std::string_view kMsgNoValidPort =
 
 }  // namespace
 
-LinkLifecycle::LinkLifecycle(const MainDeps& deps, MonitorParts& parts, LinkDisplay& display,
-                             AgentCalls& agentCalls)
-    : deps_(deps), parts_(parts), display_(display), agentCalls_(agentCalls) {}
+void journalAgentNotDetected(EventJournal& journal, const std::string& address, AgentDetect found) {
+    journal.record(HistoryEventKind::agentNotDetected,
+                   "agente " + address + (found == agentForeign ? ": de otro fabricante" : ""));
+}
+
+LinkLifecycle::LinkLifecycle(RegistryStore& store, MessageBoxes& boxes, EventJournal& journal,
+                             MonitorParts& parts, LinkDisplay& display, AgentCalls& agentCalls)
+    : store_(store),
+      boxes_(boxes),
+      journal_(journal),
+      parts_(parts),
+      display_(display),
+      agentCalls_(agentCalls) {}
 
 void LinkLifecycle::start() {
     SupervisorState& state = parts_.state;
@@ -36,13 +45,13 @@ void LinkLifecycle::startSerial() {
     if (!parts_.serialLink.probePorts(cfgUps)) {
         // A computer without COM1..COM4 still needs a way to the configuration, where the agent
         // can be chosen: the window stays up with nothing supervised, as with no port chosen.
-        deps_.boxes.messageBox(kMsgNoSerialPort, kTitleError, MbIcon::Error);
+        boxes_.messageBox(kMsgNoSerialPort, kTitleError, MbIcon::Error);
         display_.applyTestButton(TestButtonChange::Disable);
         display_.startSupervision();
         return;
     }
     display_.showSerialInfo();
-    saveConfig(cfgUps, parts_.cfgSnmp, deps_.store, deps_.boxes);
+    saveConfig(cfgUps, parts_.cfgSnmp, store_, boxes_);
     const SerialOpenResult opened = parts_.serialLink.openSerialLink(cfgUps.comPort);
     display_.applyTestButton(opened.button);
     if (opened.opened) {
@@ -50,7 +59,7 @@ void LinkLifecycle::startSerial() {
         display_.startSupervision();
         parts_.serialLink.assertRts();
     } else {
-        deps_.boxes.messageBox(kMsgNoValidPort, kTitleCaution, MbIcon::Warning);
+        boxes_.messageBox(kMsgNoValidPort, kTitleCaution, MbIcon::Warning);
         display_.startSupervision();
     }
 }
@@ -61,8 +70,8 @@ void LinkLifecycle::startAgent() {
     state.agentLinkActive = false;
     const std::string address = fieldText(parts_.cfgSnmp.ipAgent);
     const AgentDetect found = parts_.agentLink.detectAgent(address);
-    if (found != agentFound) journalAgentNotDetected(deps_.journal, address, found);
-    if (found == agentAbsent) deps_.boxes.messageBox(kMsgNoAgent, kTitleError, MbIcon::Error);
+    if (found != agentFound) journalAgentNotDetected(journal_, address, found);
+    if (found == agentAbsent) boxes_.messageBox(kMsgNoAgent, kTitleError, MbIcon::Error);
     if (found == agentFound) {
         AgentAnswers answers;
         answers.status = parts_.agentLink.readAgentStatus();

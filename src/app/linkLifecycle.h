@@ -8,8 +8,12 @@
 // restarting, a network that drops the answer) is asked for again by the tick, and never stops
 // supervision.
 #include <functional>
+#include <string>
 
 #include "app/monitorParts.h"
+#include "base/eventJournal.h"
+#include "base/messageBox.h"
+#include "config/registryStore.h"
 
 namespace ups {
 
@@ -31,10 +35,13 @@ public:
     virtual void callAgent(const CfgSnmp& cfg, const std::function<void(AgentLink&)>& call) = 0;
 };
 
+// An agent that did not answer as ours, as the history tells it.
+void journalAgentNotDetected(EventJournal& journal, const std::string& address, AgentDetect found);
+
 class LinkLifecycle {
 public:
-    LinkLifecycle(const MainDeps& deps, MonitorParts& parts, LinkDisplay& display,
-                  AgentCalls& agentCalls);
+    LinkLifecycle(RegistryStore& store, MessageBoxes& boxes, EventJournal& journal,
+                  MonitorParts& parts, LinkDisplay& display, AgentCalls& agentCalls);
 
     // At start-up, with the records loaded: the road the configuration names.
     void start();
@@ -61,7 +68,9 @@ private:
     void resetToNormalState();
     void runListener();
 
-    const MainDeps& deps_;
+    RegistryStore& store_;
+    MessageBoxes& boxes_;
+    EventJournal& journal_;
     MonitorParts& parts_;
     LinkDisplay& display_;
     AgentCalls& agentCalls_;

@@ -63,17 +63,16 @@ int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
     // Made before the monitor and ended after it: the monitor's last words go to it.
     const std::string historyPath = ups::historyDatabasePath();
     ups::JournalWriter journal(historyPath, platform.clock(), platform.systemLog());
-    ups::Monitor monitor({platform.store(), platform.serial(), boxes, platform.clock(),
-                          platform.sleeper(), trayShell, platform.systemControl(), agent, journal});
+    ups::MainDeps deps{
+        platform.store(), platform.serial(),        boxes, platform.clock(), platform.sleeper(),
+        trayShell,        platform.systemControl(), agent, journal};
+    deps.historyPath = historyPath;
+    deps.historyAvailable = [&journal] { return journal.available(); };
+    ups::Monitor monitor(deps);
     ups::TmainF& mainF = monitor.window();
     boxes.setDefaultOwner(&mainF);
     ups::TinfoFrm infoFrm(platform.sound());
     mainF.setInfoForm(&infoFrm);
-    // The history window reads the journal's file through a reader of its own.
-    ups::HistoryFileSource historySource(historyPath);
-    ups::HistoryWindowOpener history(historySource, platform.clock(), boxes,
-                                     [&journal] { return journal.available(); });
-    mainF.setHistoryOpener([&history] { history.open(); });
     mainF.FormCreate();
     // Created minimised: with a notification area the window waits in the tray; without one it
     // stays on the screen, since nothing else would show that the monitor runs.

@@ -1,16 +1,18 @@
 #pragma once
 // The composition root: the monitor's whole object graph, built once at process entry from the
-// services it is given, and built the same way by the window tests. The live records and run-time
+// platform's services, and built the same way by the window tests. The live records and run-time
 // state, the serial and agent links with the agent's thread, the trap listener (created
 // suspended), the links' owner, the configuration flow, the scheduled battery tests, the
-// supervisor and the rehearsal are made here; the main window shows them and is the supervisor's
-// view.
+// supervisor, the rehearsal and the history window's opener are made here; the main window shows
+// them and is the supervisor's view.
 #include <memory>
 
 #include "app/agentCallsInLoop.h"
 #include "app/configFlow.h"
 #include "app/linkLifecycle.h"
+#include "app/mainDeps.h"
 #include "app/rehearsalFlow.h"
+#include "app/upsHist.h"
 #include "app/upsMain.h"
 #include "battery/scheduledBatteryTests.h"
 #include "supervisor/rehearsal.h"
@@ -40,6 +42,8 @@ private:
     Supervisor supervisor_;
     RehearsalFlow rehearsalFlow_;
     Rehearsal rehearsal_;
+    HistoryFileSource historySource_;
+    HistoryWindowOpener history_;
 };
 
 }  // namespace ups

@@ -1,12 +1,11 @@
 #pragma once
-// What the monitor is made of: the services it is given (MainDeps) and the live objects built
-// from them (MonitorParts), which the main window and the supervisor work on.
+// What the monitor is made of: the live objects built from the services it is given, which the
+// main window, the links' owner and the supervisor work on. Qt-free.
 #include <memory>
 
 #include "base/clock.h"
 #include "base/eventJournal.h"
 #include "base/messageBox.h"
-#include "base/taskRunner.h"
 #include "battery/upsCommand.h"
 #include "config/cfgRecords.h"
 #include "config/registryStore.h"
@@ -17,34 +16,8 @@
 #include "links/trapFields.h"
 #include "links/upsThead.h"
 #include "supervisor/supervisorState.h"
-#include "supervisor/systemControl.h"
-#include "tray/trayShell.h"
 
 namespace ups {
-
-// What the monitor needs from the world; the process entry passes the platform's, tests fakes.
-struct MainDeps {
-    RegistryStore& store;
-    SerialDriver& serial;
-    MessageBoxes& boxes;
-    Clock& clock;
-    Sleeper& sleeper;
-    TrayShell& trayShell;
-    SystemControl& system;
-    SnmpAgentTransport& agent;
-    // The event history the monitor reports to.
-    EventJournal& journal;
-    // Where the trap listener binds: UDP 162 on every interface for the monitor.
-    TrapListenerOptions trapOptions = {};
-    // The agent's calls on a thread of their own; tests that script the agent from their own
-    // thread have them made in place.
-    bool agentCallsInPlace = false;
-    // Where the window hands work to the event loop; none: its own Qt timers. Tests give one
-    // that runs in virtual time.
-    TaskRunner* tasks = nullptr;
-    // The tick timer's interval: a second; tests that run the real timer make it shorter.
-    int tickIntervalMs = 1000;
-};
 
 // The agent link as the battery test sees it.
 struct AgentLinkCommands : AgentCommands {
@@ -67,7 +40,9 @@ struct AgentWorkerCommands : AgentCommandRuns {
 };
 
 struct MonitorParts {
-    explicit MonitorParts(const MainDeps& deps);
+    // The agent's calls are made in place instead of on their thread when `agentCallsInPlace`.
+    MonitorParts(SerialDriver& serial, SnmpAgentTransport& agent,
+                 const TrapListenerOptions& trapOptions, bool agentCallsInPlace);
     MonitorParts(const MonitorParts&) = delete;
     MonitorParts& operator=(const MonitorParts&) = delete;
 

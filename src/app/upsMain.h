@@ -10,6 +10,7 @@
 
 #include "app/configFlow.h"
 #include "app/linkLifecycle.h"
+#include "app/mainDeps.h"
 #include "app/monitorParts.h"
 #include "app/tickTimer.h"
 #include "app/upsPsw.h"

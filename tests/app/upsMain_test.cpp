@@ -119,9 +119,11 @@ void UpsMainTest::menusOfferRestoreMinimiseAndFinish() {
         for (QAction* a : m->actions()) t << (a->isSeparator() ? QStringLiteral("-") : a->text());
         return t;
     };
+    // As the program shows them: the monitor is built here as the process entry builds it.
     QCOMPARE(texts(w.pMnTray()),
-             (QStringList{"&Restaurar", "&Ensayo de corte", "-", "&Finalizar"}));
-    QCOMPARE(texts(w.pMnFrm()), (QStringList{"&Minimizar", "&Ensayo de corte", "-", "&Finalizar"}));
+             (QStringList{"&Restaurar", "&Ensayo de corte", "&Historial...", "-", "&Finalizar"}));
+    QCOMPARE(texts(w.pMnFrm()),
+             (QStringList{"&Minimizar", "&Ensayo de corte", "&Historial...", "-", "&Finalizar"}));
     QCOMPARE(w.pMnTray()->actions().first()->objectName(), QStringLiteral("Restaurar1"));
     QCOMPARE(w.pMnTray()->actions().last()->objectName(), QStringLiteral("Cerrar1"));
     QCOMPARE(w.pMnFrm()->actions().first()->objectName(), QStringLiteral("MinimClic"));
