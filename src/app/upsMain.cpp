@@ -382,6 +382,9 @@ bool TmainF::FormCloseQuery() {
     if (state_.closingBySystem) return true;
     MbResult answer = deps_.boxes.messageBox(kMsgCloseQuestion, kTitleQuestion, MbIcon::Question,
                                              MbButtons::YesNo);
+    // Supervision went on while the question waited: when the power-off was decided meanwhile,
+    // the monitor's own close (ignored by Qt while this one is under way) is this one.
+    if (state_.closingBySystem) return true;
     if (answer != MbResult::Yes) return false;
     state_.closingBySystem = true;
     return true;

@@ -12,10 +12,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <random>
 #include <sstream>
+#include <tuple>
 
 #include "links/agentLink.h"
 #include "links/serialLib.h"
