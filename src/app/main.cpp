@@ -1,5 +1,6 @@
 // Process entry of the UPS monitor.
 #include <QApplication>
+#include <QTimer>
 #include <string_view>
 
 #include "app/artwork.h"
@@ -39,8 +40,22 @@ int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
                     Qt::QueuedConnection);
             };
         };
-        switch (platform.claimSingleInstance(onMainWindow(&ups::TmainF::Restaurar1Click),
-                                             onMainWindow(&ups::TmainF::Cerrar1Click))) {
+        // A box open at the request (one of the start-up's, even before the application's own
+        // loop runs) would hold the end back: every loop is left, again until the end comes.
+        const auto endRequest = [onMainWindow] {
+            onMainWindow (&ups::TmainF::Cerrar1Click)();
+            QMetaObject::invokeMethod(
+                qApp,
+                [] {
+                    auto* again = new QTimer(qApp);
+                    QObject::connect(again, &QTimer::timeout, qApp,
+                                     [] { QCoreApplication::exit(0); });
+                    again->start(200);
+                },
+                Qt::QueuedConnection);
+        };
+        switch (
+            platform.claimSingleInstance(onMainWindow(&ups::TmainF::Restaurar1Click), endRequest)) {
             case ups::InstanceClaim::First:
                 break;
             case ups::InstanceClaim::ShownRunning:
