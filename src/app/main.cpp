@@ -42,8 +42,8 @@ int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
         };
         // A box open at the request (one of the start-up's, even before the application's own
         // loop runs) would hold the end back: every loop is left, again until the end comes.
-        const auto endRequest = [onMainWindow] {
-            onMainWindow (&ups::TmainF::Cerrar1Click)();
+        const auto endRequest = [close = onMainWindow(&ups::TmainF::Cerrar1Click)] {
+            close();
             QMetaObject::invokeMethod(
                 qApp,
                 [] {
