@@ -35,15 +35,16 @@ void ConfigurationFlow::runDialog() {
     const CfgSnmp openedSnmp = parts_.cfgSnmp;
     CfgUps editUps = openedUps;
     CfgSnmp editSnmp = openedSnmp;
-    TcfgF dialog(&window_.dialogParent(), editSnmp, editUps, deps_.boxes,
-                 [this, &editSnmp](const std::string& address) {
-                     AgentDetect found = agentAbsent;
-                     agentCalls_.callAgent(
-                         editSnmp, [&](AgentLink& agent) { found = agent.detectAgent(address); });
-                     if (found != agentFound)
-                         journalAgentNotDetected(deps_.journal, address, found);
-                     return found;
-                 });
+    TcfgF dialog(
+        &window_.dialogParent(), editSnmp, editUps, deps_.boxes,
+        [this, &editSnmp](const std::string& address) {
+            AgentDetect found = agentAbsent;
+            agentCalls_.callAgent(editSnmp,
+                                  [&](AgentLink& agent) { found = agent.detectAgent(address); });
+            if (found != agentFound) journalAgentNotDetected(deps_.journal, address, found);
+            return found;
+        },
+        deps_.serial.otherPorts());
     dialog.setDialogRunner(window_.dialogRunner());
     if (window_.dialogRunner()(dialog) != QDialog::Accepted) return;
     // The program may have ended while the dialog was open.

@@ -1,6 +1,9 @@
 // Process entry of the UPS monitor.
 #include <QApplication>
 #include <QTimer>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
 #include <string_view>
 
 #include "app/artwork.h"
@@ -21,6 +24,7 @@ constexpr std::string_view kMsgNoSocketLibrary = "Error loading Socket interface
 constexpr int kJournalFlushAtEndMs = 5000;
 
 int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
+    std::function<void()> endRequest;
     {
         // One monitor per machine. A later start in this session brings this one's window
         // forward and ends; from another session it says so and ends. The installer's request
@@ -42,7 +46,7 @@ int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
         };
         // A box open at the request (one of the start-up's, even before the application's own
         // loop runs) would hold the end back: every loop is left, again until the end comes.
-        const auto endRequest = [close = onMainWindow(&ups::TmainF::Cerrar1Click)] {
+        endRequest = [close = onMainWindow(&ups::TmainF::Cerrar1Click)] {
             close();
             QMetaObject::invokeMethod(
                 qApp,
@@ -83,6 +87,10 @@ int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
         trayShell,        platform.systemControl(), agent, journal};
     deps.historyPath = historyPath;
     deps.historyAvailable = [&journal] { return journal.available(); };
+    deps.trapPortProblem = [&platform, &deps] {
+        const int port = std::atoi(deps.trapOptions.port.c_str());
+        return platform.trapPortProblem(deps.trapOptions.address, static_cast<std::uint16_t>(port));
+    };
     ups::Monitor monitor(deps);
     ups::TmainF& mainF = monitor.window();
     boxes.setDefaultOwner(&mainF);
@@ -97,11 +105,8 @@ int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
         mainF.showNormal();
     }
     // A termination request from the system (a signal, the console closed) ends the monitor as
-    // "Finalizar" does. Posted to the application, so nothing runs once its loop has ended.
-    platform.onTerminationRequest([&mainF] {
-        QMetaObject::invokeMethod(
-            qApp, [&mainF] { mainF.Cerrar1Click(); }, Qt::QueuedConnection);
-    });
+    // "Finalizar" does, and leaves any box's loop open meanwhile, as the installer's request.
+    platform.onTerminationRequest(endRequest);
     // At a session's end Windows may end the process right after aboutToQuit (the window's own
     // end runs first), before exec returns.
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp,

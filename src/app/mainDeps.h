@@ -40,6 +40,8 @@ struct MainDeps {
     // The history file the "Historial..." window reads, and whether the journal keeps it.
     std::string historyPath = {};
     std::function<bool()> historyAvailable = [] { return true; };
+    // Why the trap port cannot be had, in a sentence for the user; empty when it can.
+    std::function<std::string()> trapPortProblem = [] { return std::string(); };
 };
 
 }  // namespace ups

@@ -192,8 +192,16 @@ void TmainF::watchJournal() {
     if (!trapPortReported_ && trapCatch_->started() && !trapCatch_->listening() &&
         trapCatch_->bindFailures() > 0) {
         trapPortReported_ = true;
+        // Without the port the agent's traps never arrive: the user is told why, once, from the
+        // event loop (this runs on the tick's timeout).
+        const std::string why = deps_.trapPortProblem();
         deps_.journal.record(HistoryEventKind::trapPortUnavailable,
-                             "UDP " + deps_.trapOptions.port);
+                             "UDP " + deps_.trapOptions.port + (why.empty() ? "" : ": " + why));
+        if (!why.empty()) {
+            runLater(0, [this, why] {
+                deps_.boxes.messageBox(why, kTitleCaution, MbIcon::Warning, MbButtons::Ok);
+            });
+        }
     }
     // Said once, and not over a power event's notices.
     if (state_.eventCode() == ecNormal && !state_.closingBySystem &&

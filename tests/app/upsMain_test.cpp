@@ -8,6 +8,7 @@
 #include <QtTest>
 #include <algorithm>
 
+#include "net/blcksock.h"
 #include "support/windowRig.h"
 
 using namespace ups;
@@ -26,6 +27,7 @@ QColor textColour(QLabel* l) {
 class UpsMainTest : public QObject {
     Q_OBJECT
 private slots:
+    void aTrapPortThatCannotBeHadIsToldOnceWithItsReason();
     void componentsCarryTheirCaptionsHintsAndInitialState();
     void menusOfferRestoreMinimiseAndFinish();
     void closeBoxAsksAndNoKeepsTheMonitorRunning();
@@ -396,6 +398,32 @@ void UpsMainTest::startWithAnAgentWhoseStatusFailsStillListens() {
     for (int i = 0; i < 3; ++i) w.TimerTimer();
     QCOMPARE(w.state().eventCode(), ecNormal);
     rig.boxes.answers = {MbResult::Yes};
+    w.close();
+}
+
+// The agent's traps cannot arrive when another program holds the port: the user is told why,
+// once, in a box from the event loop, and the history keeps the reason.
+void UpsMainTest::aTrapPortThatCannotBeHadIsToldOnceWithItsReason() {
+    TUDPBlockSocket holder;
+    holder.Bind("127.0.0.1", "0");
+    Rig rig;
+    seedAgent(rig);
+    answerLikeTheUps(rig.agent);
+    rig.trapPort = std::to_string(holder.GetLocalSinPort());
+    rig.trapPortProblem = [] { return std::string("el puerto lo ocupa otro programa."); };
+    TmainF& w = rig.make();
+    w.FormCreate();
+    QVERIFY(QTest::qWaitFor([&] { return w.trapCatch().bindFailures() > 0; }, 5000));
+    for (int i = 0; i < 3; ++i) {
+        w.TimerTimer();
+        rig.tasks.runDue();
+    }
+    QCOMPARE(rig.boxes.texts(), std::vector<std::string>{"el puerto lo ocupa otro programa."});
+    QCOMPARE(rig.boxes.shown[0].title, std::string("! CUIDADO !"));
+    QCOMPARE(std::count(rig.journal.entries.begin(), rig.journal.entries.end(),
+                        "trap_port_unavailable UDP " + rig.trapPort +
+                            ": el puerto lo ocupa otro programa."),
+             1);
     w.close();
 }
 

@@ -59,6 +59,8 @@ struct WindowRig {
     ScriptedAgentTransport agent;
     CountingSound sound;
     RecordingJournal journal;
+    std::string trapPort = "0";
+    std::function<std::string()> trapPortProblem = [] { return std::string(); };
     std::unique_ptr<Monitor> monitor;
     TmainF* window = nullptr;
     std::unique_ptr<TinfoFrm> info;
@@ -67,10 +69,21 @@ struct WindowRig {
     TmainF& make() {
         TrapListenerOptions traps;
         traps.address = "127.0.0.1";
-        traps.port = "0";  // never the real trap port in a test
-        monitor = std::make_unique<Monitor>(MainDeps{store, serial, boxes, time, time, tray, system,
-                                                     agent, journal, traps,
-                                                     /*agentCallsInPlace=*/true, &tasks});
+        traps.port = trapPort;  // never the real trap port in a test
+        MainDeps deps{store,
+                      serial,
+                      boxes,
+                      time,
+                      time,
+                      tray,
+                      system,
+                      agent,
+                      journal,
+                      traps,
+                      /*agentCallsInPlace=*/true,
+                      &tasks};
+        deps.trapPortProblem = trapPortProblem;
+        monitor = std::make_unique<Monitor>(deps);
         window = &monitor->window();
         info = std::make_unique<TinfoFrm>(sound);
         window->setInfoForm(info.get());
