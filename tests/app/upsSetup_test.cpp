@@ -66,6 +66,7 @@ private slots:
     void acceptingTheSamePortKeepsTheLinkAndTheState();
     void switchingPortClosesTheOldOneAndOpensTheNew();
     void switchingToTheAgentWithTrapsReadsItAndListens();
+    void aComputerWithoutSerialPortsCanChooseTheAgent();
     void switchingToTheAgentWithoutTrapsShowsAnUnknownAgent();
     void cancellingChangesNothing();
     void aWrongPasswordKeepsTheDialogShut();
@@ -122,6 +123,26 @@ void UpsSetupTest::switchingPortClosesTheOldOneAndOpensTheNew() {
     // RTS is asserted by the first tick's read.
     w.TimerTimer();
     QVERIFY(rig.serial.rts());
+}
+
+// Without COM1..COM4 the start says so and keeps the window, with nothing supervised; the
+// configuration then reaches the agent, and supervision starts.
+void UpsSetupTest::aComputerWithoutSerialPortsCanChooseTheAgent() {
+    SetupRig rig;
+    answerLikeTheUps(rig.agent);
+    for (int p = 0; p < 4; ++p) rig.serial.setPort(p, FakeSerialUps::PortKind::SystemError, 2);
+    TmainF& w = rig.startSerial(0);
+    QCOMPARE(rig.boxes.texts(), std::vector<std::string>{"No hay puerto serie disponible."});
+    w.TimerTimer();
+    QVERIFY(!w.Timer().isActive());
+
+    rig.configure([](CfgUps& cfg, CfgSnmp& snmp) { useAgent(cfg, snmp, true); });
+
+    QVERIFY(w.state().agentLinkActive);
+    QVERIFY(w.trapCatch().started());
+    QVERIFY(w.Timer().isActive());
+    QCOMPARE(rig.info(1), QStringLiteral("UPS oficina"));
+    w.close();
 }
 
 void UpsSetupTest::switchingToTheAgentWithTrapsReadsItAndListens() {
