@@ -16,6 +16,7 @@
 
 #include "battery/upsCommand.h"
 #include "links/agentWorker.h"
+#include "percentiles.h"
 #include "platform/null/nullPlatform.h"
 #include "supervisor/supervisor.h"
 #include "support/fakeSystemControl.h"
@@ -30,16 +31,7 @@ using SteadyClock = std::chrono::steady_clock;
 
 constexpr int kTicks = 240;
 
-void reportPercentiles(benchmark::State& state, std::vector<double> micros) {
-    if (micros.empty()) return;
-    std::sort(micros.begin(), micros.end());
-    auto at = [&](double q) {
-        return micros[std::min(micros.size() - 1, static_cast<std::size_t>(q * micros.size()))];
-    };
-    state.counters["p50_us"] = at(0.50);
-    state.counters["p99_us"] = at(0.99);
-    state.counters["max_us"] = micros.back();
-}
+using bench::reportPercentiles;
 
 struct RealSleeper : Sleeper {
     void sleepMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }

@@ -17,6 +17,7 @@
 #include "links/agentLink.h"
 #include "links/upsThead.h"
 #include "net/snmpsend.h"
+#include "percentiles.h"
 #include "statusTrap.h"
 #include "supervisor/supervisor.h"
 #include "support/fakeSystemControl.h"
@@ -30,16 +31,7 @@ using SteadyClock = std::chrono::steady_clock;
 
 using bench::statusTrap;
 
-void reportPercentiles(benchmark::State& state, std::vector<double> micros) {
-    if (micros.empty()) return;
-    std::sort(micros.begin(), micros.end());
-    auto at = [&](double q) {
-        return micros[std::min(micros.size() - 1, static_cast<std::size_t>(q * micros.size()))];
-    };
-    state.counters["p50_us"] = at(0.50);
-    state.counters["p99_us"] = at(0.99);
-    state.counters["max_us"] = micros.back();
-}
+using bench::reportPercentiles;
 
 using Listener = bench::LoopbackListener;
 
