@@ -710,9 +710,10 @@ TEST_F(SimulatorTrapTest, TrapsNamingAnotherAgentAreDiscarded) {
 
 TEST_F(SimulatorTrapTest, SimulatorBurstIsCountedWhole) {
     startBoth();
-    simulator->execute("mains off");
+    run("mains off");
     run("burst 10000");
-    EXPECT_EQ(listener.trapsActedOn(), simulator->trapsSent());
+    ASSERT_TRUE(eventually([&] { return listener.trapsActedOn() == simulator->trapsSent(); }))
+        << "acted on " << listener.trapsActedOn() << " of " << simulator->trapsSent();
     EXPECT_EQ(simulator->trapsSent(), 10001u);
     EXPECT_EQ(fields.lineState, 2);
 }
