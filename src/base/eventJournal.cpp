@@ -40,6 +40,14 @@ constexpr std::array<KindNames, kHistoryEventKindCount> kNames{{
     {HistoryEventKind::configChanged, "config_changed", "Configuración modificada"},
     {HistoryEventKind::rehearsalStarted, "rehearsal_started", "Ensayo de corte iniciado"},
     {HistoryEventKind::rehearsalEnded, "rehearsal_ended", "Ensayo de corte terminado"},
+    {HistoryEventKind::upsServerLost, "ups_server_lost", "Servidor de la UPS perdido"},
+    {HistoryEventKind::upsServerReached, "ups_server_reached", "Servidor de la UPS conectado"},
+    {HistoryEventKind::forcedShutdownReceived, "forced_shutdown_received",
+     "Apagado ordenado por el servidor de la UPS"},
+    {HistoryEventKind::followersToldToShutDown, "followers_told_to_shut_down",
+     "Apagado ordenado a los seguidores"},
+    {HistoryEventKind::followersWaitEnded, "followers_wait_ended",
+     "Fin de la espera de los seguidores"},
 }};
 
 constexpr bool inOrder() {

@@ -33,10 +33,15 @@ enum class HistoryEventKind {
     alarmSilenced,
     configChanged,  // details: the names of the fields changed, never a password
     rehearsalStarted,
-    rehearsalEnded,  // details: how it ended
+    rehearsalEnded,           // details: how it ended
+    upsServerLost,            // details: the followed server and why
+    upsServerReached,         // details: the followed server
+    forcedShutdownReceived,   // the followed server ordered the power-off (FSD)
+    followersToldToShutDown,  // details: how many followers were logged in
+    followersWaitEnded,       // details: all logged out, or how many were left when it ran out
 };
 inline constexpr std::size_t kHistoryEventKindCount =
-    static_cast<std::size_t>(HistoryEventKind::rehearsalEnded) + 1;
+    static_cast<std::size_t>(HistoryEventKind::followersWaitEnded) + 1;
 
 // Every kind, in the enumeration's order.
 std::span<const HistoryEventKind> allHistoryEventKinds();
