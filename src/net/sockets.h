@@ -1,8 +1,10 @@
 #pragma once
-// The operating system's socket calls that blcksock needs, declared here and implemented for each
-// system under platform/ (linked in, not chosen at run time). Errors are reported in Winsock
-// numbering, which the rest of the program knows (10054 for an unreachable port, 10060 for a wait
-// that ran out); errors without a Winsock counterpart keep the system's own number.
+// The operating system's socket calls that blcksock and the UPS network protocol need, declared
+// here and implemented for each system under platform/ (linked in, not chosen at run time). Errors
+// are reported in Winsock numbering, which the rest of the program knows (10054 for an unreachable
+// port, 10060 for a wait that ran out); errors without a Winsock counterpart keep the system's own
+// number.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -64,6 +66,41 @@ ReadOutcome readDatagram(SocketHandle socket, std::size_t maxSize, std::string& 
                          Endpoint& from, int& error);
 
 void yieldProcessor();
+
+// TCP streams, for the UPS network protocol's server and client. Every call returns at once: the
+// sockets are made non-blocking and the owner waits for them all in waitSockets.
+SocketHandle openTcpSocket(int& error);
+int setNonBlocking(SocketHandle socket, bool on);
+// Lets a listener bind its port again at once after a restart (connections of the previous one
+// may still be closing). Where the system would let another program take the port with it, the
+// call leaves the port exclusive instead.
+int setReuseAddress(SocketHandle socket);
+int listenOn(SocketHandle socket, int backlog);
+// A waiting connection, itself non-blocking; kNoSocket with kErrWouldBlock when none waits.
+SocketHandle acceptConnection(SocketHandle listener, Endpoint& peer, int& error);
+// A connect that does not wait: 0 when connected already, kErrWouldBlock while it goes on (the
+// socket becomes writable when it ends, and connectResult tells how), or an error.
+int startConnect(SocketHandle socket, const Endpoint& remote);
+int connectResult(SocketHandle socket);
+// Sends what the system takes now; `sent` may be 0 when its buffer is full. 0 or an error.
+int sendSome(SocketHandle socket, std::string_view data, std::size_t& sent);
+
+enum class StreamRead { Data, Nothing, Closed, Failed };
+// Takes up to maxSize waiting octets without blocking: Nothing when none waits, Closed when the
+// peer ended the stream, Failed with the error.
+StreamRead readSome(SocketHandle socket, std::size_t maxSize, std::string& data, int& error);
+
+struct PollEntry {
+    SocketHandle socket = kNoSocket;
+    bool wantRead = false;
+    bool wantWrite = false;
+    bool readable = false;
+    bool writable = false;
+};
+// Waits up to timeoutMs (0: no wait, negative: as long as it takes) until one of the sockets is
+// ready as wanted; sets readable and writable. An error or a hang-up counts as readable, so that
+// the next read reports it. 0, or an error.
+int waitSockets(PollEntry* entries, std::size_t count, int timeoutMs);
 
 // Dotted IPv4 text, or a name the resolver knows, to an address.
 bool resolveIpv4(const std::string& host, std::uint32_t& address);

@@ -2,7 +2,7 @@
 #include "net/sockets.h"
 
 #include <arpa/inet.h>
-#include <netdb.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sched.h>
@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <vector>
 
 #include "platform/posix/posixSockets.h"
 
@@ -177,25 +178,132 @@ ReadOutcome readDatagram(SocketHandle socket, std::size_t maxSize, std::string& 
     return ReadOutcome::Datagram;
 }
 
-void yieldProcessor() {
-    ::sched_yield();
+SocketHandle openTcpSocket(int& error) {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    error = s < 0 ? lastError() : 0;
+    return s < 0 ? kNoSocket : s;
 }
 
-bool resolveIpv4(const std::string& host, std::uint32_t& address) {
-    in_addr in{};
-    if (::inet_pton(AF_INET, host.c_str(), &in) == 1) {
-        address = ntohl(in.s_addr);
-        return true;
+int setNonBlocking(SocketHandle socket, bool on) {
+    const int flags = ::fcntl(fd(socket), F_GETFL);
+    if (flags < 0) return lastError();
+    const int wanted = on ? flags | O_NONBLOCK : flags & ~O_NONBLOCK;
+    return ::fcntl(fd(socket), F_SETFL, wanted) ? lastError() : 0;
+}
+
+int setReuseAddress(SocketHandle socket) {
+    const int on = 1;
+    return ::setsockopt(fd(socket), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) ? lastError() : 0;
+}
+
+int listenOn(SocketHandle socket, int backlog) {
+    return ::listen(fd(socket), backlog) ? lastError() : 0;
+}
+
+SocketHandle acceptConnection(SocketHandle listener, Endpoint& peer, int& error) {
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    int s;
+    do {
+        s = ::accept4(fd(listener), reinterpret_cast<sockaddr*>(&sa), &len,
+                      SOCK_NONBLOCK | SOCK_CLOEXEC);
+    } while (s < 0 && errno == EINTR);
+    if (s < 0) {
+        // A connection reset before it was taken is gone; the caller just tries again later.
+        error = errno == ECONNABORTED || errno == EWOULDBLOCK ? kErrWouldBlock : lastError();
+        return kNoSocket;
     }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* found = nullptr;
-    if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found)
-        return false;
-    address = ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
-    ::freeaddrinfo(found);
-    return true;
+    peer = fromSockaddr(sa);
+    error = 0;
+    return s;
+}
+
+namespace {
+
+// A stream's refusal is its own error, unlike a datagram's unreachable port.
+int connectCode(int err) {
+    return err == ECONNREFUSED ? kErrConnectionRefused : winsockCode(err);
+}
+
+}  // namespace
+
+int startConnect(SocketHandle socket, const Endpoint& remote) {
+    const sockaddr_in sa = toSockaddr(remote);
+    if (::connect(fd(socket), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0) return 0;
+    return errno == EINPROGRESS || errno == EINTR ? kErrWouldBlock : connectCode(errno);
+}
+
+int connectResult(SocketHandle socket) {
+    int error = 0;
+    socklen_t len = sizeof error;
+    if (::getsockopt(fd(socket), SOL_SOCKET, SO_ERROR, &error, &len)) return lastError();
+    return connectCode(error);
+}
+
+int sendSome(SocketHandle socket, std::string_view data, std::size_t& sent) {
+    sent = 0;
+    ssize_t n;
+    do {
+        n = ::send(fd(socket), data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    if (n >= 0) {
+        sent = static_cast<std::size_t>(n);
+        return 0;
+    }
+    return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : lastError();
+}
+
+StreamRead readSome(SocketHandle socket, std::size_t maxSize, std::string& data, int& error) {
+    data.resize(maxSize);
+    ssize_t n;
+    do {
+        n = ::recv(fd(socket), data.data(), data.size(), MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    error = 0;
+    if (n > 0) {
+        data.resize(static_cast<std::size_t>(n));
+        return StreamRead::Data;
+    }
+    data.clear();
+    if (n == 0) return StreamRead::Closed;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return StreamRead::Nothing;
+    error = lastError();
+    return StreamRead::Failed;
+}
+
+int waitSockets(PollEntry* entries, std::size_t count, int timeoutMs) {
+    std::vector<pollfd> polled(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        short events = 0;
+        if (entries[i].wantRead) events |= POLLIN;
+        if (entries[i].wantWrite) events |= POLLOUT;
+        polled[i] = {fd(entries[i].socket), events, 0};
+        entries[i].readable = entries[i].writable = false;
+    }
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0);
+    while (true) {
+        int wait = timeoutMs;
+        if (timeoutMs > 0) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                    .count();
+            wait = left > 0 ? static_cast<int>(left) : 0;
+        }
+        const int n = ::poll(polled.data(), polled.size(), wait);
+        if (n >= 0) break;
+        if (errno != EINTR) return lastError();
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const short got = polled[i].revents;
+        entries[i].readable = (got & (POLLIN | POLLERR | POLLHUP | POLLNVAL)) != 0;
+        entries[i].writable = (got & POLLOUT) != 0;
+    }
+    return 0;
+}
+
+void yieldProcessor() {
+    ::sched_yield();
 }
 
 std::string formatIpv4(std::uint32_t address) {

@@ -7,12 +7,18 @@
 #ifndef _WIN32_WINNT
 #define _WIN32_WINNT 0x0601
 #endif
+// The server waits on many connections at once in one select; Winsock's sets are arrays of this
+// size (64 unless told).
+#define FD_SETSIZE 1024
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <vector>
+
+#include "base/ipv4Text.h"
 
 namespace ups {
 
@@ -219,34 +225,138 @@ ReadOutcome readDatagram(SocketHandle socket, std::size_t maxSize, std::string& 
     return ReadOutcome::Datagram;
 }
 
+SocketHandle openTcpSocket(int& error) {
+    const SOCKET s =
+        ::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+    error = s == INVALID_SOCKET ? lastError() : 0;
+    return s == INVALID_SOCKET ? kNoSocket : static_cast<SocketHandle>(s);
+}
+
+int setNonBlocking(SocketHandle socket, bool on) {
+    u_long value = on ? 1 : 0;
+    return ::ioctlsocket(sock(socket), FIONBIO, &value) ? lastError() : 0;
+}
+
+// Windows' SO_REUSEADDR would let another program bind the same port beside us; a port left by
+// closed connections can be bound again there anyway. bindSocket makes the port exclusive.
+int setReuseAddress(SocketHandle) {
+    return 0;
+}
+
+int listenOn(SocketHandle socket, int backlog) {
+    return ::listen(sock(socket), backlog) ? lastError() : 0;
+}
+
+SocketHandle acceptConnection(SocketHandle listener, Endpoint& peer, int& error) {
+    sockaddr_in sa{};
+    int len = sizeof sa;
+    const SOCKET s = ::accept(sock(listener), reinterpret_cast<sockaddr*>(&sa), &len);
+    if (s == INVALID_SOCKET) {
+        const int code = WSAGetLastError();
+        error = code == WSAECONNRESET ? kErrWouldBlock : winsockCode(code);
+        return kNoSocket;
+    }
+    // The accepted socket takes the listener's mode; make sure, whatever the listener's.
+    u_long nonBlocking = 1;
+    ::ioctlsocket(s, FIONBIO, &nonBlocking);
+    peer = fromSockaddr(sa);
+    error = 0;
+    return static_cast<SocketHandle>(s);
+}
+
+namespace {
+
+// A stream's refusal is its own error, unlike a datagram's unreachable port.
+int connectCode(int err) {
+    return err == WSAECONNREFUSED ? kErrConnectionRefused : winsockCode(err);
+}
+
+}  // namespace
+
+int startConnect(SocketHandle socket, const Endpoint& remote) {
+    const sockaddr_in sa = toSockaddr(remote);
+    if (::connect(sock(socket), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0) return 0;
+    const int code = WSAGetLastError();
+    return code == WSAEWOULDBLOCK || code == WSAEINPROGRESS ? kErrWouldBlock : connectCode(code);
+}
+
+int connectResult(SocketHandle socket) {
+    int error = 0;
+    int len = sizeof error;
+    if (::getsockopt(sock(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len))
+        return lastError();
+    return connectCode(error);
+}
+
+int sendSome(SocketHandle socket, std::string_view data, std::size_t& sent) {
+    sent = 0;
+    const int size = static_cast<int>(std::min<std::size_t>(data.size(), INT_MAX));
+    const int n = ::send(sock(socket), data.data(), size, 0);
+    if (n >= 0) {
+        sent = static_cast<std::size_t>(n);
+        return 0;
+    }
+    return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : lastError();
+}
+
+StreamRead readSome(SocketHandle socket, std::size_t maxSize, std::string& data, int& error) {
+    data.resize(std::min<std::size_t>(maxSize, INT_MAX));
+    const int n = ::recv(sock(socket), data.data(), static_cast<int>(data.size()), 0);
+    error = 0;
+    if (n > 0) {
+        data.resize(static_cast<std::size_t>(n));
+        return StreamRead::Data;
+    }
+    data.clear();
+    if (n == 0) return StreamRead::Closed;
+    const int code = WSAGetLastError();
+    if (code == WSAEWOULDBLOCK) return StreamRead::Nothing;
+    error = winsockCode(code);
+    return StreamRead::Failed;
+}
+
+int waitSockets(PollEntry* entries, std::size_t count, int timeoutMs) {
+    if (count > FD_SETSIZE) return kErrInvalid;
+    // select refuses three empty sets; with nothing to wait on, only the time passes.
+    if (count == 0) {
+        if (timeoutMs > 0) ::Sleep(static_cast<DWORD>(timeoutMs));
+        return 0;
+    }
+    fd_set reads;
+    fd_set writes;
+    fd_set faults;
+    FD_ZERO(&reads);
+    FD_ZERO(&writes);
+    FD_ZERO(&faults);
+    for (std::size_t i = 0; i < count; ++i) {
+        PollEntry& entry = entries[i];
+        entry.readable = entry.writable = false;
+        // Always asked for reading too: a hang-up or an error shows there.
+        FD_SET(sock(entry.socket), &reads);
+        if (entry.wantWrite) FD_SET(sock(entry.socket), &writes);
+        // A failed connect shows in the third set only.
+        FD_SET(sock(entry.socket), &faults);
+    }
+    timeval tv{};
+    tv.tv_sec = timeoutMs > 0 ? timeoutMs / 1000 : 0;
+    tv.tv_usec = timeoutMs > 0 ? (timeoutMs % 1000) * 1000 : 0;
+    const int n = ::select(0, &reads, &writes, &faults, timeoutMs < 0 ? nullptr : &tv);
+    if (n < 0) return WSAGetLastError() == WSAEINTR ? 0 : lastError();
+    for (std::size_t i = 0; i < count; ++i) {
+        PollEntry& entry = entries[i];
+        const bool fault = FD_ISSET(sock(entry.socket), &faults) != 0;
+        entry.readable = (entry.wantRead && FD_ISSET(sock(entry.socket), &reads)) || fault;
+        entry.writable = (entry.wantWrite && FD_ISSET(sock(entry.socket), &writes)) || fault;
+    }
+    return 0;
+}
+
 void yieldProcessor() {
     ::Sleep(0);
 }
 
-bool resolveIpv4(const std::string& host, std::uint32_t& address) {
-    in_addr in{};
-    if (::inet_pton(AF_INET, host.c_str(), &in) == 1) {
-        address = ntohl(in.s_addr);
-        return true;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* found = nullptr;
-    if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found)
-        return false;
-    address = ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
-    ::freeaddrinfo(found);
-    return true;
-}
-
 std::string formatIpv4(std::uint32_t address) {
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        if (!text.empty()) text += '.';
-        text += std::to_string((address >> shift) & 0xFF);
-    }
-    return text;
+    return inetNtoa(address);
 }
 
 }  // namespace ups::sys
