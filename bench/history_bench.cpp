@@ -13,7 +13,7 @@
 #include <functional>
 #include <thread>
 
-#include "app/upsHist.h"
+#include "app/windows/history/historyWindow.h"
 #include "support/historyFill.h"
 #include "support/scriptedMessageBoxes.h"
 #include "support/tempDir.h"
@@ -51,7 +51,7 @@ double msSince(std::chrono::steady_clock::time_point start) {
 
 // Runs `ask` and the event loop until the window shows the period; the longest stretch the GUI
 // thread was busy in one go, in milliseconds.
-double untilShown(ThistF& window, const std::function<void()>& ask) {
+double untilShown(HistoryWindow& window, const std::function<void()>& ask) {
     auto start = std::chrono::steady_clock::now();
     ask();
     double longest = msSince(start);
@@ -70,7 +70,7 @@ void BM_HistoryOpen(benchmark::State& state) {
     Journal& j = journal();
     double guiMax = 0;
     for (auto _ : state) {
-        ThistF window(j.source, j.time, j.boxes);
+        HistoryWindow window(j.source, j.time, j.boxes);
         guiMax = std::max(guiMax, untilShown(window, [&] {
                               window.refresh();
                               window.show();
@@ -83,7 +83,7 @@ BENCHMARK(BM_HistoryOpen)->Unit(benchmark::kMillisecond);
 
 void BM_HistoryPeriod(benchmark::State& state) {
     Journal& j = journal();
-    ThistF window(j.source, j.time, j.boxes);
+    HistoryWindow window(j.source, j.time, j.boxes);
     window.show();
     untilShown(window,
                [&] { window.cbxPeriod().setCurrentIndex(static_cast<int>(state.range(0))); });
@@ -96,16 +96,16 @@ void BM_HistoryPeriod(benchmark::State& state) {
     state.counters["gui_max_ms"] = guiMax;
 }
 BENCHMARK(BM_HistoryPeriod)
-    ->Arg(ThistF::last24Hours)
-    ->Arg(ThistF::last7Days)
-    ->Arg(ThistF::last30Days)
-    ->Arg(ThistF::everything)
+    ->Arg(HistoryWindow::last24Hours)
+    ->Arg(HistoryWindow::last7Days)
+    ->Arg(HistoryWindow::last30Days)
+    ->Arg(HistoryWindow::everything)
     ->Unit(benchmark::kMillisecond);
 
 void BM_HistoryExportAll(benchmark::State& state) {
     Journal& j = journal();
-    ThistF window(j.source, j.time, j.boxes);
-    untilShown(window, [&] { window.cbxPeriod().setCurrentIndex(ThistF::everything); });
+    HistoryWindow window(j.source, j.time, j.boxes);
+    untilShown(window, [&] { window.cbxPeriod().setCurrentIndex(HistoryWindow::everything); });
     const QString path = QString::fromStdString((j.dir.path / "historial.csv").string());
     for (auto _ : state) benchmark::DoNotOptimize(window.exportCsv(path));
 }

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/artwork.h"
+#include "app/qt/artwork.h"
 
 namespace {
 

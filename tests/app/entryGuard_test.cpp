@@ -1,6 +1,6 @@
 // The guard at process entry: a normal end gives the program's own status; an exception that
 // escapes is shown in the error box and the process ends with a failure status.
-#include "app/entryGuard.h"
+#include "app/rules/entryGuard.h"
 
 #include <QtTest>
 #include <stdexcept>

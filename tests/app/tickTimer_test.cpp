@@ -1,7 +1,7 @@
 // The window's tick timer: a tick that stops and restarts it keeps one system timer, timeouts
 // while a tick holds it never nest a second tick, a tick that ends stopped stops it for real, and
 // a long tick is followed by a whole interval.
-#include "app/tickTimer.h"
+#include "app/qt/tickTimer.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

@@ -1,6 +1,6 @@
 // The configuration dialog: filling from the records, the delays, the address field, the agent
 // check, storing on "&Aceptar", and the sub-dialogs whose changes outlive a Cancel.
-#include "app/upsCfg.h"
+#include "app/windows/configuration/upsCfg.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -14,8 +14,8 @@
 #include <QtTest>
 #include <cstring>
 
-#include "app/upsPsw.h"
-#include "app/upsTest.h"
+#include "app/windows/password/upsPsw.h"
+#include "app/windows/test/upsTest.h"
 #include "config/configStore.h"
 #include "config/password.h"
 #include "support/dialogTestKit.h"

@@ -5,7 +5,7 @@
 #include <QtTest>
 #include <algorithm>
 
-#include "app/upsMain.h"
+#include "app/windows/main/upsMain.h"
 #include "support/windowRig.h"
 
 using namespace ups;

@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "app/upsMain.h"
+#include "app/windows/main/upsMain.h"
 #include "support/windowRig.h"
 
 using namespace ups;

@@ -1,11 +1,11 @@
 // The information pop-up: beeps when it comes up, hides after the notice's delay, and a notice
 // while it is up replaces the texts without a new beep.
-#include "app/upsInfo.h"
+#include "app/windows/info/upsInfo.h"
 
 #include <QLabel>
 #include <QtTest>
 
-#include "app/artwork.h"
+#include "app/qt/artwork.h"
 
 using namespace ups;
 

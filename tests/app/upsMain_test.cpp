@@ -1,5 +1,5 @@
 // The main window: its controls, the start-up over the serial link, and the ways it closes.
-#include "app/upsMain.h"
+#include "app/windows/main/upsMain.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,6 +1,6 @@
 // The configuration password: the one-attempt prompt, and the change dialog whose verdicts rest
 // on what its exit handlers saw.
-#include "app/upsPsw.h"
+#include "app/windows/password/upsPsw.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "app/upsCfg.h"
+#include "app/windows/configuration/upsCfg.h"
 #include "config/configStore.h"
 #include "config/password.h"
 #include "support/dialogTestKit.h"

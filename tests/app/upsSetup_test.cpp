@@ -4,8 +4,9 @@
 #include <QLineEdit>
 #include <QtTest>
 
-#include "app/upsCfg.h"
-#include "app/upsMain.h"
+#include "app/windows/configuration/upsCfg.h"
+#include "app/windows/main/upsMain.h"
+#include "app/windows/password/upsPsw.h"
 #include "config/password.h"
 #include "support/windowRig.h"
 

@@ -15,8 +15,8 @@
 #include <random>
 #include <sstream>
 
-#include "app/monitor.h"
-#include "app/upsInfo.h"
+#include "app/process/monitor.h"
+#include "app/windows/info/upsInfo.h"
 #include "support/windowRig.h"
 
 using namespace ups;

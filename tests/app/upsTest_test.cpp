@@ -1,6 +1,6 @@
 // The test-mode dialog: the mode buttons and the two groups they switch, the time check of the
 // schedule edits, and what "&Aceptar" writes into the live records.
-#include "app/upsTest.h"
+#include "app/windows/test/upsTest.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -12,7 +12,7 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include "app/upsPsw.h"
+#include "app/qt/dialogSupport.h"
 #include "config/configStore.h"
 #include "support/dialogTestKit.h"
 #include "support/scriptedMessageBoxes.h"

@@ -1,4 +1,4 @@
-#include "app/addressField.h"
+#include "app/rules/addressField.h"
 
 #include <gtest/gtest.h>
 

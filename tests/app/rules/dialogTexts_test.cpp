@@ -1,8 +1,8 @@
 // The texts the configuration and test-mode dialogs show and read back.
 #include <gtest/gtest.h>
 
-#include "app/delayTexts.h"
-#include "app/scheduleTime.h"
+#include "app/rules/delayTexts.h"
+#include "app/rules/scheduleTime.h"
 #include "base/windowsText.h"
 
 namespace ups {

@@ -8,9 +8,9 @@
 #include <QLineEdit>
 #include <QTabWidget>
 
-#include "app/upsCfg.h"
-#include "app/upsPsw.h"
-#include "app/upsTest.h"
+#include "app/windows/configuration/upsCfg.h"
+#include "app/windows/password/upsPsw.h"
+#include "app/windows/test/upsTest.h"
 #include "config/configStore.h"
 #include "config/password.h"
 #include "support/scriptedMessageBoxes.h"

@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 
-#include "app/upsHist.h"
+#include "app/windows/history/historyWindow.h"
 #include "base/oleDate.h"
 #include "support/historyFill.h"
 #include "support/scriptedMessageBoxes.h"
@@ -59,9 +59,9 @@ int main(int argc, char** argv) {
     ScriptedMessageBoxes boxes;
     HistoryWindowOpener opener(source, time, boxes, [] { return true; });
     opener.open();
-    ThistF& window = *opener.window();
+    HistoryWindow& window = *opener.window();
     window.resize(900, 660);
-    window.cbxPeriod().setCurrentIndex(ThistF::last24Hours);
+    window.cbxPeriod().setCurrentIndex(HistoryWindow::last24Hours);
     // The period is read on the window's reader thread.
     while (window.reading()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     for (int i = 0; i < 20; ++i) QApplication::processEvents();

@@ -1,0 +1,79 @@
+#pragma once
+// The one owner of the links' lifecycle: the start-up's road (the agent or the serial port), the
+// change to what an accepted configuration names, and the end. Qt-free: what it shows goes
+// through LinkDisplay, and the agent's calls after the start go through AgentCalls, whose
+// window version keeps the event loop, and so supervision, running while the agent answers.
+//
+// In SNMP trap mode a running listener is a live link: a status read that fails (an agent
+// restarting, a network that drops the answer) is asked for again by the tick, and never stops
+// supervision.
+#include <functional>
+#include <string>
+
+#include "app/process/monitorParts.h"
+#include "base/eventJournal.h"
+#include "base/messageBox.h"
+#include "config/registryStore.h"
+
+namespace ups {
+
+// What the lifecycle asks of the main window.
+class LinkDisplay {
+public:
+    virtual ~LinkDisplay() = default;
+    virtual void showSerialInfo() = 0;
+    virtual void showAgentInfo(const AgentInfoLines& lines) = 0;
+    virtual void applyTestButton(TestButtonChange change) = 0;
+    // Starts the tick timer; a tick that finds no link brings the window up and stops it.
+    virtual void startSupervision() = 0;
+};
+
+// Runs a call of the agent link over the given configuration and returns once it has run.
+class AgentCalls {
+public:
+    virtual ~AgentCalls() = default;
+    virtual void callAgent(const CfgSnmp& cfg, const std::function<void(AgentLink&)>& call) = 0;
+};
+
+// An agent that did not answer as ours, as the history tells it.
+void journalAgentNotDetected(EventJournal& journal, const std::string& address, AgentDetect found);
+
+class LinkLifecycle {
+public:
+    LinkLifecycle(RegistryStore& store, MessageBoxes& boxes, EventJournal& journal,
+                  MonitorParts& parts, LinkDisplay& display, AgentCalls& agentCalls);
+
+    // At start-up, with the records loaded: the road the configuration names.
+    void start();
+    // An accepted configuration: the agent is asked first, over the new records, while the old
+    // link goes on being supervised; then the records and the links change together, between
+    // two ticks.
+    void apply(const CfgUps& newUps, const CfgSnmp& newSnmp);
+    // At the end: RTS cleared and the port closed, the listener stopped.
+    void stop();
+
+private:
+    // What the agent said before the change is committed.
+    struct AgentAnswers {
+        AgentStatusRead status;
+        bool identityRead = false;
+        AgentInfoLines lines;
+        bool commandsOk = false;
+    };
+
+    void startSerial();
+    void startAgent();
+    void commitAgent(const AgentAnswers& answers);
+    void applySerial(std::int32_t previousPort, bool wasSerial);
+    void resetToNormalState();
+    void runListener();
+
+    RegistryStore& store_;
+    MessageBoxes& boxes_;
+    EventJournal& journal_;
+    MonitorParts& parts_;
+    LinkDisplay& display_;
+    AgentCalls& agentCalls_;
+};
+
+}  // namespace ups

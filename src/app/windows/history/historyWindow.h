@@ -1,0 +1,100 @@
+#pragma once
+// The history window: the journal's events of a period, newest first, the outages among them, a
+// timeline of the mains and the battery, and the export of the period to a CSV file. Each change
+// of period reads the journal once, on a reader thread of the window's own, so a long history
+// never holds the GUI thread (and the supervisor's tick) up: the window says "Leyendo..." until
+// the read is shown. The tables then only index what was read.
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "app/qt/historyModels.h"
+#include "base/clock.h"
+#include "base/messageBox.h"
+#include "history/historySource.h"
+
+class QComboBox;
+
+namespace Ui {
+class HistoryWindow;
+}
+
+namespace ups {
+
+class PowerTimeline;
+
+class HistoryWindow : public QWidget {
+    Q_OBJECT
+public:
+    // In the order of the period list.
+    enum Period { last24Hours, last7Days, last30Days, everything };
+
+    HistoryWindow(HistorySource& source, Clock& clock, MessageBoxes& boxes, QWidget* parent = nullptr);
+    ~HistoryWindow() override;
+
+    // Reads the chosen period again; returns at once, and periodShown() follows.
+    void refresh();
+    // A read is under way (or waiting to be shown).
+    bool reading() const { return shownRead_ != askedRead_; }
+    // Says above the lists that the journal is not recording (empty: it records again).
+    void setJournalProblem(const QString& text);
+    // Writes the period's events to path; a failure is told in a message box.
+    bool exportCsv(const QString& path);
+
+    QComboBox& cbxPeriod() const;
+    const HistoryEventsModel& eventsModel() const { return events_; }
+    const OutagesModel& outagesModel() const { return outages_; }
+    const PowerTimeline& timeline() const;
+    QString countText() const;
+    QString problemText() const;
+
+signals:
+    void periodShown();
+
+private:
+    struct PeriodRead;
+    class Reader;
+    void showRead(PeriodRead& read);
+    void cbxPeriodChange(int index);
+    void btnExportClick();
+    void showProblem();
+    void sizeColumns();
+
+    Ui::HistoryWindow* ui_;
+    HistorySource& source_;
+    Clock& clock_;
+    MessageBoxes& boxes_;
+    HistoryEventsModel events_;
+    OutagesModel outages_;
+    QString journalProblem_;
+    QString readProblem_;
+    std::uint64_t askedRead_ = 0;
+    std::uint64_t shownRead_ = 0;
+    // Made last and ended first: its thread posts to this window.
+    std::unique_ptr<Reader> reader_;
+};
+
+// The one history window of the program, made at its first opening and brought to the front at
+// the next ones; each opening reads the period again and says whether the journal records.
+class HistoryWindowOpener {
+public:
+    using JournalAvailable = std::function<bool()>;
+    HistoryWindowOpener(HistorySource& source, Clock& clock, MessageBoxes& boxes,
+                        JournalAvailable journalAvailable)
+        : source_(source),
+          clock_(clock),
+          boxes_(boxes),
+          journalAvailable_(std::move(journalAvailable)) {}
+    void open();
+    HistoryWindow* window() const { return window_.get(); }
+
+private:
+    HistorySource& source_;
+    Clock& clock_;
+    MessageBoxes& boxes_;
+    JournalAvailable journalAvailable_;
+    std::unique_ptr<HistoryWindow> window_;
+};
+
+}  // namespace ups

@@ -1,0 +1,224 @@
+// The history window over a journal file of a hundred thousand events: each period is one read,
+// off the GUI thread, and the tables only index it, the export reads back as the events, failures
+// are said, and the main window's menus open it.
+#include "app/windows/history/historyWindow.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QTableView>
+#include <QtTest>
+#include <atomic>
+#include <future>
+
+#include "app/windows/history/powerTimeline.h"
+#include "history/csvExport.h"
+#include "history/historyTexts.h"
+#include "support/historyFill.h"
+#include "support/scriptedMessageBoxes.h"
+#include "support/tempDir.h"
+#include "support/virtualTime.h"
+#include "support/windowRig.h"
+
+using namespace ups;
+using namespace ups::test;
+
+namespace {
+
+constexpr double kNow = 46000.5;
+constexpr int kEvents = 100'000;
+
+// Counts the reads and where they run; a test can hold them at a gate.
+struct CountingSource : HistorySource {
+    explicit CountingSource(HistorySource& inner) : inner(inner) {}
+    std::optional<std::vector<HistoryEvent>> eventsSince(double from) override {
+        ++reads;
+        onGuiThread = QThread::currentThread() == qApp->thread();
+        if (gate.valid()) gate.wait_for(std::chrono::seconds(2));
+        return inner.eventsSince(from);
+    }
+    std::string error() const override { return inner.error(); }
+    HistorySource& inner;
+    std::atomic<int> reads = 0;
+    std::atomic<bool> onGuiThread = false;
+    std::shared_future<void> gate;
+};
+
+bool shown(HistoryWindow& window) {
+    QSignalSpy spy(&window, &HistoryWindow::periodShown);
+    return !window.reading() || spy.wait(20'000);
+}
+
+// One journal file for the whole suite: filling it is the slow part.
+struct Journal {
+    TempDir dir{"ups-hist"};
+    std::string path = (dir.path / "historial.db").string();
+    std::vector<HistoryEvent> events = sampleHistory(kNow, kEvents, 400);
+    bool filled = fillHistory(path, events);
+    HistoryFileSource file{path};
+    CountingSource source{file};
+    VirtualTime time{kNow + 1.0 / 1440};
+    ScriptedMessageBoxes boxes;
+};
+
+}  // namespace
+
+class HistoryWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void eachPeriodIsOneReadAndTheTablesOnlyIndexIt();
+    void theReadRunsOffTheGuiThreadAndTheLastPeriodChosenIsShown();
+    void exportReadsBackAsTheEvents();
+    void failuresAreSaid();
+    void bothMenusOpenTheWindow();
+
+private:
+    std::unique_ptr<Journal> journal_;
+};
+
+void HistoryWindowTest::initTestCase() {
+    journal_ = std::make_unique<Journal>();
+    QVERIFY(journal_->filled);
+}
+
+void HistoryWindowTest::eachPeriodIsOneReadAndTheTablesOnlyIndexIt() {
+    Journal& j = *journal_;
+    HistoryWindow window(j.source, j.time, j.boxes);
+    window.show();
+    QCOMPARE(window.windowTitle(), QStringLiteral("Historial"));
+    QTableView* grid = window.findChild<QTableView*>("grdEvents");
+    QVERIFY(grid);
+    const struct {
+        int index;
+        double days;
+        QString count;
+    } periods[] = {{HistoryWindow::everything, 1e9, QStringLiteral("100.000 eventos")},
+                   {HistoryWindow::last24Hours, 1, {}},
+                   {HistoryWindow::last30Days, 30, {}},
+                   {HistoryWindow::last7Days, 7, {}}};
+    for (const auto& p : periods) {
+        const int readsBefore = j.source.reads;
+        window.cbxPeriod().setCurrentIndex(p.index);
+        QVERIFY(shown(window));
+        QCOMPARE(j.source.reads, readsBefore + 1);
+        const double from = j.time.now() - p.days;
+        const auto expected = std::count_if(j.events.begin(), j.events.end(),
+                                            [&](const HistoryEvent& e) { return e.at >= from; });
+        const HistoryEventsModel& model = window.eventsModel();
+        QCOMPARE(model.rowCount(), static_cast<int>(expected));
+        if (!p.count.isEmpty()) QCOMPARE(window.countText(), p.count);
+        // Newest first: the journal's last event heads the table.
+        QCOMPARE(model.index(0, HistoryEventsModel::colAt).data().toString(),
+                 QString::fromStdString(dateTimeText(j.events.back().at)));
+        QVERIFY(model.events().back().at >= from);
+        // Scrolling through the table asks the journal nothing more.
+        grid->scrollToBottom();
+        QCoreApplication::processEvents();
+        QCOMPARE(j.source.reads, readsBefore + 1);
+        QVERIFY(window.outagesModel().rowCount() > 0);
+        QCOMPARE(window.timeline().segments().back().to, j.time.now());
+    }
+    // Every failure in the journal starts an outage of its own, and some end in a power-off.
+    window.cbxPeriod().setCurrentIndex(HistoryWindow::everything);
+    QVERIFY(shown(window));
+    const auto& outages = window.outagesModel().outages();
+    QCOMPARE(outages.size(),
+             static_cast<std::size_t>(std::count_if(j.events.begin(), j.events.end(), [](auto& e) {
+                 return e.kind == HistoryEventKind::mainsFailed;
+             })));
+    QVERIFY(
+        std::any_of(outages.begin(), outages.end(), [](auto& o) { return o.endedInPowerOff(); }));
+}
+
+void HistoryWindowTest::theReadRunsOffTheGuiThreadAndTheLastPeriodChosenIsShown() {
+    Journal& j = *journal_;
+    HistoryWindow window(j.source, j.time, j.boxes);
+    std::promise<void> open;
+    j.source.gate = open.get_future().share();
+    const int readsBefore = j.source.reads;
+    window.refresh();
+    QCOMPARE(window.countText(), QStringLiteral("Leyendo..."));
+    QTRY_COMPARE(j.source.reads.load(), readsBefore + 1);
+    // Chosen while the first read waits at the gate: only the last is read next.
+    window.cbxPeriod().setCurrentIndex(HistoryWindow::everything);
+    window.cbxPeriod().setCurrentIndex(HistoryWindow::last24Hours);
+    open.set_value();
+    QVERIFY(shown(window));
+    j.source.gate = {};
+    QVERIFY(!j.source.onGuiThread);
+    QCOMPARE(j.source.reads, readsBefore + 2);
+    QCOMPARE(window.timeline().segments().front().from, j.time.now() - 1);
+}
+
+void HistoryWindowTest::exportReadsBackAsTheEvents() {
+    Journal& j = *journal_;
+    HistoryWindow window(j.source, j.time, j.boxes);
+    window.cbxPeriod().setCurrentIndex(HistoryWindow::everything);
+    QVERIFY(shown(window));
+    const QString path = QString::fromStdString((j.dir.path / "historial.csv").string());
+    QVERIFY(window.exportCsv(path));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    // The mark that tells spreadsheets on Windows the file is UTF-8.
+    QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+    const auto records = parseCsv(std::string_view(bytes.constData(), bytes.size()));
+    QVERIFY(records.has_value());
+    QCOMPARE(records->size(), j.events.size() + 1);
+    QCOMPARE(records->front(), (CsvRecord{"Fecha y hora", "Código", "Evento", "Detalle"}));
+    for (std::size_t i = 0; i < j.events.size(); ++i) {
+        const HistoryEvent& e = j.events[j.events.size() - 1 - i];
+        const CsvRecord& r = (*records)[i + 1];
+        QCOMPARE(r.size(), std::size_t{4});
+        QCOMPARE(r[0], isoDateTimeText(e.at));
+        QCOMPARE(historyEventKindFromKey(r[1]), std::optional(e.kind));
+        QCOMPARE(r[2], std::string(historyEventTitle(e.kind)));
+        QCOMPARE(r[3], e.details);
+    }
+    QVERIFY(j.boxes.shown.empty());
+}
+
+void HistoryWindowTest::failuresAreSaid() {
+    Journal& j = *journal_;
+    // A file that cannot be written: the window says so and keeps nothing half written.
+    HistoryWindow window(j.source, j.time, j.boxes);
+    window.refresh();
+    QVERIFY(shown(window));
+    QVERIFY(!window.exportCsv(QString::fromStdString((j.dir.path / "no" / "x.csv").string())));
+    QCOMPARE(j.boxes.shown.size(), std::size_t{1});
+    QCOMPARE(j.boxes.shown[0].title, std::string(kTitleError));
+
+    // A history that cannot be read, and a journal that has stopped recording.
+    HistoryFileSource missing((j.dir.path / "missing.db").string());
+    HistoryWindowOpener opener(missing, j.time, j.boxes, [] { return false; });
+    opener.open();
+    HistoryWindow* window2 = opener.window();
+    QVERIFY(window2 && window2->isVisible() && shown(*window2));
+    QVERIFY(window2->problemText().startsWith(QString::fromUtf8(kHistoryUnavailableText.data())));
+    QVERIFY(window2->problemText().contains(QStringLiteral("No se puede leer el historial")));
+    QCOMPARE(window2->eventsModel().rowCount(), 0);
+    opener.open();
+    QCOMPARE(opener.window(), window2);
+}
+
+void HistoryWindowTest::bothMenusOpenTheWindow() {
+    WindowRig rig;
+    TmainF& w = rig.make();
+    int opened = 0;
+    w.setHistoryOpener([&] { ++opened; });
+    const std::pair<QMenu*, const char*> menus[] = {{w.pMnTray(), "N1"}, {w.pMnFrm(), "MenuItem2"}};
+    for (const auto& [menu, separator] : menus) {
+        const QList<QAction*> items = menu->actions();
+        const auto item = std::find_if(items.begin(), items.end(), [](QAction* a) {
+            return a->text() == QStringLiteral("&Historial...");
+        });
+        QVERIFY(item != items.end());
+        // Above the separator that keeps "&Finalizar" apart.
+        QVERIFY(item - items.begin() < items.indexOf(menu->findChild<QAction*>(separator)));
+        (*item)->trigger();
+    }
+    QCOMPARE(opened, 2);
+}
+
+QTEST_MAIN(HistoryWindowTest)
+#include "historyWindow_test.moc"
