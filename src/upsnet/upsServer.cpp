@@ -28,15 +28,15 @@ bool validUpsName(const std::string& name) {
 struct UpsServer::Connection {
     Connection(sys::SocketHandle handle, const SessionConfig& config, SessionHost& host,
                std::string peer, std::int64_t now)
-        : socket(handle), session(config, host, std::move(peer)), heardAt(now), movedAt(now) {}
+        : socket(handle), session(config, host, std::move(peer)), heardAt(now), waitingSince(now) {}
 
     sys::SocketHandle socket;
     ServerSession session;
     std::string in;
     std::string out;
     std::int64_t heardAt;
-    // When its waiting answers last moved (or began to wait).
-    std::int64_t movedAt;
+    // Since when answers have been waiting (now while none wait).
+    std::int64_t waitingSince;
     bool closing = false;
     bool gone = false;
 };
@@ -277,11 +277,10 @@ void UpsServer::serve(Connection& connection, bool readable, std::int64_t now) {
         }
         if (sent > 0) {
             connection.out.erase(0, sent);
-            connection.movedAt = now;
             answerLines(connection);
         }
     }
-    if (connection.out.empty()) connection.movedAt = now;
+    if (connection.out.empty()) connection.waitingSince = now;
     if (connection.closing && connection.out.empty()) connection.gone = true;
 }
 
@@ -315,7 +314,7 @@ void UpsServer::answerLines(Connection& connection) {
 
 bool UpsServer::dropNow(const Connection& connection, std::int64_t now) const {
     if (connection.out.size() > options_.maxPendingOctets) return true;
-    if (!connection.out.empty() && now - connection.movedAt > options_.stalledMs) return true;
+    if (!connection.out.empty() && now - connection.waitingSince > options_.stalledMs) return true;
     return connection.out.empty() && now - connection.heardAt > options_.idleMs;
 }
 
