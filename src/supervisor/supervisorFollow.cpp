@@ -56,6 +56,7 @@ void Supervisor::readFollowedStatus() {
     }
     followedReached_ = true;
     followedLostAt_.reset();
+    followedSessions_ = status.sessions;
     state_.lineOk = status.lineOk;
     state_.batteryLow = status.batteryLow;
     forcedShutdown_ = status.forcedShutdown;
@@ -68,14 +69,18 @@ void Supervisor::followServerLost(const FollowedStatus& status) {
         followedLostAt_ = now;
         journal_->record(HistoryEventKind::upsServerLost, status.problem);
         notify(text(kCaptionUpsServer), std::nullopt, text(kServerLost), kLongMs);
+    } else if (status.sessions != followedSessions_) {
+        // The server came back and was lost again between two ticks: it was there just now.
+        followedLostAt_ = now;
     }
-    // The state stays the last one the server gave. On the line nothing more follows and the
-    // client keeps trying; on battery, without news the battery may be running down, so after
-    // the grace time the state counts as critical, with its countdown and notices.
-    if (!state_.lineOk && !state_.batteryLow &&
-        now - *followedLostAt_ + kTickSlackMs >= lostGraceMs_) {
-        state_.batteryLow = true;
-    }
+    followedSessions_ = status.sessions;
+    // The state is the last one the server gave, even one no tick had taken yet. On the line
+    // nothing more follows and the client keeps trying; on battery, without news the battery may
+    // be running down, so after the grace time the state counts as critical, with its countdown
+    // and notices.
+    const bool graceOver = now - *followedLostAt_ + kTickSlackMs >= lostGraceMs_;
+    state_.lineOk = status.lineOk;
+    state_.batteryLow = status.batteryLow || (!status.lineOk && graceOver);
 }
 
 bool Supervisor::followForcedShutdown() {

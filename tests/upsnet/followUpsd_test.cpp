@@ -97,11 +97,11 @@ void PrintTo(const Sequence& s, std::ostream* os) {
 }
 
 constexpr auto kFollowing = FollowedLink::following;
-const FollowedStatus kOnLine{kFollowing, true, false, false, {}};
-const FollowedStatus kOnBattery{kFollowing, false, false, false, {}};
-const FollowedStatus kCritical{kFollowing, false, true, false, {}};
-const FollowedStatus kForced{kFollowing, false, false, true, {}};
-const FollowedStatus kLost{FollowedLink::lost, true, false, false, {}};
+const FollowedStatus kOnLine{kFollowing, true, false, false, 1, {}};
+const FollowedStatus kOnBattery{kFollowing, false, false, false, 1, {}};
+const FollowedStatus kCritical{kFollowing, false, true, false, 1, {}};
+const FollowedStatus kForced{kFollowing, false, false, true, 1, {}};
+const FollowedStatus kLost{FollowedLink::lost, true, false, false, 1, {}};
 
 class FollowUpsdSequence : public ::testing::TestWithParam<Sequence> {};
 
