@@ -100,7 +100,7 @@ TEST_P(FollowUpsd, EndsInOnePowerOffOrNone) {
 
     int stepStart = 0;
     for (const Step& step : sequence.steps) {
-        ASSERT_EQ(peer.command(step.peer), step.peer == "fsd" ? "OK FSD-SET" : "OK");
+        ASSERT_EQ(peer.command(step.peer).substr(0, 2), "OK") << step.peer;
         ASSERT_TRUE(seen(link, step.then)) << step.peer;
         stepStart = rig.log.tick + 1;
         rig.ticks(step.ticks);
@@ -126,24 +126,27 @@ TEST_P(FollowUpsd, EndsInOnePowerOffOrNone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Upsd, FollowUpsd,
-    ::testing::Values(
-        Sequence{"OnBatteryThenLow",
-                 {{"status OB", kOnBattery, 7}, {"status OB LB", kCritical, 12}},
-                 kTmpLowB,
-                 "Falla en tensión de línea"},
-        Sequence{"ForcedShutdown",
-                 {{"status OB", kOnBattery, 3}, {"fsd", kForced, 3}},
-                 1,
-                 "El servidor de la UPS ordenó el apagado."},
-        // Lost on the step's first tick, critical from the tick the grace time ends.
-        Sequence{"ServerKilledOnBattery",
-                 {{"status OB", kOnBattery, 3}, {"kill", kLost, kGraceSeconds + kTmpLowB + 3}},
-                 kGraceSeconds + kTmpLowB,
-                 "Se perdió la conexión con el servidor de la UPS."},
-        Sequence{"BackOnLineThenKilled",
-                 {{"status OB", kOnBattery, 7}, {"status OL", kOnLine, 60}, {"kill", kLost, 60}},
-                 0,
-                 "Se perdió la conexión con el servidor de la UPS."}),
+    ::testing::Values(Sequence{"OnBatteryThenLow",
+                               {{"status OB", kOnBattery, 7}, {"status OB LB", kCritical, 12}},
+                               kTmpLowB,
+                               "Falla en tensión de línea"},
+                      Sequence{"ForcedShutdown",
+                               {{"status OB", kOnBattery, 3}, {"fsd", kForced, 3}},
+                               1,
+                               "El servidor de la UPS ordenó el apagado."},
+                      // Lost on the step's first tick, critical from the tick the grace time ends.
+                      Sequence{"ServerKilledOnBattery",
+                               {{"status OB", kOnBattery, 3},
+                                {"kill", kLost, kGraceSeconds + kTmpLowB + 3}},
+                               kGraceSeconds + kTmpLowB,
+                               "Se perdió la conexión con el servidor de la UPS."},
+                      Sequence{"BackOnLineThenKilledAndRestarted",
+                               {{"status OB", kOnBattery, 7},
+                                {"status OL", kOnLine, 60},
+                                {"kill", kLost, 60},
+                                {"start OL", kOnLine, 3}},
+                               0,
+                               "Se restableció la conexión con el servidor de la UPS."}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace

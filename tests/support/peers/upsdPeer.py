@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 # upsd with the dummy-ups driver for the follower tests, configured in the folder given, on a
-# loopback port of its own, and driven over a control port on 127.0.0.1 (written to
+# loopback port of its own (kept when it starts again), and driven over a control port on 127.0.0.1 (written to
 # <folder>/control, or the second argument) so that a Windows test under Wine can drive it too.
 # Commands, one answer line each: "start WORDS" ("OK <port>"), "status WORDS" (answered once upsd
 # serves them), "fsd", "kill". upsd and its driver are this peer's children and die with it.
@@ -34,8 +34,8 @@ class Upsd:
         self.kill()
         os.makedirs(self.etc, exist_ok=True)
         os.makedirs(self.state, exist_ok=True)
-        with socket.socket() as probe:
-            probe.bind(("127.0.0.1", 0))
+        with socket.socket() as probe:  # a restart keeps the port
+            probe.bind(("127.0.0.1", self.port))
             self.port = probe.getsockname()[1]
         self.write("ups.conf", "[sim]\ndriver = dummy-ups\nport = %s/sim.dev\nmode = dummy-once\n"
                    "pollinterval = 1\n" % self.etc)
