@@ -16,6 +16,10 @@ std::string text(std::string_view s) {
     return std::string(s);
 }
 
+std::string loggedInText(int followers) {
+    return std::to_string(followers) + (followers == 1 ? " conectado" : " conectados");
+}
+
 std::int64_t boundedMs(int seconds, int maxSeconds) {
     return static_cast<std::int64_t>(std::clamp(seconds, 0, maxSeconds)) * 1000;
 }
@@ -102,8 +106,7 @@ bool Supervisor::handOffToFollowers() {
     if (handoff_ == nullptr) return false;
     handoff_->setForcedShutdown();
     const int loggedIn = handoff_->followersLoggedIn();
-    journal_->record(HistoryEventKind::followersToldToShutDown,
-                     std::to_string(loggedIn) + " conectados");
+    journal_->record(HistoryEventKind::followersToldToShutDown, loggedInText(loggedIn));
     if (loggedIn == 0) return false;
     notify(std::nullopt, std::nullopt, text(kWaitingForFollowers), kLongMs);
     view_.repaintNotice();
@@ -123,9 +126,9 @@ void Supervisor::waitForFollowers() {
     }
     const std::string seconds = std::to_string((waited + 500) / 1000) + " s";
     journal_->record(HistoryEventKind::followersWaitEnded,
-                     loggedIn == 0 ? "todos desconectados en " + seconds
-                                   : "espera agotada tras " + seconds + ", " +
-                                         std::to_string(loggedIn) + " conectados");
+                     loggedIn == 0
+                         ? "todos desconectados en " + seconds
+                         : "espera agotada tras " + seconds + ", " + loggedInText(loggedIn));
     announcePowerOff();
 }
 
