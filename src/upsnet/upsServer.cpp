@@ -80,6 +80,7 @@ UpsServer::~UpsServer() {
 
 int UpsServer::start() {
     if (thread_.joinable()) return 0;
+    bound_.clear();
     int error = 0;
     const auto fail = [this](int code) {
         for (const sys::SocketHandle listener : listeners_) sys::closeSocket(listener);
@@ -202,13 +203,10 @@ void UpsServer::run() {
         for (std::size_t i = 0; i < listeners_.size(); ++i) {
             if (entries[1 + i].readable) acceptWaiting(listeners_[i]);
         }
-        const auto end = std::remove_if(connections_.begin(), connections_.end(),
-                                        [this, now](const std::unique_ptr<Connection>& c) {
-                                            if (!c->gone && !dropNow(*c, now)) return false;
-                                            sys::closeSocket(c->socket);
-                                            return true;
-                                        });
-        connections_.erase(end, connections_.end());
+        for (const auto& connection : connections_) {
+            if (dropNow(*connection, now)) connection->gone = true;
+        }
+        closeGone();
         logins_.store(loginCount(), std::memory_order_release);
     }
 }
@@ -220,11 +218,7 @@ void UpsServer::acceptWaiting(sys::SocketHandle listener) {
         const sys::SocketHandle socket = sys::acceptConnection(listener, peer, error);
         if (socket == sys::kNoSocket) return;
         const std::int64_t now = clock_.monotonicMs();
-        std::erase_if(connections_, [](const std::unique_ptr<Connection>& c) {
-            if (!c->gone) return false;
-            sys::closeSocket(c->socket);
-            return true;
-        });
+        closeGone();
         if (connections_.size() >= options_.maxConnections) {
             // Full: the client silent for longest makes room, unless every client is logged in.
             Connection* oldest = nullptr;
@@ -238,15 +232,19 @@ void UpsServer::acceptWaiting(sys::SocketHandle listener) {
                 continue;
             }
             oldest->gone = true;
-            std::erase_if(connections_, [](const std::unique_ptr<Connection>& c) {
-                if (!c->gone) return false;
-                sys::closeSocket(c->socket);
-                return true;
-            });
+            closeGone();
         }
         connections_.push_back(std::make_unique<Connection>(socket, options_.session, host(),
                                                             inetNtoa(peer.address), now));
     }
+}
+
+void UpsServer::closeGone() {
+    std::erase_if(connections_, [](const std::unique_ptr<Connection>& c) {
+        if (!c->gone) return false;
+        sys::closeSocket(c->socket);
+        return true;
+    });
 }
 
 void UpsServer::serve(Connection& connection, bool readable, std::int64_t now) {

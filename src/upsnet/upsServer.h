@@ -85,6 +85,8 @@ private:
     void serve(Connection& connection, bool readable, std::int64_t now);
     void answerLines(Connection& connection);
     bool dropNow(const Connection& connection, std::int64_t now) const;
+    // Closes and forgets the connections marked gone.
+    void closeGone();
     void closeAll();
     SessionHost& host();
 

@@ -142,10 +142,15 @@ TEST(ServerSocket, DropsAClientThatNeverReadsAndKeepsAnsweringTheOthers) {
     const SocketHandle stuck = rig.connect();
     std::string requests;
     for (int i = 0; i < 5000; ++i) requests += "LIST VAR ups\n";
-    // Its answers pile up until the server stops reading it, and then the system's buffers fill.
+    // Its answers pile up until the server stops reading it, and then the system's buffers fill:
+    // sent until the connection stays full for a while (the system grows its buffers at first).
     std::size_t sent = 0;
-    while (sent < (std::size_t{256} << 20) && ServerRig::send(stuck, requests) == requests.size())
-        sent += requests.size();
+    for (bool full = false; !full && sent < (std::size_t{256} << 20);) {
+        sent += ServerRig::send(stuck, requests);
+        sys::PollEntry entry{stuck, false, true};
+        sys::waitSockets(&entry, 1, 300);
+        full = !entry.writable;
+    }
     EXPECT_LT(sent, std::size_t{256} << 20);
     EXPECT_EQ(rig.ask("NETVER\n", 4), "1.3\n");
     rig.clock.ms += options.stalledMs + 1;
