@@ -248,20 +248,5 @@ TEST(ServerSession, GivesTheAgentsIdentityQuotedAndCutAndTheCommandToTheHost) {
     EXPECT_EQ(host.commands, std::vector{InstantCommand::BatteryTest});
 }
 
-TEST(ServerSession, CountsItsLoginAndEndsAfterLogout) {
-    FakeHost host;
-    host.served = online();
-    ServerSession session(config(), host, "10.0.0.7");
-    std::string out;
-    for (const char* line : {"USERNAME fol", "PASSWORD fol"}) session.answer(line, out);
-    EXPECT_FALSE(session.loggedIn());
-    session.answer("LOGIN sai", out);
-    EXPECT_TRUE(session.loggedIn());
-    EXPECT_FALSE(session.ended());
-    session.answer("LOGOUT", out);
-    EXPECT_TRUE(session.ended());
-    EXPECT_EQ(out, "OK\nOK\nOK\nOK Goodbye\n");
-}
-
 }  // namespace
 }  // namespace ups
