@@ -84,6 +84,10 @@ struct Sequence {
     std::string notice;
 };
 
+void PrintTo(const Sequence& s, std::ostream* os) {
+    *os << s.name;
+}
+
 class FollowUpsd : public ::testing::TestWithParam<Sequence> {};
 
 TEST_P(FollowUpsd, EndsInOnePowerOffOrNone) {

@@ -35,11 +35,12 @@ class Upsd:
         os.makedirs(self.etc, exist_ok=True)
         os.makedirs(self.state, exist_ok=True)
         with socket.socket() as probe:  # a restart keeps the port
+            probe.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
             probe.bind(("127.0.0.1", self.port))
             self.port = probe.getsockname()[1]
         self.write("ups.conf", "[sim]\ndriver = dummy-ups\nport = %s/sim.dev\nmode = dummy-once\n"
                    "pollinterval = 1\n" % self.etc)
-        self.write("sim.dev", "ups.status: %s\ndevice.serial: SIM-0001\n" % status)
+        self.simulate(status)
         self.write("upsd.conf", "LISTEN 127.0.0.1 %d\nSTATEPATH %s\n" % (self.port, self.state))
         self.write("upsd.users", USERS)
         env = dict(os.environ, NUT_CONFPATH=self.etc, NUT_STATEPATH=self.state,
@@ -53,6 +54,12 @@ class Upsd:
                 preexec_fn=lambda: ctypes.CDLL(None).prctl(1, signal.SIGKILL)))
             time.sleep(0.3)
         return self.serving(status)
+
+    def simulate(self, status):
+        self.write("sim.dev", "ups.status: %s\ndevice.serial: SIM-0001\n" % status)
+        # The driver sees a change by the file's time in whole seconds: each write gets a new one.
+        self.stamp = max(getattr(self, "stamp", 0) + 1, int(time.time()))
+        os.utime(os.path.join(self.etc, "sim.dev"), (self.stamp, self.stamp))
 
     def serving(self, status):
         for _ in range(150):
@@ -68,7 +75,7 @@ class Upsd:
         if verb == "start":
             return "OK %d" % self.port if self.start(words) else "ERR START"
         if verb == "status":
-            self.write("sim.dev", "ups.status: %s\ndevice.serial: SIM-0001\n" % words)
+            self.simulate(words)
             return "OK" if self.serving(words) else "ERR STATUS"
         if verb == "fsd":
             return ask(self.port, ["USERNAME admin", "PASSWORD adminpw", "FSD sim"])
@@ -105,6 +112,7 @@ def main():
                     f.write(answer + "\n")
                     f.flush()
             peer.kill()
+            peer.port = 0
     finally:
         peer.kill()
 
