@@ -39,7 +39,8 @@ void SerialLineWatcher::run(ModemInputs start) {
     while (going) {
         const LineWaitEnd end = waiter_->waitForChange();
         if (end == LineWaitEnd::Cancelled) break;
-        // After a failed wait the read fails too, and is told as the tick would see it.
+        // A failed wait (the port gone, or one that cannot be waited on) ends the watch after one
+        // last read, told as the tick would see it.
         going = readAndTell() && end == LineWaitEnd::Changed;
     }
     std::lock_guard lock(mutex_);
