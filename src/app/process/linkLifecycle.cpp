@@ -92,8 +92,8 @@ void LinkLifecycle::startAgent() {
 
 void LinkLifecycle::runListener() {
     SupervisorState& state = parts_.state;
-    const bool wasRunning = parts_.trapCatch->started() && !parts_.trapCatch->paused();
-    if (!wasRunning) parts_.trapCatch->Resume(state.lineOk, state.batteryLow);
+    const bool wasRunning = parts_.trapCatch.started() && !parts_.trapCatch.paused();
+    if (!wasRunning) parts_.trapCatch.Resume(state.lineOk, state.batteryLow);
     parts_.trapFields.seedState(state.lineOk, state.batteryLow);
     if (!parts_.cfgSnmp.enhTrap) return;
     if (!state.agentLinkActive) parts_.trapFields.refreshRequested.store(true);
@@ -117,8 +117,8 @@ void LinkLifecycle::apply(const CfgUps& newUps, const CfgSnmp& newSnmp) {
     const std::int32_t previousPort = parts_.serialLink.port();
     const bool wasSerial = parts_.state.serialLinkActive;
     // The listener reads the agent's address, which the copy rewrites.
-    const bool listenerRan = parts_.trapCatch->started() && !parts_.trapCatch->paused();
-    if (listenerRan) parts_.trapCatch->Pause();
+    const bool listenerRan = parts_.trapCatch.started() && !parts_.trapCatch.paused();
+    if (listenerRan) parts_.trapCatch.Pause();
     parts_.cfgUps = newUps;
     parts_.cfgSnmp = newSnmp;
     SupervisorState& state = parts_.state;
@@ -178,7 +178,7 @@ void LinkLifecycle::stop() {
         parts_.serialLink.closeAtEnd();
         state.serialLinkActive = false;
     }
-    parts_.trapCatch->Terminate();
+    parts_.trapCatch.Terminate();
 }
 
 }  // namespace ups

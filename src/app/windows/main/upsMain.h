@@ -81,7 +81,7 @@ public:
     SerialLink& serialLink() { return serialLink_; }
     AgentLink& agentLink() { return agentLink_; }
     // Created suspended with the monitor; the start-up starts it in SNMP trap mode.
-    TrapCatch& trapCatch() { return *trapCatch_; }
+    TrapCatch& trapCatch() { return trapCatch_; }
     TickTimer& Timer() { return timer_; }
     QMenu* pMnTray() { return pMnTray_; }
     QMenu* pMnFrm() { return pMnFrm_; }
@@ -150,7 +150,7 @@ private:
     TrapFields& trapFields_;
     SerialLink& serialLink_;
     AgentLink& agentLink_;
-    std::unique_ptr<TrapCatch>& trapCatch_;
+    TrapCatch& trapCatch_;
     ScheduledBatteryTests* scheduledTests_ = nullptr;
     Supervisor* supervisor_ = nullptr;
     LinkLifecycle* links_ = nullptr;
