@@ -2,6 +2,7 @@
 // What the serial library needs from the operating system: open and close a COM port by its
 // zero-based number, set the line parameters, and drive or read the modem-status lines. The
 // platform layer implements it (termios on Linux); tests use a fake UPS.
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,31 @@ struct SerialPortName {
     std::string name;
 };
 
+// CTS and DCD as one read gives them, each as the line reads of SerialDriver give it.
+struct ModemInputs {
+    int cts = 0;
+    int dcd = 0;
+};
+
+enum class LineWaitEnd {
+    Changed,    // CTS or DCD may have changed: read them again (a wake with nothing new is allowed)
+    Cancelled,  // cancel() was called, or the port was closed
+    Failed,     // the port is gone (an adapter pulled out) or cannot be waited on
+};
+
+// A wait on the modem-status inputs of one open port, for a thread that only watches them. It keeps
+// a hold on the port of its own, so the thread that owns the port may close it at any moment;
+// closing the port cancels the wait.
+class SerialLineWaiter {
+public:
+    virtual ~SerialLineWaiter() = default;
+    // Blocks until CTS or DCD changes, until cancel(), or until the port fails.
+    virtual LineWaitEnd waitForChange() = 0;
+    virtual ModemInputs readInputs() = 0;
+    // From any thread: ends a wait under way, and every later one at once.
+    virtual void cancel() = 0;
+};
+
 class SerialDriver {
 public:
     virtual ~SerialDriver() = default;
@@ -35,6 +61,9 @@ public:
     virtual int readCts(int port) = 0;
     virtual int readDcd(int port) = 0;
     virtual int lastError() const = 0;
+    // A waiter on the open port's CTS and DCD; null when the port is not open or the system has no
+    // way to wait on its lines (the per-tick reads go on either way).
+    virtual std::shared_ptr<SerialLineWaiter> lineWaiter(int /*port*/) { return nullptr; }
 
     // The system's serial ports beyond COM1..COM4, in the order to offer them; none by default.
     virtual std::vector<SerialPortName> otherPorts() { return {}; }

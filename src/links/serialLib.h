@@ -19,6 +19,10 @@ public:
     int SioDCD(int port);               // 0 not asserted
     int SioBrkSig(int port, char cmd);  // 'A' assert BREAK, 'C' cancel
     int SioLastError() const { return driver_.lastError(); }
+    // Not one of the library's calls: the wait on CTS and DCD that the line watcher runs on.
+    std::shared_ptr<SerialLineWaiter> lineWaiter(int port) {
+        return validPort(port) ? driver_.lineWaiter(port) : nullptr;
+    }
 
 private:
     static bool validPort(int port) { return port >= 0 && port < kSerialPortNumbers; }

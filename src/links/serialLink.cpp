@@ -44,10 +44,21 @@ void SerialLink::assertRts() {
 
 SerialLines SerialLink::readLines() {
     if (sio_.SioRTS(port_, 'R') == 0) sio_.SioRTS(port_, 'S');
-    SerialLines lines;
-    lines.lineOk = sio_.SioCTS(port_) > 0;
-    lines.batteryLow = sio_.SioDCD(port_) == 0;
-    return lines;
+    const int cts = sio_.SioCTS(port_);
+    return serialLinesFrom(cts, sio_.SioDCD(port_));
+}
+
+bool SerialLink::watchLines(SerialLineWatcher::OnChange onChange) {
+    stopWatching();
+    if (port_ < 0) return false;
+    std::shared_ptr<SerialLineWaiter> waiter = sio_.lineWaiter(port_);
+    if (!waiter) return false;
+    watcher_ = std::make_unique<SerialLineWatcher>(std::move(waiter), std::move(onChange));
+    return true;
+}
+
+void SerialLink::stopWatching() {
+    watcher_.reset();
 }
 
 void SerialLink::setBreak(bool on) {
@@ -87,6 +98,7 @@ std::optional<SerialTestEnd> SerialLink::pollBatteryTest() {
 }
 
 void SerialLink::closeAtEnd() {
+    stopWatching();
     releaseBreak();
     sio_.SioRTS(port_, 'C');
     sio_.SioDone(port_);
@@ -94,6 +106,7 @@ void SerialLink::closeAtEnd() {
 }
 
 void SerialLink::closeForChange() {
+    stopWatching();
     releaseBreak();
     sio_.SioDone(port_);
     port_ = -1;

@@ -2,10 +2,12 @@
 // The serial contact-signalling link: the UPS reports mains on CTS and battery on DCD, the
 // monitor holds RTS while it watches and gives its orders as a BREAK on the transmit line.
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "config/cfgRecords.h"
 #include "links/serialLib.h"
+#include "links/serialLineWatcher.h"
 
 namespace ups {
 
@@ -15,11 +17,6 @@ enum class TestButtonChange { Unchanged, Enable, Disable };
 struct SerialOpenResult {
     bool opened = false;
     TestButtonChange button = TestButtonChange::Unchanged;
-};
-
-struct SerialLines {
-    bool lineOk = true;
-    bool batteryLow = false;
 };
 
 // What the lines showed when the battery-test watch ended; the battery room turns it into the
@@ -65,8 +62,16 @@ public:
     // the outcome: a BREAK left asserted is an order nothing withdraws.
     void beginBatteryTest();
     std::optional<SerialTestEnd> pollBatteryTest();
+    // Follows the open port's CTS and DCD on a thread of its own: `onChange` runs on that thread
+    // with the lines, mapped as readLines maps them, each time they change. A watch already running
+    // is stopped first. False when no port is open or its lines cannot be waited on.
+    bool watchLines(SerialLineWatcher::OnChange onChange);
+    // Ends the watch and joins its thread; nothing when none runs.
+    void stopWatching();
+    // True while a watch runs; false once it ended by itself (the port failed or was pulled out).
+    bool watchingLines() const { return watcher_ && watcher_->watching(); }
     // Closing at program end clears RTS first; a configuration change only closes the port. Both
-    // release a BREAK still held.
+    // stop the watch and release a BREAK still held.
     void closeAtEnd();
     void closeForChange();
 
@@ -78,6 +83,7 @@ private:
     std::int32_t port_ = -1;
     bool breakHeld_ = false;
     int testPolls_ = 0;
+    std::unique_ptr<SerialLineWatcher> watcher_;
 };
 
 }  // namespace ups

@@ -14,6 +14,7 @@ inline constexpr int kPictureBatteryLow = 3;
 inline constexpr std::string_view kCaptionInformation = "Información";
 inline constexpr std::string_view kCaptionBatteryLow = "Batería Baja";
 inline constexpr std::string_view kCaptionAdministrator = "Aviso del administrador";
+inline constexpr std::string_view kCaptionUpsServer = "Servidor de la UPS";
 
 inline constexpr int kLongMs = 3000;
 inline constexpr int kShortMs = 500;
@@ -26,6 +27,14 @@ inline constexpr std::string_view kSwitchOffCancelled = "Apagado de UPS suspendi
 inline constexpr std::string_view kTestPassed = "Test satisfactorio, batería operativa.";
 inline constexpr std::string_view kClosingApplications = "Cerrando aplicaciones";
 inline constexpr std::string_view kClosingSystem = "Cerrando sistema";
+
+inline constexpr std::string_view kServerLost = "Se perdió la conexión con el servidor de la UPS.";
+inline constexpr std::string_view kServerBack =
+    "Se restableció la conexión con el servidor de la UPS.";
+inline constexpr std::string_view kServerOrderedPowerOff =
+    "El servidor de la UPS ordenó el apagado.";
+inline constexpr std::string_view kWaitingForFollowers =
+    "Esperando que se apaguen los equipos que siguen a esta UPS";
 
 inline constexpr std::string_view kTestBatteryFail = "Falla en test, controlar batería.";
 inline constexpr std::string_view kTestNoResponse = "La UPS no responde al pedido de Test.";

@@ -151,7 +151,7 @@ Rehearsal::~Rehearsal() = default;
 RehearsalStart Rehearsal::start(const SupervisorState& real) {
     if (run_) return RehearsalStart::alreadyRunning;
     if (powerEventIn(real)) return RehearsalStart::powerEvent;
-    if (!real.serialLinkActive && !real.agentLinkActive) return RehearsalStart::noSupervision;
+    if (!real.linkActive()) return RehearsalStart::noSupervision;
     // A copy: the configuration may change while the rehearsal runs, the rehearsal does not.
     run_ = std::make_unique<Run>(cfgUps_, system_, display_, clock_);
     journal_.record(HistoryEventKind::rehearsalStarted, delaysText(run_->cfgUps));

@@ -91,7 +91,8 @@ void Supervisor::tick() {
 }
 
 void Supervisor::startScheduledTestWhenFree() {
-    if (state_.eventCode() != ecNormal) return;
+    // A followed UPS is another machine's to test.
+    if (followed_ != nullptr || state_.eventCode() != ecNormal) return;
     if (!testHeld_ && !tests_.isTestDue()) return;
     // A test that falls due while a box or dialog waits, or while an order runs, waits for it:
     // the dialog may be changing the very link the test would use.
@@ -140,7 +141,9 @@ void Supervisor::journalStateChanges() {
 void Supervisor::readUpsState() {
     const bool wasLineOk = state_.lineOk;
     const bool wasBatteryLow = state_.batteryLow;
-    if (!cfgSnmp_.enhSnmp) {
+    if (followed_ != nullptr) {
+        readFollowedStatus();
+    } else if (!cfgSnmp_.enhSnmp) {
         state_.adminShutdownPending = false;
         readSerialLines();
     } else if (cfgSnmp_.enhTrap) {
@@ -270,6 +273,7 @@ int Supervisor::secondsToCount(std::optional<std::int64_t>& countedAt) {
 }
 
 void Supervisor::runCountdowns() {
+    if (forcedShutdown_ && followForcedShutdown()) return;
     if (state_.eventCode() == ecCritical) {
         // The switch-off countdown does not move while the state is critical.
         adminCountedAt_.reset();
@@ -402,6 +406,11 @@ void Supervisor::shutdownSystem() {
     state_.closingBySystem = true;
     shutdownPending_ = true;
     view_.stopTimer();
+    if (handOffToFollowers()) return;
+    announcePowerOff();
+}
+
+void Supervisor::announcePowerOff() {
     notify(std::nullopt, std::nullopt, text(kClosingSystem), kShortMs);
     view_.repaintNotice();
     // The notice stays up for its moment; the request goes out from the event loop.
@@ -412,20 +421,25 @@ void Supervisor::completePendingShutdown() {
     if (!shutdownPending_) return;
     shutdownPending_ = false;
     shutDown_ = true;
+    askPowerOff();
+}
+
+std::string Supervisor::askPowerOff() {
+    // The server this machine follows sees it leave before it goes down.
+    if (followed_ != nullptr) followed_->closeSession();
+    // What was reported so far reaches the disk before the machine may go down.
     journal_->flush(kJournalFlushMs);
-    journal_->record(HistoryEventKind::powerOffRequested, system_.requestPowerOff());
+    const std::string answer = system_.requestPowerOff();
+    journal_->record(HistoryEventKind::powerOffRequested, answer);
     journal_->flush(kJournalFlushMs);
+    return answer;
 }
 
 void Supervisor::requestPowerOff() {
     if (!shutdownPending_) return;
     shutdownPending_ = false;
     shutDown_ = true;
-    // What was reported so far reaches the disk before the machine may go down.
-    journal_->flush(kJournalFlushMs);
-    const std::string answer = system_.requestPowerOff();
-    journal_->record(HistoryEventKind::powerOffRequested, answer);
-    journal_->flush(kJournalFlushMs);
+    const std::string answer = askPowerOff();
     if (answer == kPowerOffAccepted) {
         view_.closeMainWindow();
         return;
@@ -436,6 +450,7 @@ void Supervisor::requestPowerOff() {
     shutDown_ = false;
     powerOffRefused_ = true;
     state_.closingBySystem = false;
+    if (followed_ != nullptr) followed_->reopenSession();
     view_.startTimer();
     view_.messageBoxes().messageBox(
         std::string(kPowerOffRefused) + answer + std::string(kPowerOffRefusedGoesOn), kTitleError,

@@ -1,8 +1,10 @@
 #pragma once
 // The once-a-second power-event supervisor and the shutdown sequence it calls. It reads the UPS
-// state from the serial link or from the trap listener's fields, paces the notices, counts down
-// to closing the applications and powering the machine off, and starts scheduled battery tests.
-// It runs on the GUI thread and touches the window only through SupervisorView.
+// state from the serial link, from the trap listener's fields or from the server of a UPS that
+// another machine serves, paces the notices, counts down to closing the applications and powering
+// the machine off, and starts scheduled battery tests. As the primary of other machines it tells
+// them to shut down first and waits for them (bounded). It runs on the GUI thread and touches the
+// window only through SupervisorView.
 //
 // A tick never waits: agent reads are asked for on one tick and their answers taken on a later
 // one, the countdowns count seconds of the monotonic clock (a late tick never stretches them),
@@ -15,8 +17,10 @@
 #include "base/eventJournal.h"
 #include "config/cfgRecords.h"
 #include "links/agentStatus.h"
+#include "links/followedStatus.h"
 #include "links/serialLink.h"
 #include "links/trapFields.h"
+#include "supervisor/followerHandoff.h"
 #include "supervisor/scheduledTestService.h"
 #include "supervisor/supervisorState.h"
 #include "supervisor/supervisorView.h"
@@ -55,6 +59,13 @@ public:
     void setSerialLink(SerialLink* link) { serialLink_ = link; }
     void setAgentReads(AgentStatusRequests* reads) { agentReads_ = reads; }
     void setCompanion(TickCompanion* companion) { companion_ = companion; }
+    // Following a UPS that another machine serves: while set, the tick reads only this link. A
+    // server lost while the UPS was on battery counts as critical after lostGraceSeconds; lost on
+    // the line it is a notice. Null: not following.
+    void setFollowed(FollowedStatusReader* reader, int lostGraceSeconds);
+    // The machines that follow this one's UPS: told to shut down when the power-off is decided,
+    // which then waits up to waitSeconds for them to log out. Null: none.
+    void setFollowerHandoff(FollowerHandoff* handoff, int waitSeconds);
     // Where the power events, the notices and the shutdown's steps are reported; none until set.
     void setJournal(EventJournal& journal) { journal_ = &journal; }
 
@@ -73,12 +84,18 @@ private:
     static constexpr int kJournalFlushMs = 1000;
     // A tick the timer brings a little early still counts its second.
     static constexpr std::int64_t kTickSlackMs = 100;
+    // How often the power-off's wait for the followers looks at their number.
+    static constexpr int kFollowerPollMs = 250;
+    // Seconds that decide a power-off are bounded where they enter.
+    static constexpr int kMaxFollowSeconds = 3600;
 
     void tick();
     void readUpsState();
     void takeAgentRead();
     void readSerialLines();
     void readTrapFields();
+    void readFollowedStatus();
+    void followServerLost(const FollowedStatus& status);
     void paceAgentRepoll();
     void requestAgentRead(bool forRestart);
     void followAdministratorNotice();
@@ -89,6 +106,7 @@ private:
     int secondsToCount(std::optional<std::int64_t>& countedAt);
 
     void runCountdowns();
+    bool followForcedShutdown();
     void runCritical();
     void runAdministrator();
     void runOrdinary();
@@ -100,7 +118,14 @@ private:
     void closeApplications();
     // Announces the power-off; its request follows from the event loop.
     void shutdownSystem();
+    // Tells the followers to shut down; true when some are logged in and the wait has begun.
+    bool handOffToFollowers();
+    void waitForFollowers();
+    // The power-off's notice, and its request from the event loop after the notice's moment.
+    void announcePowerOff();
     void requestPowerOff();
+    // Closes the followed session and asks the system; returns its answer.
+    std::string askPowerOff();
     bool mayPowerOff() const { return shutdownEnabled() && !powerOffRefused_; }
 
     bool shutdownEnabled() const { return cfgUps_.enhShutdwn != 0; }
@@ -117,6 +142,11 @@ private:
     SerialLink* serialLink_;
     AgentStatusRequests* agentReads_;
     TickCompanion* companion_ = nullptr;
+    FollowedStatusReader* followed_ = nullptr;
+    std::int64_t lostGraceMs_ = 15'000;
+    FollowerHandoff* handoff_ = nullptr;
+    std::int64_t followerWaitMs_ = 15'000;
+    std::int64_t followerWaitFrom_ = 0;
     NoEventJournal noJournal_;
     EventJournal* journal_ = &noJournal_;
     // What the journal was last told: it starts from a normal state, so a monitor that starts
@@ -133,6 +163,13 @@ private:
         std::uint32_t trapsAsOf;
     };
     std::optional<PendingRead> pendingRead_;
+
+    // The followed server: the monotonic moment it was lost (empty while it answers), whether it
+    // ever answered, and its order to power off (FSD), acted on once while it stays set.
+    std::optional<std::int64_t> followedLostAt_;
+    bool followedReached_ = false;
+    bool forcedShutdown_ = false;
+    bool forcedShutdownFollowed_ = false;
 
     // The monotonic moment up to which each countdown has counted; empty while it does not run.
     std::optional<std::int64_t> criticalCountedAt_;

@@ -17,6 +17,7 @@ enum EventCode : int {
 struct SupervisorState {
     bool serialLinkActive = false;
     bool agentLinkActive = false;
+    bool followLinkActive = false;  // a UPS served by another machine is followed
     bool lineOk = true;
     bool batteryLow = false;
     bool displayDirty = false;
@@ -37,7 +38,7 @@ struct SupervisorState {
     EventCode eventCode() const {
         return static_cast<EventCode>((lineOk ? 0 : 1) + (batteryLow ? 2 : 0));
     }
-    bool linkActive() const { return serialLinkActive || agentLinkActive; }
+    bool linkActive() const { return serialLinkActive || agentLinkActive || followLinkActive; }
 };
 
 }  // namespace ups

@@ -8,9 +8,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
 
 #include "links/serialLink.h"
+#include "support/childProcess.h"
+#include "support/lineReports.h"
 #include "support/tempDir.h"
 #include "support/virtualTime.h"
 
@@ -119,3 +122,59 @@ TEST(TermiosSerialDriver, OffersTheUsbAdaptersOfItsFolderAndOpensThemByNumber) {
     EXPECT_EQ(driver.lastError(), ENOTTY);
     driver.close(ports[0].port);
 }
+
+namespace {
+
+// Replaces the lines file whole, as the modem-lines library asks.
+void setLines(const std::filesystem::path& file, const char* lines) {
+    const std::filesystem::path next = file.string() + ".next";
+    std::ofstream(next) << lines;
+    std::filesystem::rename(next, file);
+}
+
+// The watch on a tty through the preloaded modem-lines library, so the real wait, its cancel by
+// signal and a hang-up all run: the test runs again in a child with the library preloaded. The
+// lines change; the watch ends, joined, when the link closes the port, by itself when the
+// driver alone closes it, and by itself when the pseudo-terminal's other side goes away.
+TEST(TermiosSerialDriver, WatchesTheLinesUntilThePortClosesOrHangsUp) {
+    const char* linesFile = std::getenv("UPS_FAKE_MODEM_LINES_FILE");
+    if (linesFile == nullptr) {
+        const std::string library = UPS_TEST_BINARY_DIR "/tests/libups-modem-lines.so";
+        if (!std::filesystem::exists(library)) GTEST_SKIP() << "modem-lines library not built";
+        test::TempDir dir{"ups-watch"};
+        test::ChildProcess child(
+            {"/proc/self/exe", "--gtest_filter=TermiosSerialDriver.WatchesTheLines*"},
+            {"LD_PRELOAD=" + library,
+             "UPS_FAKE_MODEM_LINES_FILE=" + (dir.path / "lines").string()});
+        EXPECT_EQ(child.waitForExit(30'000), 0);
+        return;
+    }
+    setLines(linesFile, "cts,dcd");
+    auto pty = std::make_unique<Pty>();
+    TermiosSerialDriver driver({pty->slavePath, "", "", ""});
+    SerialLib sio(driver);
+    test::LineReports reports;
+    SerialLink link(sio);
+    ASSERT_TRUE(link.openSerialLink(0).opened);
+    ASSERT_TRUE(link.watchLines(reports.callback()));
+    setLines(linesFile, "dcd");
+    EXPECT_EQ(reports.waitFor(1).size(), 1u);
+    setLines(linesFile, "");
+    const std::vector<SerialLines> changes{{false, false}, {false, true}};
+    EXPECT_EQ(reports.waitFor(2), changes);
+    link.closeForChange();
+    EXPECT_FALSE(link.watchingLines());
+
+    ASSERT_EQ(driver.open(0, 512, 512), 0);
+    SerialLineWatcher closed(sio.lineWaiter(0), {});
+    driver.close(0);
+    EXPECT_TRUE(closed.waitUntilEnded(test::LineReports::kBoundMs));
+
+    ASSERT_EQ(driver.open(0, 512, 512), 0);
+    SerialLineWatcher hungUp(sio.lineWaiter(0), reports.callback());
+    pty.reset();
+    EXPECT_TRUE(hungUp.waitUntilEnded(test::LineReports::kBoundMs));
+    EXPECT_EQ(reports.waitFor(3).back(), (SerialLines{false, false}));
+}
+
+}  // namespace

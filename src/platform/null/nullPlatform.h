@@ -10,37 +10,10 @@
 #include <vector>
 
 #include "platform/null/memoryRegistryStore.h"
+#include "platform/null/scriptedSerialDriver.h"
 #include "platform/platform.h"
 
 namespace ups {
-
-// COM1..COM4 all open; each port's lines are what the caller says.
-class ScriptedSerialDriver : public SerialDriver {
-public:
-    struct Lines {
-        bool cts = true;  // mains present
-        bool dcd = true;  // battery normal
-        bool rts = false;
-        bool breakOn = false;
-        bool open = false;
-    };
-
-    int open(int port, int rxQueue, int txQueue) override;
-    void close(int port) override;
-    void setBaud(int, int) override {}
-    void setNoFlowControl(int) override {}
-    void setRts(int port, bool asserted) override;
-    void setBreak(int port, bool asserted) override;
-    int readRts(int port) override;
-    int readCts(int port) override;
-    int readDcd(int port) override;
-    int lastError() const override { return 0; }
-
-    std::array<Lines, 4> ports;
-
-private:
-    Lines* find(int port);
-};
 
 class RecordedSystemControl : public SystemControl {
 public:

@@ -10,6 +10,8 @@
 #include <charconv>
 #include <filesystem>
 
+#include "platform/posix/termiosLineWaiter.h"
+
 namespace ups {
 
 namespace {
@@ -137,10 +139,25 @@ int TermiosSerialDriver::open(int port, int /*rxQueue*/, int /*txQueue*/) {
 }
 
 void TermiosSerialDriver::close(int port) {
+    const auto [first, last] = waiters_.equal_range(port);
+    for (auto at = first; at != last; ++at) {
+        if (const auto waiter = at->second.lock()) waiter->cancel();
+    }
+    waiters_.erase(first, last);
     int fd = fdFor(port);
     if (fd < 0) return;
     ::close(fd);
     fds_.erase(port);
+}
+
+std::shared_ptr<SerialLineWaiter> TermiosSerialDriver::lineWaiter(int port) {
+    const int fd = fdFor(port);
+    if (fd < 0) return nullptr;
+    auto waiter = std::make_shared<TermiosLineWaiter>(fd);
+    if (!waiter->valid()) return nullptr;
+    std::erase_if(waiters_, [](const auto& entry) { return entry.second.expired(); });
+    waiters_.emplace(port, waiter);
+    return waiter;
 }
 
 void TermiosSerialDriver::setBaud(int port, int baud) {

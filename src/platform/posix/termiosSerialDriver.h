@@ -5,6 +5,7 @@
 // ports: ttyUSBn is number 100 + n, ttyACMn 200 + n. The legacy ttySn are never listed.
 #include <array>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "links/serialDriver.h"
@@ -32,6 +33,8 @@ public:
     int readCts(int port) override;
     int readDcd(int port) override;
     int lastError() const override { return lastError_; }
+    // TIOCMIWAIT on a duplicate of the port's descriptor; closing the port cancels it.
+    std::shared_ptr<SerialLineWaiter> lineWaiter(int port) override;
     std::vector<SerialPortName> otherPorts() override;
     std::string portName(int port) const override;
     int portNumber(std::string_view name) const override;
@@ -49,6 +52,7 @@ private:
     std::array<std::string, 4> devices_;
     std::string otherPortsFolder_;
     std::map<int, int> fds_;
+    std::multimap<int, std::weak_ptr<SerialLineWaiter>> waiters_;
     int lastError_ = 0;
 };
 

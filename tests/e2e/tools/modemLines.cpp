@@ -1,19 +1,42 @@
 // Modem lines for a pseudo-terminal, which has none: preloaded into the real monitor
-// (LD_PRELOAD), it answers the modem-status requests made on a pseudo-terminal with the lines
-// named in UPS_FAKE_MODEM_LINES ("cts", "dcd", "cts,dcd" or empty) and keeps the RTS the monitor
-// sets, so that a COM port mapped to a pseudo-terminal reads like a UPS cable. Every other request,
-// and every request on anything but a pseudo-terminal, goes to the system unchanged.
+// (LD_PRELOAD), it answers the modem-status requests made on a pseudo-terminal as a UPS cable
+// would, so that a COM port mapped to a pseudo-terminal reads like one:
+// - CTS and DCD come from UPS_FAKE_MODEM_LINES_FILE when it is set: a file holding "cts", "dcd",
+//   "cts,dcd" or nothing, read again at every request, so that a test or a benchmark can flip the
+//   lines while the monitor runs. Replace the file whole (write another one in the same folder
+//   and rename it over this one): a request may otherwise read it half written. A missing file
+//   means neither line. Without that variable, UPS_FAKE_MODEM_LINES holds them for the whole run.
+// - RTS and DTR keep what the monitor sets.
+// - TIOCMIWAIT (wait until one of the lines asked for changes) blocks until the file's lines
+//   differ in one of those lines from what the last TIOCMGET on the same descriptor gave (from
+//   what they were at the call when there was none): a change between a read and the wait that
+//   follows it is not lost, as it is not on a serial driver that counts changes (TIOCGICOUNT,
+//   which is not emulated: the watcher falls back on this). It ends with EINTR when a
+//   signal arrives, as the system's wait does, with EIO when the pseudo-terminal hangs up (its
+//   other side closed, as an adapter pulled out), and with EBADF when the descriptor is not open
+//   at the call.
+//   It watches the file's folder with inotify, so it wakes the process only when a file there
+//   changes (every 5 ms if inotify cannot watch it).
+// - TIOCMGET and the others fail with EIO once the pseudo-terminal has hung up.
+// Every other request, and every request on anything but a pseudo-terminal, goes to the system
+// unchanged.
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -32,16 +55,102 @@ bool isPseudoTerminal(int fd) {
     return m >= 136 && m <= 143;
 }
 
-int fixedLines() {
-    const char* named = std::getenv("UPS_FAKE_MODEM_LINES");
-    if (named == nullptr) return 0;
+int linesNamed(const char* named) {
     int bits = 0;
     if (std::strstr(named, "cts")) bits |= TIOCM_CTS;
     if (std::strstr(named, "dcd")) bits |= TIOCM_CAR;
     return bits;
 }
 
+const char* linesFile() {
+    return std::getenv("UPS_FAKE_MODEM_LINES_FILE");
+}
+
+int inputLines() {
+    if (const char* path = linesFile()) {
+        char text[64] = {};
+        const int fd = open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return 0;
+        const ssize_t got = read(fd, text, sizeof text - 1);
+        close(fd);
+        return got > 0 ? linesNamed(text) : 0;
+    }
+    const char* named = std::getenv("UPS_FAKE_MODEM_LINES");
+    return named != nullptr ? linesNamed(named) : 0;
+}
+
+bool hungUp(int fd) {
+    pollfd port{fd, 0, 0};
+    return poll(&port, 1, 0) == 1 && (port.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+int fail(int error) {
+    errno = error;
+    return -1;
+}
+
 std::atomic<int> heldBits{0};  // RTS and DTR as last set
+
+// One more than the input lines the last TIOCMGET on each descriptor gave; 0 when none (so that
+// the table needs no initialiser to run before the first request).
+constexpr int kKnownDescriptors = 1024;
+std::atomic<int> lastRead[kKnownDescriptors];
+
+int readBefore(int fd) {
+    return fd >= 0 && fd < kKnownDescriptors ? lastRead[fd].load() - 1 : -1;
+}
+void rememberRead(int fd, int bits) {
+    if (fd >= 0 && fd < kKnownDescriptors) lastRead[fd].store(bits + 1);
+}
+
+// An inotify descriptor watching the lines file's folder, or -1.
+int watchFolder() {
+    const char* path = linesFile();
+    if (path == nullptr) return -1;
+    std::string folder(path);
+    const std::size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash + 1);
+    const int watch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    if (watch < 0) return -1;
+    if (inotify_add_watch(watch, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_DELETE) < 0) {
+        close(watch);
+        return -1;
+    }
+    return watch;
+}
+
+int waitForChange(int fd, int mask) {
+    // Watching first: a change between the two would otherwise go unseen.
+    const int watch = watchFolder();
+    const int known = readBefore(fd);
+    const int before = (known >= 0 ? known : inputLines()) & mask;
+    // Without a file the lines never change: only a hang-up or a signal ends the wait.
+    const int timeoutMs = watch < 0 && linesFile() != nullptr ? 5 : -1;
+    int result = 0;
+    while ((inputLines() & mask) == before) {
+        pollfd waits[2] = {{fd, 0, 0}, {watch, POLLIN, 0}};
+        const int ready = poll(waits, watch < 0 ? 1 : 2, timeoutMs);
+        if (ready < 0) {
+            result = fail(errno);
+            break;
+        }
+        if (waits[0].revents & POLLNVAL) {
+            result = fail(EBADF);
+            break;
+        }
+        if (waits[0].revents & (POLLHUP | POLLERR)) {
+            result = fail(EIO);
+            break;
+        }
+        if (waits[1].revents & POLLIN) {
+            char events[4096];
+            while (read(watch, events, sizeof events) > 0) {
+            }
+        }
+    }
+    if (watch >= 0) close(watch);
+    return result;
+}
 
 }  // namespace
 
@@ -50,26 +159,29 @@ extern "C" int ioctl(int fd, unsigned long request, ...) {
     va_start(args, request);
     void* argument = va_arg(args, void*);
     va_end(args);
-    const bool modemRequest =
-        request == TIOCMGET || request == TIOCMBIS || request == TIOCMBIC || request == TIOCMSET;
+    const bool modemRequest = request == TIOCMGET || request == TIOCMBIS || request == TIOCMBIC ||
+                              request == TIOCMSET || request == TIOCMIWAIT;
     IoctlFn next = systemIoctl();
     if (!modemRequest || !isPseudoTerminal(fd)) {
-        if (next == nullptr) {
-            errno = ENOSYS;
-            return -1;
-        }
+        if (next == nullptr) return fail(ENOSYS);
         return next(fd, request, argument);
     }
-    int* bits = static_cast<int*>(argument);
-    if (bits == nullptr) {
-        errno = EFAULT;
-        return -1;
+    if (hungUp(fd)) return fail(EIO);
+    if (request == TIOCMIWAIT) {
+        // The argument is the mask itself, not a pointer to it.
+        const auto mask = static_cast<int>(reinterpret_cast<std::uintptr_t>(argument));
+        return waitForChange(fd, mask & (TIOCM_CTS | TIOCM_CAR));
     }
+    int* bits = static_cast<int*>(argument);
+    if (bits == nullptr) return fail(EFAULT);
     constexpr int kOutputs = TIOCM_RTS | TIOCM_DTR;
     switch (request) {
-        case TIOCMGET:
-            *bits = fixedLines() | heldBits.load();
+        case TIOCMGET: {
+            const int inputs = inputLines();
+            rememberRead(fd, inputs);
+            *bits = inputs | heldBits.load();
             break;
+        }
         case TIOCMBIS:
             heldBits.fetch_or(*bits & kOutputs);
             break;
