@@ -145,6 +145,7 @@ void TrapCatch::handleTrap(const TSNMPSend& snmp) {
     takeTrapContents(snmp, trap);
     if (applyTrap(trap, fieldText(agentConfig_.ipAgent), fields_)) {
         trapsActedOn_.fetch_add(1, std::memory_order_release);
+        if (onStored_) onStored_();
     }
     trapsReceived_.fetch_add(1, std::memory_order_release);
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -45,6 +46,9 @@ public:
     // Takes effect between two receive attempts or inside the wait; a trap already received is
     // held until the next Resume, as is everything the system queues meanwhile.
     void Pause();
+    // Called on the listener's thread each time a trap has changed the fields, after the change
+    // is visible there. Set before the first Resume.
+    void setOnStored(std::function<void()> onStored) { onStored_ = std::move(onStored); }
     // Asks the thread to end, wakes it and waits for it. Safe to call more than once and on a
     // listener that never started.
     void Terminate();
@@ -78,6 +82,7 @@ private:
     const CfgSnmp& agentConfig_;
     TrapFields& fields_;
     const TrapListenerOptions options_;
+    std::function<void()> onStored_;
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;

@@ -26,7 +26,14 @@ LinkLifecycle::LinkLifecycle(RegistryStore& store, MessageBoxes& boxes, EventJou
       journal_(journal),
       parts_(parts),
       display_(display),
-      agentCalls_(agentCalls) {}
+      agentCalls_(agentCalls) {
+    // A status trap is on the screen as soon as the listener has stored it.
+    parts_.trapCatch.setOnStored([this] {
+        const TrapFields& fields = parts_.trapFields;
+        display_.showLinkStateSoon(fields.lineState.load(std::memory_order_relaxed) == 1,
+                                   fields.batteryState.load(std::memory_order_relaxed) == 2);
+    });
+}
 
 void LinkLifecycle::start() {
     SupervisorState& state = parts_.state;
@@ -58,6 +65,7 @@ void LinkLifecycle::startSerial() {
         parts_.state.serialLinkActive = true;
         display_.startSupervision();
         parts_.serialLink.assertRts();
+        watchSerialLines();
     } else {
         boxes_.messageBox(kMsgNoValidPort, kTitleCaution, MbIcon::Warning);
         display_.startSupervision();
@@ -164,6 +172,12 @@ void LinkLifecycle::applySerial(std::int32_t previousPort, bool wasSerial) {
     display_.applyTestButton(opened.button);
     state.serialLinkActive = opened.opened;
     resetToNormalState();
+    if (opened.opened) watchSerialLines();
+}
+
+void LinkLifecycle::watchSerialLines() {
+    parts_.serialLink.watchLines(
+        [this](SerialLines lines) { display_.showLinkStateSoon(lines.lineOk, lines.batteryLow); });
 }
 
 void LinkLifecycle::resetToNormalState() {

@@ -291,12 +291,29 @@ void TmainF::defaultBeep() {
 void TmainF::refreshDisplay() {
     if (!state_.displayDirty) return;
     state_.displayDirty = false;
-    ui_->imgLine->setPixmap(imgLst_[state_.lineOk ? art::picMains : art::picOnBattery]);
-    ui_->imgBat->setPixmap(imgLst_[state_.batteryLow ? art::picBatteryLow : art::picBatteryOk]);
+    paintState(state_);
+}
+
+void TmainF::showLinkStateSoon(bool lineOk, bool batteryLow) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, lineOk, batteryLow] {
+            if (closed_ || !state_.linkActive()) return;
+            SupervisorState shown = state_;
+            shown.lineOk = lineOk;
+            shown.batteryLow = batteryLow;
+            paintState(shown);
+        },
+        Qt::QueuedConnection);
+}
+
+void TmainF::paintState(const SupervisorState& state) {
+    ui_->imgLine->setPixmap(imgLst_[state.lineOk ? art::picMains : art::picOnBattery]);
+    ui_->imgBat->setPixmap(imgLst_[state.batteryLow ? art::picBatteryLow : art::picBatteryOk]);
 
     const bool commandLinkUsable =
-        state_.serialLinkActive || (state_.agentCommandsOk && state_.agentLinkActive);
-    const EventCode code = state_.eventCode();
+        state.serialLinkActive || (state.agentCommandsOk && state.agentLinkActive);
+    const EventCode code = state.eventCode();
     const bool onBattery = code == ecOnBattery || code == ecCritical;
     const bool low = code == ecLowOnMains || code == ecCritical;
     ui_->lblSum->setText(onBattery ? QStringLiteral("Suministro de Batería")
