@@ -19,6 +19,9 @@ struct FollowedStatus {
     bool lineOk = true;
     bool batteryLow = false;
     bool forcedShutdown = false;
+    // How many sessions have reached the server: one that began and ended between two ticks
+    // still shows that the server was there.
+    unsigned sessions = 0;
     // While lost: the server and why, in a few Spanish words, for the history.
     std::string problem;
 };

@@ -411,6 +411,7 @@ void Supervisor::shutdownSystem() {
 }
 
 void Supervisor::announcePowerOff() {
+    powerOffAnnounced_ = true;
     notify(std::nullopt, std::nullopt, text(kClosingSystem), kShortMs);
     view_.repaintNotice();
     // The notice stays up for its moment; the request goes out from the event loop.
@@ -421,6 +422,11 @@ void Supervisor::completePendingShutdown() {
     if (!shutdownPending_) return;
     shutdownPending_ = false;
     shutDown_ = true;
+    // Ended while it waited for the followers: the request is not made unannounced.
+    if (!powerOffAnnounced_) {
+        notify(std::nullopt, std::nullopt, text(kClosingSystem), kShortMs);
+        view_.repaintNotice();
+    }
     askPowerOff();
 }
 
@@ -448,6 +454,7 @@ void Supervisor::requestPowerOff() {
     // computer unwatched until the battery dies. It says why and goes on; this episode does not
     // ask again.
     shutDown_ = false;
+    powerOffAnnounced_ = false;
     powerOffRefused_ = true;
     state_.closingBySystem = false;
     if (followed_ != nullptr) followed_->reopenSession();

@@ -167,6 +167,7 @@ private:
     // The followed server: the monotonic moment it was lost (empty while it answers), whether it
     // ever answered, and its order to power off (FSD), acted on once while it stays set.
     std::optional<std::int64_t> followedLostAt_;
+    unsigned followedSessions_ = 0;
     bool followedReached_ = false;
     bool forcedShutdown_ = false;
     bool forcedShutdownFollowed_ = false;
@@ -179,6 +180,7 @@ private:
     bool noticeThisTick_ = false;
     bool testHeld_ = false;
     bool shutdownPending_ = false;
+    bool powerOffAnnounced_ = false;
     bool shutDown_ = false;
     // The system refused the power-off of this episode: supervision goes on, without asking
     // again until the state has been normal.

@@ -16,6 +16,10 @@ std::string text(std::string_view s) {
     return std::string(s);
 }
 
+std::string loggedInText(int followers) {
+    return std::to_string(followers) + (followers == 1 ? " conectado" : " conectados");
+}
+
 std::int64_t boundedMs(int seconds, int maxSeconds) {
     return static_cast<std::int64_t>(std::clamp(seconds, 0, maxSeconds)) * 1000;
 }
@@ -56,6 +60,7 @@ void Supervisor::readFollowedStatus() {
     }
     followedReached_ = true;
     followedLostAt_.reset();
+    followedSessions_ = status.sessions;
     state_.lineOk = status.lineOk;
     state_.batteryLow = status.batteryLow;
     forcedShutdown_ = status.forcedShutdown;
@@ -68,14 +73,18 @@ void Supervisor::followServerLost(const FollowedStatus& status) {
         followedLostAt_ = now;
         journal_->record(HistoryEventKind::upsServerLost, status.problem);
         notify(text(kCaptionUpsServer), std::nullopt, text(kServerLost), kLongMs);
+    } else if (status.sessions != followedSessions_) {
+        // The server came back and was lost again between two ticks: it was there just now.
+        followedLostAt_ = now;
     }
-    // The state stays the last one the server gave. On the line nothing more follows and the
-    // client keeps trying; on battery, without news the battery may be running down, so after
-    // the grace time the state counts as critical, with its countdown and notices.
-    if (!state_.lineOk && !state_.batteryLow &&
-        now - *followedLostAt_ + kTickSlackMs >= lostGraceMs_) {
-        state_.batteryLow = true;
-    }
+    followedSessions_ = status.sessions;
+    // The state is the last one the server gave, even one no tick had taken yet. On the line
+    // nothing more follows and the client keeps trying; on battery, without news the battery may
+    // be running down, so after the grace time the state counts as critical, with its countdown
+    // and notices.
+    const bool graceOver = now - *followedLostAt_ + kTickSlackMs >= lostGraceMs_;
+    state_.lineOk = status.lineOk;
+    state_.batteryLow = status.batteryLow || (!status.lineOk && graceOver);
 }
 
 bool Supervisor::followForcedShutdown() {
@@ -97,8 +106,7 @@ bool Supervisor::handOffToFollowers() {
     if (handoff_ == nullptr) return false;
     handoff_->setForcedShutdown();
     const int loggedIn = handoff_->followersLoggedIn();
-    journal_->record(HistoryEventKind::followersToldToShutDown,
-                     std::to_string(loggedIn) + " conectados");
+    journal_->record(HistoryEventKind::followersToldToShutDown, loggedInText(loggedIn));
     if (loggedIn == 0) return false;
     notify(std::nullopt, std::nullopt, text(kWaitingForFollowers), kLongMs);
     view_.repaintNotice();
@@ -118,9 +126,9 @@ void Supervisor::waitForFollowers() {
     }
     const std::string seconds = std::to_string((waited + 500) / 1000) + " s";
     journal_->record(HistoryEventKind::followersWaitEnded,
-                     loggedIn == 0 ? "todos desconectados en " + seconds
-                                   : "espera agotada tras " + seconds + ", " +
-                                         std::to_string(loggedIn) + " conectados");
+                     loggedIn == 0
+                         ? "todos desconectados en " + seconds
+                         : "espera agotada tras " + seconds + ", " + loggedInText(loggedIn));
     announcePowerOff();
 }
 

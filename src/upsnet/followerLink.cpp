@@ -133,10 +133,12 @@ std::string FollowerLink::follow(UpsClient& client, bool& reached) {
         if (!answer) return client.problem();
         if (const auto value = variableValue(*answer, settings_.upsName, "ups.status")) {
             const UpsStatusWords words = readStatusWords(*value);
+            if (!reached) ++sessions_;
             publish({FollowedLink::following,
                      words.lineOk,
                      words.batteryLow,
                      words.forcedShutdown,
+                     sessions_,
                      {}});
             reached = true;
         } else {

@@ -74,6 +74,7 @@ private:
     std::condition_variable wake_;
     FollowedStatus status_;
     FollowedIdentity identity_;
+    unsigned sessions_ = 0;  // the thread's own
     bool closeRequested_ = false;
     bool sessionClosed_ = false;
     bool stopping_ = false;

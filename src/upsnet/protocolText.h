@@ -13,7 +13,8 @@ namespace ups {
 // ends in a lone backslash: such a line has no meaning, and the answer is an error.
 std::optional<std::vector<std::string>> splitWords(std::string_view line);
 
-// The value between double quotes, with `"` and `\` escaped by a backslash.
+// The value between double quotes, with `"` and `\` escaped by a backslash. Call it as
+// ups::quoted: given a std::string, an unqualified call may pick std::quoted instead.
 std::string quoted(std::string_view value);
 
 }  // namespace ups

@@ -117,7 +117,7 @@ InstantCommand ServerSession::offered() const {
 std::string ServerSession::get(const Words& words) {
     if (words.size() < 2) return err("INVALID-ARGUMENT");
     const std::string what = upper(words[1]);
-    const std::string& ups = config_.upsName;
+    const std::string& upsName = config_.upsName;
     if (what == "TRACKING") return words.size() == 2 ? "OFF\n" : err("INVALID-ARGUMENT");
     const bool aboutUps = what == "NUMLOGINS" || what == "UPSDESC";
     const bool aboutName = what == "VAR" || what == "TYPE" || what == "DESC" || what == "CMDDESC";
@@ -125,33 +125,36 @@ std::string ServerSession::get(const Words& words) {
         return err("INVALID-ARGUMENT");
     if (!knownUps(words[2])) return err("UNKNOWN-UPS");
     if (what == "NUMLOGINS")
-        return "NUMLOGINS " + ups + " " + std::to_string(host_.loginCount()) + "\n";
-    if (what == "UPSDESC") return "UPSDESC " + ups + " " + quoted(config_.description) + "\n";
+        return "NUMLOGINS " + upsName + " " + std::to_string(host_.loginCount()) + "\n";
+    if (what == "UPSDESC")
+        return "UPSDESC " + upsName + " " + ups::quoted(config_.description) + "\n";
     const std::string& name = words[3];
     if (what == "CMDDESC") {
         const InstantCommand command = offered();
         if (command == InstantCommand::None || name != commandName(command))
             return err("CMD-NOT-SUPPORTED");
-        return "CMDDESC " + ups + " " + name + " " + quoted(commandDescription(command)) + "\n";
+        return "CMDDESC " + upsName + " " + name + " " + ups::quoted(commandDescription(command)) +
+               "\n";
     }
     const ServedState state = host_.state();
     if (what == "VAR" && !state.linkAlive) return err("DATA-STALE");
     const auto variables = servedVariables(state, host_.forcedShutdown(), config_.version);
     const ServedVariable* variable = findVariable(variables, name);
     if (!variable) return err("VAR-NOT-SUPPORTED");
-    if (what == "VAR") return "VAR " + ups + " " + name + " " + quoted(variable->value) + "\n";
+    if (what == "VAR")
+        return "VAR " + upsName + " " + name + " " + ups::quoted(variable->value) + "\n";
     if (what == "TYPE")
-        return "TYPE " + ups + " " + name + " STRING:" + std::to_string(kMaxValueOctets) + "\n";
-    return "DESC " + ups + " " + name + " " + quoted(variableDescription(name)) + "\n";
+        return "TYPE " + upsName + " " + name + " STRING:" + std::to_string(kMaxValueOctets) + "\n";
+    return "DESC " + upsName + " " + name + " " + ups::quoted(variableDescription(name)) + "\n";
 }
 
 std::string ServerSession::list(const Words& words) {
     if (words.size() < 2) return err("INVALID-ARGUMENT");
     const std::string what = upper(words[1]);
-    const std::string& ups = config_.upsName;
+    const std::string& upsName = config_.upsName;
     if (what == "UPS") {
         if (words.size() != 2) return err("INVALID-ARGUMENT");
-        return framed("UPS", {"UPS " + ups + " " + quoted(config_.description)});
+        return framed("UPS", {"UPS " + upsName + " " + ups::quoted(config_.description)});
     }
     const bool aboutUps = what == "VAR" || what == "RW" || what == "CMD" || what == "CLIENT";
     const bool aboutName = what == "ENUM" || what == "RANGE";
@@ -159,30 +162,31 @@ std::string ServerSession::list(const Words& words) {
         return err("INVALID-ARGUMENT");
     if (!knownUps(words[2])) return err("UNKNOWN-UPS");
     std::vector<std::string> lines;
-    if (what == "RW") return framed("RW " + ups, lines);
+    if (what == "RW") return framed("RW " + upsName, lines);
     if (what == "CMD") {
         const InstantCommand command = offered();
         if (command != InstantCommand::None)
-            lines.push_back("CMD " + ups + " " + commandName(command));
-        return framed("CMD " + ups, lines);
+            lines.push_back("CMD " + upsName + " " + commandName(command));
+        return framed("CMD " + upsName, lines);
     }
     if (what == "CLIENT") {
         for (const std::string& address : host_.loggedInAddresses())
-            lines.push_back("CLIENT " + ups + " " + address);
-        return framed("CLIENT " + ups, lines);
+            lines.push_back("CLIENT " + upsName + " " + address);
+        return framed("CLIENT " + upsName, lines);
     }
     const ServedState state = host_.state();
     if (what == "VAR" && !state.linkAlive) return err("DATA-STALE");
     const auto variables = servedVariables(state, host_.forcedShutdown(), config_.version);
     if (what == "VAR") {
         for (const ServedVariable& variable : variables)
-            lines.push_back("VAR " + ups + " " + variable.name + " " + quoted(variable.value));
-        return framed("VAR " + ups, lines);
+            lines.push_back("VAR " + upsName + " " + variable.name + " " +
+                            ups::quoted(variable.value));
+        return framed("VAR " + upsName, lines);
     }
     // Nothing the server serves has a list of allowed values or a range: the lists are empty.
     const std::string& name = words[3];
     if (!findVariable(variables, name)) return err("VAR-NOT-SUPPORTED");
-    return framed(what + " " + ups + " " + name, lines);
+    return framed(what + " " + upsName + " " + name, lines);
 }
 
 std::string ServerSession::setVar(const Words& words) {

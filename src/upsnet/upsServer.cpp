@@ -28,15 +28,15 @@ bool validUpsName(const std::string& name) {
 struct UpsServer::Connection {
     Connection(sys::SocketHandle handle, const SessionConfig& config, SessionHost& host,
                std::string peer, std::int64_t now)
-        : socket(handle), session(config, host, std::move(peer)), heardAt(now), movedAt(now) {}
+        : socket(handle), session(config, host, std::move(peer)), heardAt(now), waitingSince(now) {}
 
     sys::SocketHandle socket;
     ServerSession session;
     std::string in;
     std::string out;
     std::int64_t heardAt;
-    // When its waiting answers last moved (or began to wait).
-    std::int64_t movedAt;
+    // Since when answers have been waiting (now while none wait).
+    std::int64_t waitingSince;
     bool closing = false;
     bool gone = false;
 };
@@ -80,6 +80,7 @@ UpsServer::~UpsServer() {
 
 int UpsServer::start() {
     if (thread_.joinable()) return 0;
+    bound_.clear();
     int error = 0;
     const auto fail = [this](int code) {
         for (const sys::SocketHandle listener : listeners_) sys::closeSocket(listener);
@@ -202,13 +203,10 @@ void UpsServer::run() {
         for (std::size_t i = 0; i < listeners_.size(); ++i) {
             if (entries[1 + i].readable) acceptWaiting(listeners_[i]);
         }
-        const auto end = std::remove_if(connections_.begin(), connections_.end(),
-                                        [this, now](const std::unique_ptr<Connection>& c) {
-                                            if (!c->gone && !dropNow(*c, now)) return false;
-                                            sys::closeSocket(c->socket);
-                                            return true;
-                                        });
-        connections_.erase(end, connections_.end());
+        for (const auto& connection : connections_) {
+            if (dropNow(*connection, now)) connection->gone = true;
+        }
+        closeGone();
         logins_.store(loginCount(), std::memory_order_release);
     }
 }
@@ -220,11 +218,7 @@ void UpsServer::acceptWaiting(sys::SocketHandle listener) {
         const sys::SocketHandle socket = sys::acceptConnection(listener, peer, error);
         if (socket == sys::kNoSocket) return;
         const std::int64_t now = clock_.monotonicMs();
-        std::erase_if(connections_, [](const std::unique_ptr<Connection>& c) {
-            if (!c->gone) return false;
-            sys::closeSocket(c->socket);
-            return true;
-        });
+        closeGone();
         if (connections_.size() >= options_.maxConnections) {
             // Full: the client silent for longest makes room, unless every client is logged in.
             Connection* oldest = nullptr;
@@ -238,15 +232,19 @@ void UpsServer::acceptWaiting(sys::SocketHandle listener) {
                 continue;
             }
             oldest->gone = true;
-            std::erase_if(connections_, [](const std::unique_ptr<Connection>& c) {
-                if (!c->gone) return false;
-                sys::closeSocket(c->socket);
-                return true;
-            });
+            closeGone();
         }
         connections_.push_back(std::make_unique<Connection>(socket, options_.session, host(),
                                                             inetNtoa(peer.address), now));
     }
+}
+
+void UpsServer::closeGone() {
+    std::erase_if(connections_, [](const std::unique_ptr<Connection>& c) {
+        if (!c->gone) return false;
+        sys::closeSocket(c->socket);
+        return true;
+    });
 }
 
 void UpsServer::serve(Connection& connection, bool readable, std::int64_t now) {
@@ -277,11 +275,10 @@ void UpsServer::serve(Connection& connection, bool readable, std::int64_t now) {
         }
         if (sent > 0) {
             connection.out.erase(0, sent);
-            connection.movedAt = now;
             answerLines(connection);
         }
     }
-    if (connection.out.empty()) connection.movedAt = now;
+    if (connection.out.empty()) connection.waitingSince = now;
     if (connection.closing && connection.out.empty()) connection.gone = true;
 }
 
@@ -315,7 +312,7 @@ void UpsServer::answerLines(Connection& connection) {
 
 bool UpsServer::dropNow(const Connection& connection, std::int64_t now) const {
     if (connection.out.size() > options_.maxPendingOctets) return true;
-    if (!connection.out.empty() && now - connection.movedAt > options_.stalledMs) return true;
+    if (!connection.out.empty() && now - connection.waitingSince > options_.stalledMs) return true;
     return connection.out.empty() && now - connection.heardAt > options_.idleMs;
 }
 

@@ -42,7 +42,7 @@ struct UpsServerOptions {
     // requests wait until it has read.
     std::size_t maxPendingOctets = 64 * 1024;
     std::size_t pauseOctets = 16 * 1024;
-    // A client whose waiting answers move not at all for this long is dropped.
+    // A client whose answers keep waiting this long, never all read, is dropped.
     std::int64_t stalledMs = 10'000;
 };
 
@@ -85,6 +85,8 @@ private:
     void serve(Connection& connection, bool readable, std::int64_t now);
     void answerLines(Connection& connection);
     bool dropNow(const Connection& connection, std::int64_t now) const;
+    // Closes and forgets the connections marked gone.
+    void closeGone();
     void closeAll();
     SessionHost& host();
 

@@ -279,13 +279,19 @@ TEST(Asn1Item, RandomInputStaysInsideAndTheMessageReadersAgree) {
             ASSERT_LE(cursor, static_cast<int>(text.size()) + 1);
             ASSERT_LE(value.size(), text.size() * 4);
             // What the message decoder reads instead of ASNItem: the same item, the same move.
-            int entered = before, numbered = before, primitive = before, primitiveType = -1;
-            ASSERT_EQ(enterItem(entered, text), type);
-            ASSERT_EQ(itemNumber(numbered, text), decimalOrZero(value));
-            ASSERT_EQ(primitiveItem(primitive, text, primitiveType),
-                      type & kAsnConstructed ? "" : value);
-            ASSERT_EQ(primitiveType, type);
-            ASSERT_EQ(std::tie(entered, numbered, primitive), std::tie(cursor, cursor, cursor));
+            ItemCursor entered(text, before), numbered(text, before), read(text, before);
+            ASSERT_EQ(entered.enter(), type);
+            ASSERT_EQ(numbered.number(), decimalOrZero(value));
+            // The text into a string that held another text before.
+            std::string again = "earlier text, longer than the string's own room";
+            int againType = -1;
+            int againCursor = before;
+            ASNItem(againCursor, text, again, againType);
+            ASSERT_EQ(std::tie(again, againType), std::tie(value, type));
+            ASSERT_EQ(read.next().tag, type);
+            ASSERT_EQ(std::make_tuple(entered.position(), numbered.position(), read.position()),
+                      std::make_tuple(cursor, cursor, cursor));
+            ASSERT_EQ(againCursor, cursor);
             if (cursor == before) break;
             ASSERT_LT(++steps, 64);
         }

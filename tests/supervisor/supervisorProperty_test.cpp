@@ -1,13 +1,14 @@
 // Random sequences of power events, traps (hostile ones too, and ones that land while an agent
-// read is on the wire), agent reads that are slow, silent or stale, battery tests with their
-// question, boxes and dialogs held open, close and logout requests, refused power-offs and outage
-// rehearsals, run through the supervisor, the trap rules and the real tick pacer over a virtual
-// event loop that keeps Qt's rules: a timer is not delivered again while its timeout is being
-// handled, and a box runs the loop it was opened in. After every step the safety and liveness
-// properties are checked; a failure prints its seed and the shortest sequence it reduces to. Each
-// sequence with rehearsals also runs without them: what the real supervision shows and asks of
-// the system must not change. UPS_PROPERTY_SEQUENCES sets how many run, UPS_PROPERTY_SEED replays
-// one.
+// read is on the wire), agent reads that are slow, silent or stale, a followed UPS server that is
+// lost, comes back or orders the power-off (FSD), followers that log out late or never, battery
+// tests with their question, boxes and dialogs held open, close and logout requests, refused
+// power-offs and outage rehearsals, run through the supervisor, the trap rules and the real tick
+// pacer over a virtual event loop that keeps Qt's rules: a timer is not delivered again while its
+// timeout is being handled, and a box runs the loop it was opened in. After every step the safety
+// and liveness properties are checked; a failure prints its seed and the shortest sequence it
+// reduces to. Each sequence with rehearsals also runs without them: what the real supervision shows
+// and asks of the system must not change. UPS_PROPERTY_SEQUENCES sets how many run,
+// UPS_PROPERTY_SEED replays one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -48,11 +49,13 @@ enum class Kind {
     TestDue,
     Box,
     Wait,
-    Rehearse,  // starts a rehearsal, or cancels the one running
-    Dialog,    // the user opens a dialog (configuration, password, test question) for a while
-    Close,     // a close or logout request: the question, or the end when nobody may be asked
-    Agent,     // how the agent answers from now on: latency and what it says
-    Refuse,    // the system refuses the next power-off
+    Rehearse,   // starts a rehearsal, or cancels the one running
+    Dialog,     // the user opens a dialog (configuration, password, test question) for a while
+    Close,      // a close or logout request: the question, or the end when nobody may be asked
+    Agent,      // how the agent answers from now on: latency and what it says
+    Refuse,     // the system refuses the next power-off
+    Server,     // the followed server: lost, back, FSD set or cleared
+    Followers,  // how many follow this machine, and how long they take to log out after FSD
 };
 
 struct Step {
@@ -67,12 +70,19 @@ struct Setup {
     bool serial;
     bool shutdownEnabled;
     int tmpFail, tmpBat, tmpLowB;
+    // Following a server (whose status is the lines'), with this grace time when it is lost on
+    // battery; and serving followers, waited for up to followerWait seconds.
+    bool follow = false;
+    int grace = 15;
+    bool followers = false;
+    int followerWait = 15;
 };
 
 std::string describe(const Step& s) {
-    static const char* names[] = {"mains",    "battery", "statusTrap", "switchOff", "cancel",
-                                  "restart",  "hostile", "testDue",    "box",       "wait",
-                                  "rehearse", "dialog",  "close",      "agent",     "refuse"};
+    static const char* names[] = {"mains",    "battery",  "statusTrap", "switchOff", "cancel",
+                                  "restart",  "hostile",  "testDue",    "box",       "wait",
+                                  "rehearse", "dialog",   "close",      "agent",     "refuse",
+                                  "server",   "followers"};
     std::ostringstream os;
     os << names[static_cast<int>(s.kind)] << "(" << s.a << "," << s.b;
     if (!s.text.empty()) os << ",\"" << s.text << "\"";
@@ -161,7 +171,9 @@ class World : SupervisorView,
               SystemControl,
               ScheduledTestService,
               AgentStatusRequests,
-              MessageBoxes {
+              MessageBoxes,
+              FollowedStatusReader,
+              FollowerHandoff {
 public:
     explicit World(const Setup& setup) : setup_(setup) {
         ups_.tmpFail = setup.tmpFail;
@@ -180,6 +192,11 @@ public:
             state_.agentLinkActive = true;
         }
         supervisor_.setCompanion(&rehearsal_);
+        if (setup.follow) {
+            state_.agentLinkActive = false;
+            supervisor_.setFollowed(this, setup.grace);
+        }
+        if (setup.followers) supervisor_.setFollowerHandoff(this, setup.followerWait);
         pacer_.start();
     }
 
@@ -259,6 +276,15 @@ private:
             case Kind::Refuse:
                 refuseNext_ = true;
                 break;
+            case Kind::Server:
+                server(s.a);
+                break;
+            case Kind::Followers:
+                // Once told to shut down, followers only leave.
+                if (toldAt_) break;
+                followers_ = s.a;
+                followersLeaveMs_ = s.b;
+                break;
         }
         checkSupervision();
     }
@@ -296,6 +322,50 @@ private:
         if (deliver(t)) fail("a hostile trap was acted on");
     }
 
+    // The followed server: 0 lost (keeping the last status it gave), 1 back, 2 FSD set, 3 FSD
+    // cleared. Its status is the lines'.
+    void server(int what) {
+        if (!setup_.follow) return;
+        if (what == 0 && reachable_) {
+            frozen_ = served();
+            reachable_ = false;
+            lostAt_ = time_.elapsedMs;
+        }
+        if (what == 1 && !reachable_) {
+            reachable_ = true;
+            ++sessions_;
+        }
+        if (what >= 2) fsd_ = what == 2;
+    }
+    FollowedStatus served() const {
+        return {
+            FollowedLink::following, serial_.mainsPresent, !serial_.batteryOk, fsd_, sessions_, {}};
+    }
+
+    FollowedStatus latestStatus() override {
+        if (sessionClosed_) fail("the status read after the session closed");
+        if (!reachable_) {
+            FollowedStatus lost = frozen_;
+            lost.link = FollowedLink::lost;
+            return lost;
+        }
+        if (fsd_ && !fsdTakenAt_) fsdTakenAt_ = time_.elapsedMs;
+        return served();
+    }
+    void closeSession() override { sessionClosed_ = true; }
+    void reopenSession() override { sessionClosed_ = false; }
+
+    void setForcedShutdown() override {
+        if (!toldAt_) toldAt_ = time_.elapsedMs;
+    }
+    int followersLoggedIn() const override {
+        return toldAt_ && time_.elapsedMs - *toldAt_ >= followersLeaveMs_ ? 0 : followers_;
+    }
+    // How much longer a power-off may take when it waits for followers.
+    double followerAllowanceMs() const {
+        return setup_.followers ? (setup_.followerWait + 1) * 1000.0 : 0.0;
+    }
+
     void statusTrap(int line, int battery) {
         if (!deliver(trapOf(6, 1, {kOidLineState, kOidBatteryState},
                             {std::to_string(line), std::to_string(battery)}))) {
@@ -306,7 +376,7 @@ private:
     }
 
     bool deliver(const TrapContents& trap) {
-        return !setup_.serial && applyTrap(trap, kAgent, fields_);
+        return !setup_.serial && !setup_.follow && applyTrap(trap, kAgent, fields_);
     }
 
     // What the listener thread had waiting lands now, while a read is on the wire.
@@ -320,9 +390,12 @@ private:
     void holdBox(int holdMs) {
         ++boxesOpen_;
         const int ticksBefore = loop_.ticks;
+        // A power-off under way stops the ticks, also while it waits for the followers.
+        const bool pendingBefore = shuttingDown();
         loop_.runFor(holdMs, pacer_);
         --boxesOpen_;
-        if (!closed_ && !shuttingDown() && holdMs >= 2000 && loop_.ticks == ticksBefore) {
+        if (!closed_ && !pendingBefore && !shuttingDown() && holdMs >= 2000 &&
+            loop_.ticks == ticksBefore) {
             fail("no tick while a box was open for " + std::to_string(holdMs) + " ms");
         }
     }
@@ -340,6 +413,7 @@ private:
     }
 
     void endProgram() {
+        ending_ = true;
         supervisor_.completePendingShutdown();
         closed_ = true;
         loop_.quit = true;
@@ -363,11 +437,19 @@ private:
     void checkLiveness() {
         if (closed_ || !setup_.shutdownEnabled || refusedOnce_) return;
         const double now = time_.elapsedMs;
-        if (criticalSince_ && now - *criticalSince_ > (setup_.tmpLowB + 2) * 1000.0) {
+        const double allowance = followerAllowanceMs();
+        if (fsdTakenAt_ && now - *fsdTakenAt_ > 2000.0 + allowance) {
+            fail("FSD taken and no power-off");
+        }
+        if (setup_.follow && !reachable_ && !frozen_.lineOk &&
+            now - *lostAt_ > (setup_.grace + setup_.tmpLowB + 3) * 1000.0 + allowance) {
+            fail("the server lost on battery and no power-off");
+        }
+        if (criticalSince_ && now - *criticalSince_ > (setup_.tmpLowB + 2) * 1000.0 + allowance) {
             fail("critical for " + std::to_string(static_cast<long>(now - *criticalSince_)) +
                  " ms and no power-off");
         }
-        if (adminSince_ && now - *adminSince_ > (requiredAdmin_ + 2) * 1000.0) {
+        if (adminSince_ && now - *adminSince_ > (requiredAdmin_ + 2) * 1000.0 + allowance) {
             fail("a switch-off of " + std::to_string(requiredAdmin_) + " s not done after " +
                  std::to_string(static_cast<long>(now - *adminSince_)) + " ms");
         }
@@ -377,7 +459,7 @@ private:
             serialCriticalSince_.reset();
         } else if (!serialCriticalSince_) {
             serialCriticalSince_ = now;
-        } else if (now - *serialCriticalSince_ > (setup_.tmpLowB + 3) * 1000.0) {
+        } else if (now - *serialCriticalSince_ > (setup_.tmpLowB + 3) * 1000.0 + allowance) {
             fail("the lines were critical and nothing powered off");
         }
     }
@@ -391,6 +473,18 @@ private:
         // The critical countdown counts the critical seconds since the ordinary branch last
         // reloaded it: the entry tick counts one, later ticks the time since the one before.
         if (code <= ecOnBattery && !state_.adminShutdownPending) criticalCountedMs_ = 0;
+        // Followed, the state is the server's, or the last it gave while it is lost: only the
+        // battery of a UPS lost on battery may turn low, after the grace time.
+        const FollowedStatus said = reachable_ ? served() : frozen_;
+        if (setup_.follow &&
+            (state_.lineOk != said.lineOk || state_.batteryLow < said.batteryLow ||
+             (state_.batteryLow != said.batteryLow && (reachable_ || said.lineOk)))) {
+            fail("the state is not what the followed server said");
+        }
+        if (setup_.follow && !reachable_ && code == ecCritical && !frozen_.batteryLow &&
+            now - *lostAt_ < setup_.grace * 1000.0 - 150) {
+            fail("critical before the lost server's grace time");
+        }
         if (code == ecCritical) {
             criticalCountedMs_ += lastCode_ == ecCritical ? now - lastTickAt_ : 1000.0;
             if (!criticalSince_) criticalSince_ = now;
@@ -440,7 +534,16 @@ private:
         if (powerOffs_ > 1 && !refusedOnce_) fail("a second power-off");
         if (!setup_.shutdownEnabled) fail("a power-off with the shutdown disabled");
         if (lastNotice_ != notice::kClosingSystem) fail("a power-off without its notice");
-        if (state_.eventCode() == ecCritical) {
+        if (setup_.follow && !sessionClosed_) fail("a power-off with the followed session open");
+        // The program's end cuts the wait short: the request then goes out at once.
+        if (setup_.followers && !ending_ &&
+            (!toldAt_ || (followersLoggedIn() > 0 &&
+                          time_.elapsedMs - *toldAt_ < setup_.followerWait * 1000.0))) {
+            fail("a power-off before the followers were told and gone");
+        }
+        if (fsdTakenAt_) {
+            // The followed server ordered it.
+        } else if (state_.eventCode() == ecCritical) {
             if (criticalCountedMs_ < setup_.tmpLowB * 1000.0 - 200) {
                 fail("a power-off after " + std::to_string(criticalCountedMs_) +
                      " ms of critical state");
@@ -458,6 +561,9 @@ private:
         }
         criticalSince_.reset();
         adminSince_.reset();
+        fsdTakenAt_.reset();
+        lostAt_.reset();
+        reachable_ = true;
         powerOffAccepted_ = true;
         return std::string(kPowerOffAccepted);
     }
@@ -553,7 +659,7 @@ private:
 
     std::vector<std::string> closeOtherApplications() override {
         log("close");
-        if (state_.eventCode() != ecCritical && !state_.adminShutdownPending) {
+        if (state_.eventCode() != ecCritical && !state_.adminShutdownPending && !fsdTakenAt_) {
             fail("a close with nothing due");
         }
         return {};
@@ -627,6 +733,18 @@ private:
     int lastAdminCountdown_ = 0;
     bool lastAdminTick_ = false;
     bool powerEventTick_ = false;
+    bool ending_ = false;
+    // The followed server and this machine's followers.
+    bool reachable_ = true;
+    bool fsd_ = false;
+    FollowedStatus frozen_;
+    std::optional<double> lostAt_;
+    std::optional<double> fsdTakenAt_;
+    bool sessionClosed_ = false;
+    unsigned sessions_ = 0;
+    int followers_ = 0;
+    int followersLeaveMs_ = 0;
+    std::optional<double> toldAt_;
 };
 
 // ---- generation, running and reduction ----
@@ -641,12 +759,19 @@ Scenario generate(std::uint64_t seed) {
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     Scenario sc;
     const int lowB[] = {10, 11, 20, 30, 60, 300};
-    sc.setup = {pick(0, 4) == 0, pick(0, 5) != 0, pick(1, 15), pick(10, 60), lowB[pick(0, 5)]};
+    const int link = pick(0, 4);
+    sc.setup = {link == 0, pick(0, 5) != 0, pick(1, 15), pick(10, 60), lowB[pick(0, 5)]};
+    const int graces[] = {0, 3, 15, 40};
+    const int waits[] = {0, 1, 5, 15};
+    sc.setup.follow = link == 1;
+    sc.setup.grace = graces[pick(0, 3)];
+    sc.setup.followers = pick(0, 1) == 0;
+    sc.setup.followerWait = waits[pick(0, 3)];
     const char* minuteTexts[] = {"0", "1", " +2", "-0", "35791394"};
     const char* badTexts[] = {"-5", "ya", "", "5min", "35791395", "99999999999", "1 "};
     const int length = pick(5, 40);
     for (int i = 0; i < length; ++i) {
-        Step s{static_cast<Kind>(pick(0, 14)), 0, 0, {}, false};
+        Step s{static_cast<Kind>(pick(0, 16)), 0, 0, {}, false};
         s.deferred = pick(0, 3) == 0;
         switch (s.kind) {
             case Kind::Mains:
@@ -686,6 +811,13 @@ Scenario generate(std::uint64_t seed) {
             case Kind::Agent:
                 s.a = pick(0, 2) ? pick(0, 200) : pick(200, 12000);
                 s.b = pick(0, 3);
+                break;
+            case Kind::Server:
+                s.a = pick(0, 3);
+                break;
+            case Kind::Followers:
+                s.a = pick(0, 3);
+                s.b = pick(0, 1) ? pick(0, 3000) : pick(3000, 40000);
                 break;
             default:
                 break;
@@ -753,7 +885,9 @@ TEST(SupervisorProperties, RandomSequencesKeepThePowerOffSafe) {
         os << "seed " << seed << ": " << runScenario(shortest, true) << "\n  serial "
            << shortest.setup.serial << ", shutdown " << shortest.setup.shutdownEnabled
            << ", tmpFail " << shortest.setup.tmpFail << ", tmpBat " << shortest.setup.tmpBat
-           << ", tmpLowB " << shortest.setup.tmpLowB << "\n";
+           << ", tmpLowB " << shortest.setup.tmpLowB << ", follow " << shortest.setup.follow
+           << " (grace " << shortest.setup.grace << "), followers " << shortest.setup.followers
+           << " (wait " << shortest.setup.followerWait << ")\n";
         for (const Step& s : shortest.steps) os << "  " << describe(s) << "\n";
         FAIL() << os.str();
     }

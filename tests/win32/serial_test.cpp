@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <future>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/win32/win32SerialDriver.h"
 
@@ -72,6 +76,35 @@ TEST(Win32SerialDriver, OffersTheSystemsOtherPortsAndOpensThemByNumber) {
     ASSERT_EQ(driver.open(ports[0].port, 512, 512), 0) << driver.lastError();
     EXPECT_EQ(driver.readRts(4), 0);
     driver.close(4);
+}
+
+// The wait on a port's lines stays pending on a pseudo-terminal whose lines do not change, until
+// the port closes or the wait is cancelled. Wine gives a pseudo-terminal modem lines only with the
+// modem-lines library preloaded (LD_PRELOAD); without them the wait fails at once.
+TEST(Win32SerialDriver, ClosingThePortEndsTheWaitOnItsLines) {
+    if (std::getenv("UPS_TEST_COM2") == nullptr) GTEST_SKIP() << "COM2 has no device";
+    Win32SerialDriver driver;
+    for (bool byClose : {true, false}) {
+        ASSERT_EQ(driver.open(1, 512, 512), 0) << driver.lastError();
+        const std::shared_ptr<SerialLineWaiter> waiter = driver.lineWaiter(1);
+        ASSERT_NE(waiter, nullptr);
+        // A promise, not std::async: a wait that never ends fails the test instead of hanging it.
+        auto ended = std::make_shared<std::promise<LineWaitEnd>>();
+        std::future<LineWaitEnd> end = ended->get_future();
+        std::thread([waiter, ended] { ended->set_value(waiter->waitForChange()); }).detach();
+        if (end.wait_for(std::chrono::milliseconds(200)) == std::future_status::ready) {
+            EXPECT_EQ(end.get(), LineWaitEnd::Failed);
+            GTEST_SKIP() << "COM2 has no modem lines (the modem-lines library is not preloaded)";
+        }
+        if (byClose) {
+            driver.close(1);
+        } else {
+            waiter->cancel();
+        }
+        ASSERT_EQ(end.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        EXPECT_EQ(end.get(), LineWaitEnd::Cancelled);
+        driver.close(1);
+    }
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <string>
 
+#include "platform/win32/win32LineWaiter.h"
+
 namespace ups {
 
 namespace {
@@ -79,10 +81,11 @@ int Win32SerialDriver::systemError(DWORD error) {
 int Win32SerialDriver::open(int port, int rxQueue, int txQueue) {
     if (portName(port).empty()) return kSioBadPort;
     close(port);
-    // The device namespace form, which also reaches ports numbered above 9.
+    // The device namespace form, which also reaches ports numbered above 9. Overlapped, for the
+    // line watcher's wait; nothing else here reads or writes the port.
     const std::string path = "\\\\.\\COM" + std::to_string(port + 1);
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return systemError(GetLastError());
     // RTS starts clear, so that the UPS sees monitoring begin only when the caller asserts it.
     // DTR stays on: contact-closure cables draw their pull-up from it.
@@ -103,11 +106,26 @@ int Win32SerialDriver::open(int port, int rxQueue, int txQueue) {
 }
 
 void Win32SerialDriver::close(int port) {
+    const auto [first, last] = waiters_.equal_range(port);
+    for (auto at = first; at != last; ++at) {
+        if (const auto waiter = at->second.lock()) waiter->cancel();
+    }
+    waiters_.erase(first, last);
     HANDLE handle = handleFor(port);
     if (handle == INVALID_HANDLE_VALUE) return;
     CloseHandle(handle);
     handles_.erase(port);
     rts_.erase(port);
+}
+
+std::shared_ptr<SerialLineWaiter> Win32SerialDriver::lineWaiter(int port) {
+    HANDLE handle = handleFor(port);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    auto waiter = std::make_shared<Win32LineWaiter>(handle);
+    if (!waiter->valid()) return nullptr;
+    std::erase_if(waiters_, [](const auto& entry) { return entry.second.expired(); });
+    waiters_.emplace(port, waiter);
+    return waiter;
 }
 
 void Win32SerialDriver::setBaud(int port, int baud) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <map>
+#include <memory>
 
 #include "links/serialDriver.h"
 
@@ -29,6 +30,8 @@ public:
     int readCts(int port) override;
     int readDcd(int port) override;
     int lastError() const override { return lastError_; }
+    // WaitCommEvent on a duplicate of the port's handle; closing the port cancels it.
+    std::shared_ptr<SerialLineWaiter> lineWaiter(int port) override;
     // The ports the system lists in HARDWARE\DEVICEMAP\SERIALCOMM beyond COM1..COM4.
     std::vector<SerialPortName> otherPorts() override;
     std::string portName(int port) const override;
@@ -41,6 +44,7 @@ private:
 
     std::map<int, HANDLE> handles_;
     std::map<int, bool> rts_;
+    std::multimap<int, std::weak_ptr<SerialLineWaiter>> waiters_;
     int lastError_ = 0;
 };
 
