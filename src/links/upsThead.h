@@ -6,13 +6,14 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 
 #include "config/cfgRecords.h"
 #include "links/trapFields.h"
+#include "links/trapRules.h"
 #include "net/snmpsend.h"
 
 namespace ups {
@@ -30,29 +31,6 @@ struct TrapListenerOptions {
     int receiveBufferBytes = 4 * 1024 * 1024;
 };
 
-// How a received v1 trap changes the fields, with the filter applied first: the datagram must come
-// from the agent's address and name it in its agent-address field. Returns true when the trap
-// passed the filter and changed something (an acted-on trap).
-bool applyTrap(const TrapContents& trap, const std::string& ipAgent, TrapFields& fields);
-
-// The agent-address comparison of the filter: both texts read by inetAddr, the way the address
-// field reads them (the four-part to one-part forms, each part decimal, octal or hexadecimal).
-// An unreadable text matches nothing, and neither does the all-ones broadcast address, which
-// inetAddr cannot tell from its error.
-bool sameIpv4Address(const std::string& a, const std::string& b);
-
-// The longest switch-off the countdown can hold: its seconds still fit a 32-bit count.
-inline constexpr std::int32_t kMaxSwitchOffMinutes = 35'791'394;
-
-// The minutes of a switch-off trap: after optional white space and sign, decimal digits and
-// nothing else, from 0 to kMaxSwitchOffMinutes. Anything else is no switch-off at all: read
-// leniently, a garbled value would be 0 minutes, which means "now".
-std::optional<std::int32_t> switchOffMinutes(const std::string& text);
-
-// Trap values: leading white space, an optional sign, decimal digits up to the first non-digit;
-// no digits reads as 0.
-std::int32_t trapValue(const std::string& text);
-
 class TrapCatch {
 public:
     // `agentConfig` is read for every trap (its ipAgent), never while the listener is paused.
@@ -68,6 +46,9 @@ public:
     // Takes effect between two receive attempts or inside the wait; a trap already received is
     // held until the next Resume, as is everything the system queues meanwhile.
     void Pause();
+    // Called on the listener's thread each time a trap has changed the fields, after the change
+    // is visible there. Set before the first Resume.
+    void setOnStored(std::function<void()> onStored) { onStored_ = std::move(onStored); }
     // Asks the thread to end, wakes it and waits for it. Safe to call more than once and on a
     // listener that never started.
     void Terminate();
@@ -101,6 +82,7 @@ private:
     const CfgSnmp& agentConfig_;
     TrapFields& fields_;
     const TrapListenerOptions options_;
+    std::function<void()> onStored_;
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;

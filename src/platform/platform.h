@@ -73,6 +73,11 @@ public:
         (void)port;
         return {};
     }
+    // The event history's file: historial.db in the program's folder under the user's data
+    // folder (~/.local/share/korvan-ups on Linux, %LOCALAPPDATA%\korvan-ups on Windows), the
+    // folder created when missing. Empty when there is no such folder: the monitor then runs
+    // without a history.
+    virtual std::string historyPath() { return {}; }
 };
 
 // The backend of this build.

@@ -265,6 +265,50 @@ TEST_F(ConfigStoreTest, ReservedBytesSurviveAReadAndASave) {
     EXPECT_EQ(storedSnmp(), expectedSnmp);
 }
 
+// A configuration as another installation stored it, byte by byte: each field is read from its
+// place, in the byte order and number formats of the stored records.
+TEST_F(ConfigStoreTest, AStoredConfigurationIsReadFieldByField) {
+    Bytes upsImage(356, 0);
+    upsImage[284] = 1;          // pswEnabled
+    putI32(upsImage, 288, 2);   // comPort: COM3
+    putI32(upsImage, 292, 15);  // tmpFail
+    putI32(upsImage, 296, 60);  // tmpBat
+    putI32(upsImage, 300, 90);  // tmpLowB
+    const Bytes tuesday = {1, 23, 59};
+    std::copy(tuesday.begin(), tuesday.end(), upsImage.begin() + 304 + 2 * 3);
+    putI32(upsImage, 328, tmSchedule);
+    const Bytes lastTest = {0, 0, 0, 0, 0, 0xF8, 0xE5, 0x40};  // 44992.0, an OLE date
+    std::copy(lastTest.begin(), lastTest.end(), upsImage.begin() + 332);
+    putI32(upsImage, 340, 7);  // testInterval
+    upsImage[352] = 1;         // enhShutdwn
+    Bytes snmpImage(72, 0);
+    snmpImage[0] = 1;
+    const std::string ip = "192.168.100.200";
+    std::copy(ip.begin(), ip.end(), snmpImage.begin() + 1);
+    const std::string community = "privada";
+    std::copy(community.begin(), community.end(), snmpImage.begin() + 28);
+    snmpImage[68] = 1;
+    storeBoth(upsImage, snmpImage);
+
+    load();
+    EXPECT_TRUE(errorTexts().empty());
+    EXPECT_EQ(ups.pswEnabled, 1);
+    EXPECT_EQ(ups.comPort, 2);
+    EXPECT_EQ(std::tuple(ups.tmpFail, ups.tmpBat, ups.tmpLowB), std::tuple(15, 60, 90));
+    EXPECT_EQ(std::tuple(ups.testSched[2].enabled, ups.testSched[2].hour, ups.testSched[2].minute),
+              std::tuple(1, 23, 59));
+    EXPECT_EQ(ups.testSched[1].enabled, 0);
+    EXPECT_EQ(ups.testMode, tmSchedule);
+    EXPECT_EQ(ups.lastTest, 44992.0);
+    EXPECT_EQ(ups.testInterval, 7);
+    EXPECT_EQ(ups.enhShutdwn, 1);
+    EXPECT_EQ(snmp.enhSnmp, 1);
+    EXPECT_EQ(fieldText(snmp.ipAgent), ip);
+    EXPECT_EQ(fieldText(snmp.snmpPass), community);
+    EXPECT_EQ(snmp.enhTrap, 1);
+    EXPECT_EQ(snmp.enterprise, kEnterprise);
+}
+
 struct SizeCase {
     const char* name;
     std::size_t upsSize;

@@ -1,5 +1,6 @@
 // The outages and the timeline the history window shows, from scripted event sequences.
 #include "history/outages.h"
+#include "history/timeline.h"
 
 #include <gtest/gtest.h>
 

@@ -37,6 +37,57 @@ int FakeSerialUps::open(int port, int rxQueue, int txQueue) {
 void FakeSerialUps::close(int port) {
     record("close " + std::to_string(port));
     open_[port] = false;
+    std::lock_guard lock(watch_->mutex);
+    watch_->closes += 1;
+    watch_->changed.notify_all();
+}
+
+namespace {
+
+class FakeLineWaiter : public SerialLineWaiter {
+public:
+    FakeLineWaiter(FakeSerialUps& ups, std::shared_ptr<FakeSerialUps::Watch> watch)
+        : ups_(ups), watch_(std::move(watch)), seen_(watch_->changes), closes_(watch_->closes) {}
+    LineWaitEnd waitForChange() override {
+        std::unique_lock lock(watch_->mutex);
+        watch_->changed.wait(lock, [this] {
+            return cancelled_ || watch_->closes != closes_ || watch_->changes != seen_;
+        });
+        if (cancelled_ || watch_->closes != closes_) return LineWaitEnd::Cancelled;
+        seen_ = watch_->changes;
+        return LineWaitEnd::Changed;
+    }
+    ModemInputs readInputs() override {
+        return {ups_.mainsPresent ? 1 : 0, ups_.batteryOk ? 1 : 0};
+    }
+    void cancel() override {
+        std::lock_guard lock(watch_->mutex);
+        cancelled_ = true;
+        watch_->changed.notify_all();
+    }
+
+private:
+    FakeSerialUps& ups_;
+    std::shared_ptr<FakeSerialUps::Watch> watch_;
+    int seen_;
+    int closes_;
+    bool cancelled_ = false;
+};
+
+}  // namespace
+
+std::shared_ptr<SerialLineWaiter> FakeSerialUps::lineWaiter(int port) {
+    if (!open_[port]) return nullptr;
+    std::lock_guard lock(watch_->mutex);
+    return std::make_shared<FakeLineWaiter>(*this, watch_);
+}
+
+void FakeSerialUps::changeLines(bool mains, bool battery) {
+    std::lock_guard lock(watch_->mutex);
+    mainsPresent = mains;
+    batteryOk = battery;
+    watch_->changes += 1;
+    watch_->changed.notify_all();
 }
 
 void FakeSerialUps::setBaud(int port, int baud) {

@@ -2,8 +2,13 @@
 // A UPS on the far end of a fake serial driver. Each port can be free, busy with a system error or
 // failing otherwise; the open port's CTS and DCD follow the UPS's state; RTS and BREAK changes are
 // recorded with the virtual time at which they happened. A battery test can be scripted: while
-// BREAK is held, the UPS drops CTS after a delay, and DCD too if its battery is bad.
+// BREAK is held, the UPS drops CTS after a delay, and DCD too if its battery is bad. A watch on
+// the lines wakes when changeLines changes them, from any thread.
 #include <array>
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,8 +36,10 @@ public:
     }
 
     // UPS state as the lines report it.
-    bool mainsPresent = true;  // CTS
-    bool batteryOk = true;     // DCD
+    std::atomic<bool> mainsPresent{true};  // CTS
+    std::atomic<bool> batteryOk{true};     // DCD
+    // The UPS changes its lines by itself, as a real one does: a watch on them wakes.
+    void changeLines(bool mains, bool battery);
     // Battery-test script, measured from the moment BREAK is asserted.
     std::optional<double> testDropsMainsAfterMs;
     std::optional<double> testDropsBatteryAfterMs;
@@ -59,6 +66,15 @@ public:
     int readCts(int port) override;
     int readDcd(int port) override;
     int lastError() const override { return lastError_; }
+    std::shared_ptr<SerialLineWaiter> lineWaiter(int port) override;
+
+    // What a watch waits on: a count of the changes, and the closes that end it.
+    struct Watch {
+        std::mutex mutex;
+        std::condition_variable changed;
+        int changes = 0;
+        int closes = 0;
+    };
 
 private:
     double nowMs() const { return time_ ? time_->elapsedMs : 0.0; }
@@ -66,6 +82,7 @@ private:
     bool testDropped(const std::optional<double>& after) const;
 
     const VirtualTime* time_;
+    std::shared_ptr<Watch> watch_ = std::make_shared<Watch>();
     std::array<PortKind, 4> kinds_{PortKind::Free, PortKind::Free, PortKind::Free, PortKind::Free};
     std::array<int, 4> errorCodes_{};
     std::array<bool, 4> open_{};

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/monitor.h"
-#include "app/upsInfo.h"
+#include "app/process/monitor.h"
+#include "app/windows/info/upsInfo.h"
 #include "config/configStore.h"
 #include "support/fakeSerialUps.h"
 #include "support/fakeSystemControl.h"

@@ -2,6 +2,7 @@
 
 #include <QMenu>
 
+#include "app/qt/menuEntries.h"
 #include "app/windows/main/upsMain.h"
 #include "app/windows/password/upsPsw.h"
 #include "app/windows/rehearsal/rehearsalWindow.h"
@@ -31,11 +32,9 @@ RehearsalFlow::RehearsalFlow(CfgUps& cfgUps, const SupervisorState& state, Messa
 RehearsalFlow::~RehearsalFlow() = default;
 
 void RehearsalFlow::addMenuEntry(QMenu* menu, const char* name, const char* before) {
-    auto* entry = new QAction(running() ? kEntryCancel : kEntryStart, menu);
-    entry->setObjectName(name);
-    entry->setToolTip(QStringLiteral("Ensaya un corte sin cerrar ni apagar nada"));
-    entry->setStatusTip(entry->toolTip());
-    menu->insertAction(menu->findChild<QAction*>(before), entry);
+    QAction* entry =
+        insertMenuEntry(menu, name, running() ? kEntryCancel : kEntryStart,
+                        QStringLiteral("Ensaya un corte sin cerrar ni apagar nada"), before);
     QObject::connect(entry, &QAction::triggered, [this] { openRehearsal(); });
     entries_.push_back(entry);
 }

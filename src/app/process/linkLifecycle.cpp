@@ -26,7 +26,14 @@ LinkLifecycle::LinkLifecycle(RegistryStore& store, MessageBoxes& boxes, EventJou
       journal_(journal),
       parts_(parts),
       display_(display),
-      agentCalls_(agentCalls) {}
+      agentCalls_(agentCalls) {
+    // A status trap is on the screen as soon as the listener has stored it.
+    parts_.trapCatch.setOnStored([this] {
+        const TrapFields& fields = parts_.trapFields;
+        display_.showLinkStateSoon(fields.lineState.load(std::memory_order_relaxed) == 1,
+                                   fields.batteryState.load(std::memory_order_relaxed) == 2);
+    });
+}
 
 void LinkLifecycle::start() {
     SupervisorState& state = parts_.state;
@@ -58,6 +65,7 @@ void LinkLifecycle::startSerial() {
         parts_.state.serialLinkActive = true;
         display_.startSupervision();
         parts_.serialLink.assertRts();
+        watchSerialLines();
     } else {
         boxes_.messageBox(kMsgNoValidPort, kTitleCaution, MbIcon::Warning);
         display_.startSupervision();
@@ -92,8 +100,8 @@ void LinkLifecycle::startAgent() {
 
 void LinkLifecycle::runListener() {
     SupervisorState& state = parts_.state;
-    const bool wasRunning = parts_.trapCatch->started() && !parts_.trapCatch->paused();
-    if (!wasRunning) parts_.trapCatch->Resume(state.lineOk, state.batteryLow);
+    const bool wasRunning = parts_.trapCatch.started() && !parts_.trapCatch.paused();
+    if (!wasRunning) parts_.trapCatch.Resume(state.lineOk, state.batteryLow);
     parts_.trapFields.seedState(state.lineOk, state.batteryLow);
     if (!parts_.cfgSnmp.enhTrap) return;
     if (!state.agentLinkActive) parts_.trapFields.refreshRequested.store(true);
@@ -117,8 +125,8 @@ void LinkLifecycle::apply(const CfgUps& newUps, const CfgSnmp& newSnmp) {
     const std::int32_t previousPort = parts_.serialLink.port();
     const bool wasSerial = parts_.state.serialLinkActive;
     // The listener reads the agent's address, which the copy rewrites.
-    const bool listenerRan = parts_.trapCatch->started() && !parts_.trapCatch->paused();
-    if (listenerRan) parts_.trapCatch->Pause();
+    const bool listenerRan = parts_.trapCatch.started() && !parts_.trapCatch.paused();
+    if (listenerRan) parts_.trapCatch.Pause();
     parts_.cfgUps = newUps;
     parts_.cfgSnmp = newSnmp;
     SupervisorState& state = parts_.state;
@@ -164,6 +172,12 @@ void LinkLifecycle::applySerial(std::int32_t previousPort, bool wasSerial) {
     display_.applyTestButton(opened.button);
     state.serialLinkActive = opened.opened;
     resetToNormalState();
+    if (opened.opened) watchSerialLines();
+}
+
+void LinkLifecycle::watchSerialLines() {
+    parts_.serialLink.watchLines(
+        [this](SerialLines lines) { display_.showLinkStateSoon(lines.lineOk, lines.batteryLow); });
 }
 
 void LinkLifecycle::resetToNormalState() {
@@ -178,7 +192,7 @@ void LinkLifecycle::stop() {
         parts_.serialLink.closeAtEnd();
         state.serialLinkActive = false;
     }
-    parts_.trapCatch->Terminate();
+    parts_.trapCatch.Terminate();
 }
 
 }  // namespace ups

@@ -26,6 +26,11 @@ public:
     virtual void applyTestButton(TestButtonChange change) = 0;
     // Starts the tick timer; a tick that finds no link brings the window up and stops it.
     virtual void startSupervision() = 0;
+    // Called on a link's own thread (the trap listener, the serial line watcher) with the
+    // newest line and battery: the window and the tray show them at once, from the event loop.
+    // The supervision's state is left to the tick, which reads it for the notices, the history
+    // and the countdowns.
+    virtual void showLinkStateSoon(bool lineOk, bool batteryLow) = 0;
 };
 
 // Runs a call of the agent link over the given configuration and returns once it has run.
@@ -67,6 +72,8 @@ private:
     void applySerial(std::int32_t previousPort, bool wasSerial);
     void resetToNormalState();
     void runListener();
+    // Follows the open port's lines on the watcher's thread, for the display.
+    void watchSerialLines();
 
     RegistryStore& store_;
     MessageBoxes& boxes_;

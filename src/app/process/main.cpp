@@ -6,11 +6,10 @@
 #include <functional>
 #include <string_view>
 
-#include "app/qt/artwork.h"
-#include "app/rules/entryGuard.h"
-#include "app/process/historyLocation.h"
 #include "app/process/monitor.h"
+#include "app/qt/artwork.h"
 #include "app/qt/qtMessageBoxes.h"
+#include "app/rules/entryGuard.h"
 #include "app/windows/history/historyWindow.h"
 #include "app/windows/info/upsInfo.h"
 #include "history/journalWriter.h"
@@ -80,7 +79,7 @@ int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
     ups::QtTrayShell trayShell;
     ups::NetAgentTransport agent(platform.icmpEcho());
     // Made before the monitor and ended after it: the monitor's last words go to it.
-    const std::string historyPath = ups::historyDatabasePath();
+    const std::string historyPath = platform.historyPath();
     ups::JournalWriter journal(historyPath, platform.clock(), platform.systemLog());
     ups::MainDeps deps{
         platform.store(), platform.serial(),        boxes, platform.clock(), platform.sleeper(),

@@ -9,7 +9,7 @@ MonitorParts::MonitorParts(SerialDriver& serial, SnmpAgentTransport& agent,
     : sio(serial),
       serialLink(sio),
       agentLink(cfgSnmp, agent),
-      trapCatch(std::make_unique<TrapCatch>(cfgSnmp, trapFields, trapOptions)),
+      trapCatch(cfgSnmp, trapFields, trapOptions),
       agentWorker(cfgSnmp, agent, agentCallsInPlace),
       agentCommands(agentWorker) {
     // The records start as zero bytes, then take their defaults; the run-time state starts with

@@ -54,7 +54,7 @@ struct MonitorParts {
     SerialLink serialLink;
     // The start-up's agent calls, made before the event loop runs; later ones go to the worker.
     AgentLink agentLink;
-    std::unique_ptr<TrapCatch> trapCatch;
+    TrapCatch trapCatch;
     AgentWorker agentWorker;
     AgentWorkerCommands agentCommands;
 };

@@ -1,5 +1,6 @@
 #include "platform/posix/posixPlatform.h"
 
+#include <QDir>
 #include <QStandardPaths>
 #include <QString>
 
@@ -20,6 +21,15 @@ InstanceClaim PosixPlatform::claimSingleInstance(std::function<void()> showWindo
 
 std::string PosixPlatform::trapPortProblem(const std::string& address, std::uint16_t port) {
     return trapPortProblemText({tryBindUdp(address, port), port, {}, false});
+}
+
+std::string PosixPlatform::historyPath() {
+    // Where desktop programs keep their data: $XDG_DATA_HOME, else ~/.local/share.
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty()) return {};
+    const QString folder = base + QStringLiteral("/korvan-ups");
+    if (!QDir().mkpath(folder)) return {};
+    return (folder + QStringLiteral("/historial.db")).toStdString();
 }
 
 std::unique_ptr<Platform> makePlatform() {

@@ -40,6 +40,7 @@ public:
     InstanceClaim claimSingleInstance(std::function<void()> showWindow,
                                       std::function<void()> endRequest) override;
     std::string trapPortProblem(const std::string& address, std::uint16_t port) override;
+    std::string historyPath() override;
 
 private:
     TermiosSerialDriver serial_;

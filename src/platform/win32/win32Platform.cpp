@@ -1,5 +1,10 @@
 #include "platform/win32/win32Platform.h"
 
+#include <knownfolders.h>
+#include <shlobj.h>
+
+#include <string>
+
 #include "net/sockets.h"
 #include "platform/common/trapPortProblem.h"
 #include "platform/win32/win32ConfigAccess.h"
@@ -54,6 +59,28 @@ void Win32Platform::stopSockets() {
     if (!socketsStarted_) return;
     SocketInterfaceCleanup();
     socketsStarted_ = false;
+}
+
+std::string Win32Platform::historyPath() {
+    PWSTR local = nullptr;
+    if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &local))) {
+        CoTaskMemFree(local);
+        return {};
+    }
+    std::wstring folder = std::wstring(local) + L"\\korvan-ups";
+    CoTaskMemFree(local);
+    if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        return {};
+    }
+    const std::wstring file = folder + L"\\historial.db";
+    // SQLite takes UTF-8 file names.
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, file.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) return {};
+    std::string path(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, file.c_str(), -1, path.data(), size, nullptr, nullptr);
+    path.resize(static_cast<std::size_t>(size - 1));
+    return path;
 }
 
 std::string Win32Platform::trapPortProblem(const std::string& address, std::uint16_t port) {

@@ -41,6 +41,7 @@ public:
     }
     // Names the Windows "SNMP Trap" service when it runs: it holds UDP 162 whenever it does.
     std::string trapPortProblem(const std::string& address, std::uint16_t port) override;
+    std::string historyPath() override;
     void onTerminationRequest(std::function<void()> request) override {
         console_.watch(std::move(request));
     }

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "history/outages.h"
+#include "history/timeline.h"
 
 namespace ups {
 

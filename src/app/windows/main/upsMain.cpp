@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "app/qt/artwork.h"
+#include "app/qt/menuEntries.h"
 #include "app/windows/configuration/upsCfg.h"
 #include "app/windows/info/upsInfo.h"
 #include "battery/testScheduler.h"
@@ -189,8 +190,8 @@ void TmainF::TimerTimer() {
 
 void TmainF::watchJournal() {
     // The listener only counts its failed binds; the tick is where the journal hears of them.
-    if (!trapPortReported_ && trapCatch_->started() && !trapCatch_->listening() &&
-        trapCatch_->bindFailures() > 0) {
+    if (!trapPortReported_ && trapCatch_.started() && !trapCatch_.listening() &&
+        trapCatch_.bindFailures() > 0) {
         trapPortReported_ = true;
         // Without the port the agent's traps never arrive: the user is told why, once, from the
         // event loop (this runs on the tick's timeout).
@@ -290,12 +291,29 @@ void TmainF::defaultBeep() {
 void TmainF::refreshDisplay() {
     if (!state_.displayDirty) return;
     state_.displayDirty = false;
-    ui_->imgLine->setPixmap(imgLst_[state_.lineOk ? art::picMains : art::picOnBattery]);
-    ui_->imgBat->setPixmap(imgLst_[state_.batteryLow ? art::picBatteryLow : art::picBatteryOk]);
+    paintState(state_);
+}
+
+void TmainF::showLinkStateSoon(bool lineOk, bool batteryLow) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, lineOk, batteryLow] {
+            if (closed_ || !state_.linkActive()) return;
+            SupervisorState shown = state_;
+            shown.lineOk = lineOk;
+            shown.batteryLow = batteryLow;
+            paintState(shown);
+        },
+        Qt::QueuedConnection);
+}
+
+void TmainF::paintState(const SupervisorState& state) {
+    ui_->imgLine->setPixmap(imgLst_[state.lineOk ? art::picMains : art::picOnBattery]);
+    ui_->imgBat->setPixmap(imgLst_[state.batteryLow ? art::picBatteryLow : art::picBatteryOk]);
 
     const bool commandLinkUsable =
-        state_.serialLinkActive || (state_.agentCommandsOk && state_.agentLinkActive);
-    const EventCode code = state_.eventCode();
+        state.serialLinkActive || (state.agentCommandsOk && state.agentLinkActive);
+    const EventCode code = state.eventCode();
     const bool onBattery = code == ecOnBattery || code == ecCritical;
     const bool low = code == ecLowOnMains || code == ecCritical;
     ui_->lblSum->setText(onBattery ? QStringLiteral("Suministro de Batería")
@@ -340,11 +358,9 @@ void TmainF::setHistoryOpener(std::function<void()> open) {
     if (!historyItems_.isEmpty()) return;
     // Each menu gets the item above its separator, once the program has a history to show.
     auto insertItem = [this](QMenu* menu, const char* name, const char* separator) {
-        QAction* item = new QAction(QStringLiteral("&Historial..."), menu);
-        item->setObjectName(name);
-        item->setToolTip(QStringLiteral("Muestra el historial de eventos"));
-        item->setStatusTip(item->toolTip());
-        menu->insertAction(menu->findChild<QAction*>(separator), item);
+        QAction* item =
+            insertMenuEntry(menu, name, QStringLiteral("&Historial..."),
+                            QStringLiteral("Muestra el historial de eventos"), separator);
         connect(item, &QAction::triggered, this, &TmainF::openHistoryClick);
         historyItems_ << item;
     };

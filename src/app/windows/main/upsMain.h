@@ -12,8 +12,8 @@
 #include "app/process/linkLifecycle.h"
 #include "app/process/mainDeps.h"
 #include "app/process/monitorParts.h"
-#include "app/qt/tickTimer.h"
 #include "app/qt/dialogSupport.h"
+#include "app/qt/tickTimer.h"
 #include "battery/scheduledBatteryTests.h"
 #include "supervisor/supervisor.h"
 #include "supervisor/supervisorView.h"
@@ -70,6 +70,7 @@ public:
     // How the configuration and password dialogs are shown; tests drive them through this.
     void setDialogRunner(DialogRunner run) { runDialog_ = std::move(run); }
     void refreshDisplay() override;
+    void showLinkStateSoon(bool lineOk, bool batteryLow) override;
     // The answer to a desktop logoff or shutdown: true lets it go on.
     bool sessionMayEnd(bool mayAsk);
 
@@ -81,7 +82,7 @@ public:
     SerialLink& serialLink() { return serialLink_; }
     AgentLink& agentLink() { return agentLink_; }
     // Created suspended with the monitor; the start-up starts it in SNMP trap mode.
-    TrapCatch& trapCatch() { return *trapCatch_; }
+    TrapCatch& trapCatch() { return trapCatch_; }
     TickTimer& Timer() { return timer_; }
     QMenu* pMnTray() { return pMnTray_; }
     QMenu* pMnFrm() { return pMnFrm_; }
@@ -124,6 +125,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    // The state, line, battery and test button, and the tray's icon and hint, as `state` has them.
+    void paintState(const SupervisorState& state);
     bool FormCloseQuery();
     void FormClose();
     void commitData(QSessionManager& manager);
@@ -150,7 +153,7 @@ private:
     TrapFields& trapFields_;
     SerialLink& serialLink_;
     AgentLink& agentLink_;
-    std::unique_ptr<TrapCatch>& trapCatch_;
+    TrapCatch& trapCatch_;
     ScheduledBatteryTests* scheduledTests_ = nullptr;
     Supervisor* supervisor_ = nullptr;
     LinkLifecycle* links_ = nullptr;

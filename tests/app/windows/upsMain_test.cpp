@@ -8,7 +8,9 @@
 #include <QtTest>
 #include <algorithm>
 
+#include "links/agentLink.h"
 #include "net/blcksock.h"
+#include "net/snmpsend.h"
 #include "support/windowRig.h"
 
 using namespace ups;
@@ -20,6 +22,20 @@ using Rig = WindowRig;
 
 QColor textColour(QLabel* l) {
     return l->palette().color(QPalette::WindowText);
+}
+
+// The agent's status trap, as it sends it from 127.0.0.1.
+std::string statusTrap(int lineState) {
+    TSNMPRec rec;
+    rec.Community = "public";
+    rec.PDUType = kPduTrap;
+    rec.OldTrapEnterprise = kOidTrapEnterprise;
+    rec.OldTrapHost = "127.0.0.1";
+    rec.OldTrapGen = 6;
+    rec.OldTrapSpec = 1;
+    rec.MIBAdd(kOidBatteryState, "1", kAsnInteger);
+    rec.MIBAdd(kOidLineState, std::to_string(lineState), kAsnInteger);
+    return rec.EncodeBuf();
 }
 
 }  // namespace
@@ -43,6 +59,7 @@ private slots:
     void startWithAForeignAgentSaysNothing();
     void startWithTheAgentShowsItsIdentityAndListensForTraps();
     void startWithAnAgentWhoseStatusFailsStillListens();
+    void aStatusTrapIsDrawnAtOnceAndReadByTheNextTick();
 };
 
 namespace {
@@ -424,6 +441,29 @@ void UpsMainTest::aTrapPortThatCannotBeHadIsToldOnceWithItsReason() {
                         "trap_port_unavailable UDP " + rig.trapPort +
                             ": el puerto lo ocupa otro programa."),
              1);
+    w.close();
+}
+
+void UpsMainTest::aStatusTrapIsDrawnAtOnceAndReadByTheNextTick() {
+    Rig rig;
+    seedAgent(rig);
+    answerLikeTheUps(rig.agent);
+    rig.agent.answer(kOidLineState, "1");
+    TmainF& w = rig.make();
+    w.FormCreate();
+    w.Timer().stop();
+    QTRY_VERIFY(w.trapCatch().listening());
+    QCOMPARE(w.label("lblSum")->text(), QStringLiteral("Suministro de Línea"));
+    TUDPBlockSocket agent;
+    agent.Bind("127.0.0.1", "0");
+    agent.Connect("127.0.0.1", std::to_string(w.trapCatch().boundPort()));
+    agent.SendString(statusTrap(2));
+    QTRY_COMPARE(w.label("lblSum")->text(), QStringLiteral("Suministro de Batería"));
+    QCOMPARE(rig.tray.tip(), QStringLiteral("Suministro de Batería"));
+    // Shown, not yet supervised: the tick reads it, with its notices and history.
+    QVERIFY(w.state().lineOk);
+    w.TimerTimer();
+    QVERIFY(!w.state().lineOk);
     w.close();
 }
 

@@ -33,6 +33,48 @@ QImage pictureOf(QLabel* label) {
     return label->pixmap().toImage();
 }
 
+// A 40-second mains failure and its return on the serial link, ticked second by second with the
+// timer stopped: what each tick records as notices. The change reaches the UPS's lines either
+// through the watch on them (the event path) or only as the tick's own read finds it.
+std::vector<std::string> noticesPerTick(bool throughTheWatch) {
+    WindowRig rig;
+    rig.storeConfig([](CfgUps& cfg, CfgSnmp&) { cfg.comPort = 0; });
+    TmainF& w = rig.make();
+    w.FormCreate();
+    w.Timer().stop();
+    auto lineSum = [&] { return w.label("lblSum")->text(); };
+    auto change = [&](bool mains) {
+        if (!throughTheWatch) {
+            rig.serial.mainsPresent = mains;
+            return;
+        }
+        rig.serial.changeLines(mains, true);
+        // On the screen before any tick, and the supervision's own state left to the tick.
+        QTRY_COMPARE(lineSum(), mains ? QStringLiteral("Suministro de Línea")
+                                      : QStringLiteral("Suministro de Batería"));
+        QCOMPARE(w.state().lineOk, !mains);
+    };
+    std::vector<std::string> perTick;
+    auto tick = [&] {
+        const std::size_t before = rig.journal.entries.size();
+        rig.time.advanceMs(1000);
+        w.TimerTimer();
+        rig.tasks.runDue();
+        std::string notices;
+        for (std::size_t i = before; i < rig.journal.entries.size(); ++i) {
+            if (rig.journal.entries[i].starts_with("notice_shown"))
+                notices += rig.journal.entries[i];
+        }
+        perTick.push_back(notices);
+    };
+    change(false);
+    for (int i = 0; i < 40; ++i) tick();
+    change(true);
+    for (int i = 0; i < 5; ++i) tick();
+    w.close();
+    return perTick;
+}
+
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
 
@@ -46,6 +88,7 @@ private slots:
     void onBatteryDisablesTheButtonAndKeepsItsRole();
     void agentWithoutCommandsLeavesTheButtonDisabledInEveryState();
     void sameStateTwiceRedrawsNothing();
+    void aLineChangeIsDrawnAtOnceAndTheNoticesKeepTheirTicks();
 };
 
 void UpsDisplayTest::eachStateDrawsItsRow_data() {
@@ -133,6 +176,13 @@ void UpsDisplayTest::sameStateTwiceRedrawsNothing() {
     rig.window.refreshDisplay();
     QCOMPARE(rig.tray.modifies, modifies);
     QCOMPARE(rig.text("lblSum"), QStringLiteral("marker"));
+}
+
+void UpsDisplayTest::aLineChangeIsDrawnAtOnceAndTheNoticesKeepTheirTicks() {
+    const std::vector<std::string> byTheTick = noticesPerTick(false);
+    QVERIFY(std::count_if(byTheTick.begin(), byTheTick.end(),
+                          [](const std::string& n) { return !n.empty(); }) >= 2);
+    QVERIFY(noticesPerTick(true) == byTheTick);
 }
 
 QTEST_MAIN(UpsDisplayTest)

@@ -68,6 +68,16 @@ struct Rig {
         return child<T>(*dialog, name);
     }
     QString text(const char* label) const { return get<QLabel>(label)->text(); }
+    // The dialog with SNMP ticked, shown and active on the agent's page, the address focused.
+    QLineEdit* openOnTheAgentPage() {
+        snmp.enhSnmp = 1;
+        make().show();
+        if (!QTest::qWaitForWindowActive(dialog.get())) return nullptr;
+        get<QTabWidget>("pgCtrl")->setCurrentIndex(1);
+        auto* edit = get<QLineEdit>("edIpAgent");
+        edit->setFocus();
+        return edit;
+    }
 };
 
 std::vector<std::uint8_t> bytesOf(const CfgUps& ups) {
@@ -290,13 +300,9 @@ void UpsCfgTest::invalidAddressIsRefusedAndKeepsTheFocus_data() {
 void UpsCfgTest::invalidAddressIsRefusedAndKeepsTheFocus() {
     QFETCH(QKeyCombination, leave);
     Rig rig;
-    rig.snmp.enhSnmp = 1;
-    TcfgF& d = rig.make();
-    d.show();
-    QVERIFY(QTest::qWaitForWindowActive(&d));
-    auto* edit = rig.get<QLineEdit>("edIpAgent");
-    rig.get<QTabWidget>("pgCtrl")->setCurrentIndex(1);
-    edit->setFocus();
+    QLineEdit* edit = rig.openOnTheAgentPage();
+    QVERIFY(edit);
+    TcfgF& d = *rig.dialog;
     edit->setText(QStringLiteral("255.255.255.255"));
     // The accelerator presses the button a moment later, after showing it pressed.
     auto* accept = rig.get<QPushButton>("btnAceptCfg");
@@ -320,14 +326,10 @@ void UpsCfgTest::invalidAddressIsRefusedAndKeepsTheFocus() {
 
 void UpsCfgTest::clickThatLeavesAnInvalidAddressIsLost() {
     Rig rig;
-    rig.snmp.enhSnmp = 1;
     setFieldText(rig.snmp.ipAgent, "10.0.0.1");
-    TcfgF& d = rig.make();
-    d.show();
-    QVERIFY(QTest::qWaitForWindowActive(&d));
-    rig.get<QTabWidget>("pgCtrl")->setCurrentIndex(1);
-    auto* edit = rig.get<QLineEdit>("edIpAgent");
-    edit->setFocus();
+    QLineEdit* edit = rig.openOnTheAgentPage();
+    QVERIFY(edit);
+    TcfgF& d = *rig.dialog;
     edit->setText(QStringLiteral("300.1.1.1"));
     // The refusal takes the focus back, and the click that took it away does not happen.
     QTest::mouseClick(rig.get<QPushButton>("btnAceptCfg"), Qt::LeftButton);
@@ -347,13 +349,9 @@ void UpsCfgTest::clickThatLeavesAnInvalidAddressIsLost() {
 
 void UpsCfgTest::closingWithAnInvalidAddressAsksNothing() {
     Rig rig;
-    rig.snmp.enhSnmp = 1;
-    TcfgF& d = rig.make();
-    d.show();
-    QVERIFY(QTest::qWaitForWindowActive(&d));
-    rig.get<QTabWidget>("pgCtrl")->setCurrentIndex(1);
-    auto* edit = rig.get<QLineEdit>("edIpAgent");
-    edit->setFocus();
+    QLineEdit* edit = rig.openOnTheAgentPage();
+    QVERIFY(edit);
+    TcfgF& d = *rig.dialog;
     edit->setText(QStringLiteral("1.2.3.4.5"));
     QTest::keyClick(edit, Qt::Key_Escape);
     QVERIFY(!d.isVisible());
@@ -415,13 +413,9 @@ void UpsCfgTest::lettersAndControlCharactersCannotBeTyped() {
 
 void UpsCfgTest::enterInTheAddressMovesToTheCheckButton() {
     Rig rig;
-    rig.snmp.enhSnmp = 1;
-    TcfgF& d = rig.make();
-    d.show();
-    QVERIFY(QTest::qWaitForWindowActive(&d));
-    rig.get<QTabWidget>("pgCtrl")->setCurrentIndex(1);
-    auto* edit = rig.get<QLineEdit>("edIpAgent");
-    edit->setFocus();
+    QLineEdit* edit = rig.openOnTheAgentPage();
+    QVERIFY(edit);
+    TcfgF& d = *rig.dialog;
     edit->setText(QStringLiteral("010.0.0.1"));
     QTest::keyClick(edit, Qt::Key_Return);
     QCOMPARE(QApplication::focusWidget(), rig.get<QPushButton>("bbtnTestIp"));
