@@ -1,4 +1,4 @@
-// The history window over a journal of 100,000 events: opening it (the last 7 days), switching
+// The history window over a history of 100,000 events: opening it (the last 7 days), switching
 // to each period, and exporting everything, each with the painting that follows, until the period
 // is shown. The window reads on a thread of its own; gui_max_ms is the longest stretch the GUI
 // thread spent in one go meanwhile (asking for the period, taking the result, painting), which is
@@ -26,7 +26,7 @@ namespace {
 
 constexpr double kNow = 46000.5;
 
-struct Journal {
+struct History {
     TempDir dir{"ups-hist-bench"};
     std::string path = (dir.path / "historial.db").string();
     bool filled = fillHistory(path, sampleHistory(kNow, 100'000, 400));
@@ -35,8 +35,8 @@ struct Journal {
     ScriptedMessageBoxes boxes;
 };
 
-Journal& journal() {
-    static Journal j;
+History& history() {
+    static History j;
     return j;
 }
 
@@ -67,7 +67,7 @@ double untilShown(HistoryWindow& window, const std::function<void()>& ask) {
 }
 
 void BM_HistoryOpen(benchmark::State& state) {
-    Journal& j = journal();
+    History& j = history();
     double guiMax = 0;
     for (auto _ : state) {
         HistoryWindow window(j.source, j.time, j.boxes);
@@ -82,7 +82,7 @@ void BM_HistoryOpen(benchmark::State& state) {
 BENCHMARK(BM_HistoryOpen)->Unit(benchmark::kMillisecond);
 
 void BM_HistoryPeriod(benchmark::State& state) {
-    Journal& j = journal();
+    History& j = history();
     HistoryWindow window(j.source, j.time, j.boxes);
     window.show();
     untilShown(window,
@@ -103,7 +103,7 @@ BENCHMARK(BM_HistoryPeriod)
     ->Unit(benchmark::kMillisecond);
 
 void BM_HistoryExportAll(benchmark::State& state) {
-    Journal& j = journal();
+    History& j = history();
     HistoryWindow window(j.source, j.time, j.boxes);
     untilShown(window, [&] { window.cbxPeriod().setCurrentIndex(HistoryWindow::everything); });
     const QString path = QString::fromStdString((j.dir.path / "historial.csv").string());
@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    if (!journal().filled) return 1;
+    if (!history().filled) return 1;
     benchmark::RunSpecifiedBenchmarks();
     return 0;
 }

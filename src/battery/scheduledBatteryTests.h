@@ -47,7 +47,7 @@ public:
 
     void setSerialLink(SerialLink* link) { commands_.setSerialLink(link); }
     void setAgentCommands(AgentCommandRuns* agent) { commands_.setAgentCommands(agent); }
-    void setJournal(EventJournal& journal) { commands_.setJournal(journal); }
+    void setHistory(HistoryRecorder& history) { commands_.setHistory(history); }
 
 private:
     void startCommand(TestTrigger trigger);

@@ -97,7 +97,7 @@ bool UpsCommands::start(const UpsCommandContext& context, StatusSink onStatusRea
 
 void UpsCommands::finish(int outcome) {
     if (testRole_ && outcome != trNone) {
-        journal_->record(HistoryEventKind::batteryTestOutcome,
+        history_->record(HistoryEventKind::batteryTestOutcome,
                          std::string(testOutcomeText(outcome)));
     }
     running_ = false;
@@ -109,7 +109,7 @@ void UpsCommands::finish(int outcome) {
 void UpsCommands::silenceAlarm(const UpsCommandContext& context) {
     if (serialCarries(context)) {
         serialLink_->setBreak(true);
-        journal_->record(HistoryEventKind::alarmSilenced, "puerto serie");
+        history_->record(HistoryEventKind::alarmSilenced, "puerto serie");
         later_.runLater(SerialLink::kAlarmPulseMs, [this, gone = gone_] {
             if (*gone) return;
             serialLink_->releaseBreak();
@@ -119,7 +119,7 @@ void UpsCommands::silenceAlarm(const UpsCommandContext& context) {
         // Nothing to tell the user either way: the alarm stops or it does not.
         onAgent([](AgentCommands& agent, AgentStatusRead&) { return agent.sendTestCommand(); },
                 [this](int answered) {
-                    journal_->record(HistoryEventKind::alarmSilenced,
+                    history_->record(HistoryEventKind::alarmSilenced,
                                      answered ? "agente" : "agente, sin respuesta");
                     finish(trNone);
                 });
@@ -135,7 +135,7 @@ void UpsCommands::runBatteryTest(const UpsCommandContext& context) {
         finish(trNone);
         return;
     }
-    journal_->record(HistoryEventKind::batteryTestStarted,
+    history_->record(HistoryEventKind::batteryTestStarted,
                      std::string(testTriggerText(context.trigger)));
     if (serial) {
         serialLink_->beginBatteryTest();

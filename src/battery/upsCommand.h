@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "base/clock.h"
-#include "base/eventJournal.h"
+#include "base/historyRecorder.h"
 #include "base/taskRunner.h"
 #include "links/agentStatus.h"
 #include "links/serialLink.h"
@@ -95,7 +95,7 @@ public:
     void setSerialLink(SerialLink* link) { serialLink_ = link; }
     void setAgentCommands(AgentCommandRuns* agent) { agent_ = agent; }
     // Where a test's start and outcome and an alarm silenced are reported; none until set.
-    void setJournal(EventJournal& journal) { journal_ = &journal; }
+    void setHistory(HistoryRecorder& history) { history_ = &history; }
 
     // With a power event in force: the alarm-silence order, no pop-up, outcome trNone. Otherwise
     // the battery test. Returns at once; finished comes later from the event loop (or before the
@@ -122,8 +122,8 @@ private:
     Sleeper& agentSleeper_;
     SerialLink* serialLink_;
     AgentCommandRuns* agent_;
-    NoEventJournal noJournal_;
-    EventJournal* journal_ = &noJournal_;
+    NoHistoryRecorder noHistory_;
+    HistoryRecorder* history_ = &noHistory_;
     bool running_ = false;
     bool testRole_ = false;
     StatusSink onStatusRead_;

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/eventJournal.h"
+#include "base/historyRecorder.h"
 
 namespace ups {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "base/eventJournal.h"
+#include "base/historyRecorder.h"
 
 struct sqlite3;
 

@@ -1,12 +1,12 @@
 #pragma once
-// Where the history window reads the journal: the database file through a reader of its own,
-// apart from the journal's writer, used by the window's reader thread alone. Tests wrap it to count
+// Where the history window reads the history: the database file through a reader of its own,
+// apart from the history's writer, used by the window's reader thread alone. Tests wrap it to count
 // what the window asks for.
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "base/eventJournal.h"
+#include "base/historyRecorder.h"
 #include "history/historyDb.h"
 
 namespace ups {
@@ -20,7 +20,7 @@ public:
     virtual std::string error() const = 0;
 };
 
-// The journal's file, opened for reading at the first read and again after a failure.
+// The history's file, opened for reading at the first read and again after a failure.
 class HistoryFileSource final : public HistorySource {
 public:
     explicit HistoryFileSource(std::string path) : path_(std::move(path)) {}

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "base/eventJournal.h"
+#include "base/historyRecorder.h"
 
 namespace ups {
 

@@ -143,8 +143,8 @@ struct Rehearsal::Run {
 };
 
 Rehearsal::Rehearsal(const CfgUps& cfgUps, SystemControl& system, RehearsalDisplay& display,
-                     EventJournal& journal, Clock& clock)
-    : cfgUps_(cfgUps), system_(system), display_(display), journal_(journal), clock_(clock) {}
+                     HistoryRecorder& history, Clock& clock)
+    : cfgUps_(cfgUps), system_(system), display_(display), history_(history), clock_(clock) {}
 
 Rehearsal::~Rehearsal() = default;
 
@@ -154,7 +154,7 @@ RehearsalStart Rehearsal::start(const SupervisorState& real) {
     if (!real.linkActive()) return RehearsalStart::noSupervision;
     // A copy: the configuration may change while the rehearsal runs, the rehearsal does not.
     run_ = std::make_unique<Run>(cfgUps_, system_, display_, clock_);
-    journal_.record(HistoryEventKind::rehearsalStarted, delaysText(run_->cfgUps));
+    history_.record(HistoryEventKind::rehearsalStarted, delaysText(run_->cfgUps));
     display_.rehearsalStep(std::string(kStepStarted));
     return RehearsalStart::started;
 }
@@ -210,7 +210,7 @@ void Rehearsal::end(RehearsalEnd how) {
         if (system.powerOffReached) details += "; se apagaría el sistema";
     }
     run_.reset();
-    journal_.record(HistoryEventKind::rehearsalEnded, std::move(details));
+    history_.record(HistoryEventKind::rehearsalEnded, std::move(details));
     display_.rehearsalEnded(how);
 }
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "base/clock.h"
-#include "base/eventJournal.h"
+#include "base/historyRecorder.h"
 #include "config/cfgRecords.h"
 #include "supervisor/supervisor.h"
 #include "supervisor/systemControl.h"
@@ -52,7 +52,7 @@ class Rehearsal : public TickCompanion {
 public:
     // `system` is the real one: the rehearsal only ever asks it for the list of applications.
     Rehearsal(const CfgUps& cfgUps, SystemControl& system, RehearsalDisplay& display,
-              EventJournal& journal, Clock& clock);
+              HistoryRecorder& history, Clock& clock);
     ~Rehearsal() override;
     Rehearsal(const Rehearsal&) = delete;
     Rehearsal& operator=(const Rehearsal&) = delete;
@@ -72,7 +72,7 @@ private:
     const CfgUps& cfgUps_;
     SystemControl& system_;
     RehearsalDisplay& display_;
-    EventJournal& journal_;
+    HistoryRecorder& history_;
     Clock& clock_;
     std::unique_ptr<Run> run_;
     bool stepping_ = false;

@@ -81,7 +81,7 @@ void Supervisor::tick() {
     noticeThisTick_ = false;
     state_.tickTime = clock_.now();
     readUpsState();
-    journalStateChanges();
+    recordStateChanges();
     view_.refreshDisplay();
     runCountdowns();
     // A power-off under way is a power event: the companion ends on it.
@@ -107,31 +107,31 @@ void Supervisor::startScheduledTestWhenFree() {
 void Supervisor::notify(std::optional<std::string> caption, std::optional<int> picture,
                         std::string text, int hideDelayMs) {
     noticeThisTick_ = true;
-    journal_->record(HistoryEventKind::noticeShown, text);
+    history_->record(HistoryEventKind::noticeShown, text);
     view_.showNotice(std::move(caption), picture, std::move(text), hideDelayMs);
 }
 
-void Supervisor::journalStateChanges() {
+void Supervisor::recordStateChanges() {
     using Kind = HistoryEventKind;
-    if (state_.lineOk != journaledLineOk_) {
-        journaledLineOk_ = state_.lineOk;
-        journal_->record(state_.lineOk ? Kind::mainsReturned : Kind::mainsFailed);
+    if (state_.lineOk != recordedLineOk_) {
+        recordedLineOk_ = state_.lineOk;
+        history_->record(state_.lineOk ? Kind::mainsReturned : Kind::mainsFailed);
     }
-    if (state_.batteryLow != journaledBatteryLow_) {
-        journaledBatteryLow_ = state_.batteryLow;
-        journal_->record(state_.batteryLow ? Kind::batteryLow : Kind::batteryNormal);
+    if (state_.batteryLow != recordedBatteryLow_) {
+        recordedBatteryLow_ = state_.batteryLow;
+        history_->record(state_.batteryLow ? Kind::batteryLow : Kind::batteryNormal);
     }
     const bool critical = state_.eventCode() == ecCritical;
-    if (critical != journaledCritical_) {
-        journaledCritical_ = critical;
+    if (critical != recordedCritical_) {
+        recordedCritical_ = critical;
         if (!critical) {
-            journal_->record(Kind::criticalLeft);
+            history_->record(Kind::criticalLeft);
         } else if (mayPowerOff()) {
-            journal_->record(
+            history_->record(
                 Kind::criticalEntered,
                 "apagado del sistema en " + std::to_string(state_.shutdownCountdown) + " s");
         } else {
-            journal_->record(Kind::criticalEntered, "apagado del sistema deshabilitado");
+            history_->record(Kind::criticalEntered, "apagado del sistema deshabilitado");
         }
     }
 }
@@ -173,7 +173,7 @@ void Supervisor::takeAgentRead() {
     const bool answered = read->lineAnswered && read->batteryAnswered;
     // Said once per silence, not at every read that finds it still silent.
     if (!answered && !agentSilent_) {
-        journal_->record(HistoryEventKind::agentNotAnswering,
+        history_->record(HistoryEventKind::agentNotAnswering,
                          "agente " + fieldText(cfgSnmp_.ipAgent));
     }
     agentSilent_ = !answered;
@@ -235,7 +235,7 @@ void Supervisor::followAdministratorNotice() {
     state_.adminShutdownPending = state_.adminMinutes != kNoSwitchOff;
     if (!notice) return;
     if (state_.adminShutdownPending) {
-        journal_->record(HistoryEventKind::switchOffAnnounced,
+        history_->record(HistoryEventKind::switchOffAnnounced,
                          std::to_string(state_.adminMinutes) + " min");
         // Zero minutes keeps whatever countdown is already running.
         if (state_.adminMinutes != 0) {
@@ -243,7 +243,7 @@ void Supervisor::followAdministratorNotice() {
             adminCountedAt_.reset();
         }
     } else {
-        journal_->record(HistoryEventKind::switchOffCancelled);
+        history_->record(HistoryEventKind::switchOffCancelled);
         notify(text(kCaptionAdministrator), std::nullopt, text(kSwitchOffCancelled),
                kAdministratorMs);
     }
@@ -252,7 +252,7 @@ void Supervisor::followAdministratorNotice() {
 void Supervisor::followAgentRestart() {
     if (!trap_.refreshRequested.exchange(false, std::memory_order_acq_rel)) return;
     // The retries of one restart are one event.
-    if (!restartFollowed_) journal_->record(HistoryEventKind::agentRestarted);
+    if (!restartFollowed_) history_->record(HistoryEventKind::agentRestarted);
     restartFollowed_ = true;
     requestAgentRead(true);
 }
@@ -395,7 +395,7 @@ void Supervisor::runOrdinary() {
 void Supervisor::closeApplications() {
     notify(std::nullopt, std::nullopt, text(kClosingApplications), kLongMs);
     const std::vector<std::string> asked = system_.closeOtherApplications();
-    journal_->record(HistoryEventKind::applicationsClosed,
+    history_->record(HistoryEventKind::applicationsClosed,
                      asked.empty() ? std::string("ninguna") : joined(asked));
 }
 
@@ -434,10 +434,10 @@ std::string Supervisor::askPowerOff() {
     // The server this machine follows sees it leave before it goes down.
     if (followed_ != nullptr) followed_->closeSession();
     // What was reported so far reaches the disk before the machine may go down.
-    journal_->flush(kJournalFlushMs);
+    history_->flush(kHistoryFlushMs);
     const std::string answer = system_.requestPowerOff();
-    journal_->record(HistoryEventKind::powerOffRequested, answer);
-    journal_->flush(kJournalFlushMs);
+    history_->record(HistoryEventKind::powerOffRequested, answer);
+    history_->flush(kHistoryFlushMs);
     return answer;
 }
 

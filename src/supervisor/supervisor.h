@@ -14,7 +14,7 @@
 #include <optional>
 
 #include "base/clock.h"
-#include "base/eventJournal.h"
+#include "base/historyRecorder.h"
 #include "config/cfgRecords.h"
 #include "links/agentStatus.h"
 #include "links/followedStatus.h"
@@ -67,7 +67,7 @@ public:
     // which then waits up to waitSeconds for them to log out. Null: none.
     void setFollowerHandoff(FollowerHandoff* handoff, int waitSeconds);
     // Where the power events, the notices and the shutdown's steps are reported; none until set.
-    void setJournal(EventJournal& journal) { journal_ = &journal; }
+    void setHistory(HistoryRecorder& history) { history_ = &history; }
 
     // The power-off has been decided and its request is about to go out.
     bool shutdownPending() const { return shutdownPending_; }
@@ -78,10 +78,10 @@ private:
     static constexpr int kRepollAfterTicks = 7;
     static constexpr int kShortNoticeFrom = 10;
     static constexpr int kCriticalRepeatTicks = 3;
-    // How long the shutdown waits for the journal, before and after it asks for the power-off.
+    // How long the shutdown waits for the history, before and after it asks for the power-off.
     // A healthy disk commits in milliseconds; the battery is at its end, and a disk slower than
     // this must not hold the power-off back.
-    static constexpr int kJournalFlushMs = 1000;
+    static constexpr int kHistoryFlushMs = 1000;
     // A tick the timer brings a little early still counts its second.
     static constexpr std::int64_t kTickSlackMs = 100;
     // How often the power-off's wait for the followers looks at their number.
@@ -100,7 +100,7 @@ private:
     void requestAgentRead(bool forRestart);
     void followAdministratorNotice();
     void followAgentRestart();
-    void journalStateChanges();
+    void recordStateChanges();
     void notify(std::optional<std::string> caption, std::optional<int> picture, std::string text,
                 int hideDelayMs);
     int secondsToCount(std::optional<std::int64_t>& countedAt);
@@ -147,13 +147,13 @@ private:
     FollowerHandoff* handoff_ = nullptr;
     std::int64_t followerWaitMs_ = 15'000;
     std::int64_t followerWaitFrom_ = 0;
-    NoEventJournal noJournal_;
-    EventJournal* journal_ = &noJournal_;
-    // What the journal was last told: it starts from a normal state, so a monitor that starts
+    NoHistoryRecorder noHistory_;
+    HistoryRecorder* history_ = &noHistory_;
+    // What the history was last told: it starts from a normal state, so a monitor that starts
     // during an outage reports it on its first tick.
-    bool journaledLineOk_ = true;
-    bool journaledBatteryLow_ = false;
-    bool journaledCritical_ = false;
+    bool recordedLineOk_ = true;
+    bool recordedBatteryLow_ = false;
+    bool recordedCritical_ = false;
     bool agentSilent_ = false;
     bool restartFollowed_ = false;
 

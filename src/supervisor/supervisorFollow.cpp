@@ -53,7 +53,7 @@ void Supervisor::readFollowedStatus() {
         return;
     }
     if (followedLostAt_ || !followedReached_) {
-        journal_->record(HistoryEventKind::upsServerReached);
+        history_->record(HistoryEventKind::upsServerReached);
         if (followedLostAt_) {
             notify(text(kCaptionUpsServer), std::nullopt, text(kServerBack), kLongMs);
         }
@@ -71,7 +71,7 @@ void Supervisor::followServerLost(const FollowedStatus& status) {
     const std::int64_t now = clock_.monotonicMs();
     if (!followedLostAt_) {
         followedLostAt_ = now;
-        journal_->record(HistoryEventKind::upsServerLost, status.problem);
+        history_->record(HistoryEventKind::upsServerLost, status.problem);
         notify(text(kCaptionUpsServer), std::nullopt, text(kServerLost), kLongMs);
     } else if (status.sessions != followedSessions_) {
         // The server came back and was lost again between two ticks: it was there just now.
@@ -90,7 +90,7 @@ void Supervisor::followServerLost(const FollowedStatus& status) {
 bool Supervisor::followForcedShutdown() {
     if (forcedShutdownFollowed_) return false;
     forcedShutdownFollowed_ = true;
-    journal_->record(HistoryEventKind::forcedShutdownReceived);
+    history_->record(HistoryEventKind::forcedShutdownReceived);
     notify(text(kCaptionUpsServer), kPictureBatteryLow, text(kServerOrderedPowerOff), kLongMs);
     // Without the power-off, or after the system refused it, the countdowns go on as the state
     // says.
@@ -106,7 +106,7 @@ bool Supervisor::handOffToFollowers() {
     if (handoff_ == nullptr) return false;
     handoff_->setForcedShutdown();
     const int loggedIn = handoff_->followersLoggedIn();
-    journal_->record(HistoryEventKind::followersToldToShutDown, loggedInText(loggedIn));
+    history_->record(HistoryEventKind::followersToldToShutDown, loggedInText(loggedIn));
     if (loggedIn == 0) return false;
     notify(std::nullopt, std::nullopt, text(kWaitingForFollowers), kLongMs);
     view_.repaintNotice();
@@ -125,7 +125,7 @@ void Supervisor::waitForFollowers() {
         return;
     }
     const std::string seconds = std::to_string((waited + 500) / 1000) + " s";
-    journal_->record(HistoryEventKind::followersWaitEnded,
+    history_->record(HistoryEventKind::followersWaitEnded,
                      loggedIn == 0
                          ? "todos desconectados en " + seconds
                          : "espera agotada tras " + seconds + ", " + loggedInText(loggedIn));

@@ -1,10 +1,10 @@
 // The outages and the timeline the history window shows, from scripted event sequences.
 #include "history/outages.h"
-#include "history/timeline.h"
 
 #include <gtest/gtest.h>
 
 #include "history/historyTexts.h"
+#include "history/timeline.h"
 
 namespace ups {
 namespace {
@@ -18,8 +18,8 @@ struct Step {
     K kind;
 };
 
-// The journal reads newest first; scripts are written oldest first.
-std::vector<HistoryEvent> journal(std::initializer_list<Step> steps) {
+// The history reads newest first; scripts are written oldest first.
+std::vector<HistoryEvent> history(std::initializer_list<Step> steps) {
     std::vector<HistoryEvent> events;
     for (const Step& s : steps) events.push_back({kT0 + s.minute * kMinute, s.kind, {}});
     return {events.rbegin(), events.rend()};
@@ -47,13 +47,13 @@ TEST_P(OutageSummary, FromTheFailureToWhatEndedIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Journal, OutageSummary,
+    History, OutageSummary,
     ::testing::Values(
         OutageCase{"mainsReturn",
-                   journal({{0, K::monitorStarted}, {5, K::mainsFailed}, {9, K::mainsReturned}}),
+                   history({{0, K::monitorStarted}, {5, K::mainsFailed}, {9, K::mainsReturned}}),
                    {{at(5), at(9), OutageEnd::mainsReturned}}},
         OutageCase{"powerOff",
-                   journal({{0, K::monitorStarted},
+                   history({{0, K::monitorStarted},
                             {5, K::mainsFailed},
                             {6, K::batteryLow},
                             {6, K::criticalEntered},
@@ -62,23 +62,23 @@ INSTANTIATE_TEST_SUITE_P(
                             {8, K::monitorEnded}}),
                    {{at(5), at(8), OutageEnd::powerOff}}},
         OutageCase{"monitorClosedOnBattery",
-                   journal({{5, K::mainsFailed}, {7, K::monitorEnded}, {30, K::monitorStarted}}),
+                   history({{5, K::mainsFailed}, {7, K::monitorEnded}, {30, K::monitorStarted}}),
                    {{at(5), at(7), OutageEnd::monitorStopped}}},
         OutageCase{"stillRunningUntilNow",
-                   journal({{0, K::monitorStarted}, {50, K::mainsFailed}}),
+                   history({{0, K::monitorStarted}, {50, K::mainsFailed}}),
                    {{at(50), at(100), OutageEnd::running}}},
         OutageCase{"begunBeforeThePeriod",
-                   journal({{2, K::batteryNormal}, {3, K::mainsReturned}, {8, K::mainsFailed}}),
+                   history({{2, K::batteryNormal}, {3, K::mainsReturned}, {8, K::mainsFailed}}),
                    {{at(8), at(100), OutageEnd::running},
                     {std::nullopt, at(3), OutageEnd::mainsReturned}}},
         OutageCase{"returnWithoutFailureAfterStart",
-                   journal({{0, K::monitorStarted}, {3, K::mainsReturned}}),
+                   history({{0, K::monitorStarted}, {3, K::mainsReturned}}),
                    {}},
         OutageCase{"restartWithoutEnd",
-                   journal({{5, K::mainsFailed}, {6, K::noticeShown}, {40, K::monitorStarted}}),
+                   history({{5, K::mainsFailed}, {6, K::noticeShown}, {40, K::monitorStarted}}),
                    {{at(5), at(6), OutageEnd::monitorStopped}}},
         OutageCase{"twoNewestFirstAndARepeatedFailure",
-                   journal({{1, K::mainsFailed},
+                   history({{1, K::mainsFailed},
                             {2, K::mainsFailed},
                             {3, K::mainsReturned},
                             {10, K::mainsFailed},
@@ -112,9 +112,9 @@ TEST_P(PowerTimelineOverAPeriod, SegmentsFromTheStateEachEventLeaves) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Journal, PowerTimelineOverAPeriod,
+    History, PowerTimelineOverAPeriod,
     ::testing::Values(TimelineCase{"aCriticalOutage",
-                                   journal({{10, K::monitorStarted},
+                                   history({{10, K::monitorStarted},
                                             {20, K::mainsFailed},
                                             {30, K::batteryLow},
                                             {40, K::mainsReturned},
@@ -130,14 +130,14 @@ INSTANTIATE_TEST_SUITE_P(
                                     {at(70), at(100), kNone}}},
                       // What the first events change tells the state before them.
                       TimelineCase{"periodBegunInACriticalOutage",
-                                   journal({{20, K::criticalLeft},
+                                   history({{20, K::criticalLeft},
                                             {20, K::mainsReturned},
                                             {60, K::batteryNormal}}),
                                    {{at(0), at(20), {MainsState::off, BatteryState::critical}},
                                     {at(20), at(60), kOnLow},
                                     {at(60), at(100), kOnNormal}}},
-                      TimelineCase{"criticalAsTheJournalSaysIt",
-                                   journal({{-5, K::monitorStarted},
+                      TimelineCase{"criticalAsTheHistorySaysIt",
+                                   history({{-5, K::monitorStarted},
                                             {10, K::criticalEntered},
                                             {20, K::criticalLeft},
                                             {130, K::mainsFailed}}),

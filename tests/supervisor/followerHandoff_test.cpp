@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "supervisorRig.h"
-#include "support/recordingJournal.h"
+#include "support/recordingHistory.h"
 
 using namespace ups;
 using namespace ups::test;
@@ -40,8 +40,8 @@ class FollowerHandoffWait : public ::testing::TestWithParam<HandoffCase> {};
 TEST_P(FollowerHandoffWait, TellsThemFirstAndPowersOffWhenTheyLeftOrTheWaitRanOut) {
     const HandoffCase c = GetParam();
     SupervisorRig rig(Link::Serial, 5, 30, 10);
-    RecordingJournal journal;
-    rig.supervisor.setJournal(journal);
+    RecordingHistory history;
+    rig.supervisor.setHistory(history);
     Followers followers(rig.time, rig.log, c.count, c.leaveMs);
     rig.supervisor.setFollowerHandoff(&followers, c.waitSeconds);
     rig.mains(false);
@@ -56,7 +56,7 @@ TEST_P(FollowerHandoffWait, TellsThemFirstAndPowersOffWhenTheyLeftOrTheWaitRanOu
     ASSERT_NE(request, log.end());
     EXPECT_EQ(*(request - 2), "10 notice Cerrando sistema") << "announced after the wait";
     std::vector<std::string> handoff;
-    for (const std::string& e : journal.entries) {
+    for (const std::string& e : history.entries) {
         if (e.starts_with("followers_")) handoff.push_back(e);
     }
     std::vector<std::string> expected{"followers_told_to_shut_down " + c.told};

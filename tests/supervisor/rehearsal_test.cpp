@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "supervisorRig.h"
-#include "support/recordingJournal.h"
+#include "support/recordingHistory.h"
 
 using namespace ups;
 using namespace ups::test;
@@ -58,8 +58,8 @@ struct RehearsalRig : SupervisorRig {
         supervisor.setCompanion(&rehearsal);
     }
     RecordingDisplay display{log};
-    RecordingJournal journal;
-    Rehearsal rehearsal{ups, system, display, journal, time};
+    RecordingHistory history;
+    Rehearsal rehearsal{ups, system, display, history, time};
 };
 
 // What a real event does with the same delays: the mains fail, and the battery goes low on the
@@ -114,9 +114,9 @@ TEST_P(RehearsedSequence, ShowsARealEventsNoticesMarkedAndAsksNothingOfTheSystem
     EXPECT_EQ(rig.system.closeRequests + rig.system.powerOffRequests, 0);
     EXPECT_TRUE(rig.view.notices.empty() && rig.view.timerRunning && !rig.view.windowClosed);
     EXPECT_EQ(rig.display.ended, std::make_pair(endTick, RehearsalEnd::completed));
-    ASSERT_EQ(rig.journal.entries.size(), 2u);
-    EXPECT_EQ(rig.journal.entries[0].rfind("rehearsal_started", 0), 0u);
-    EXPECT_EQ(rig.journal.entries[1],
+    ASSERT_EQ(rig.history.entries.size(), 2u);
+    EXPECT_EQ(rig.history.entries[0].rfind("rehearsal_started", 0), 0u);
+    EXPECT_EQ(rig.history.entries[1],
               d.shutdown ? "rehearsal_ended completado; se pediría cerrar: Documento - Editor, "
                            "Hoja de cálculo; se apagaría el sistema"
                          : "rehearsal_ended completado");
@@ -127,8 +127,8 @@ TEST_P(RehearsedSequence, ShowsARealEventsNoticesMarkedAndAsksNothingOfTheSystem
 TEST(RehearsalBesideRealNotices, ARealNoticeOnTheSameTickStaysUncovered) {
     SupervisorRig rig(Link::Traps, 1, 10, 10);
     RecordingDisplay display{rig.log};
-    RecordingJournal journal;
-    Rehearsal rehearsal{rig.ups, rig.system, display, journal, rig.time};
+    RecordingHistory history;
+    Rehearsal rehearsal{rig.ups, rig.system, display, history, rig.time};
     rig.supervisor.setCompanion(&rehearsal);
     ASSERT_EQ(rehearsal.start(rig.state), RehearsalStart::started);
     rig.tick();

@@ -675,7 +675,7 @@ private:
         void rehearsalApplications(const std::vector<std::string>&) override {}
         void rehearsalEnded(RehearsalEnd) override {}
     } rehearsalDisplay_;
-    NoEventJournal noJournal_;
+    NoHistoryRecorder noHistory_;
     std::vector<std::string> listOtherApplications() override { return {}; }
 
     void onTick() {
@@ -696,7 +696,7 @@ private:
     Supervisor supervisor_{ups_,  snmp_, state_, fields_,      *this,
                            *this, *this, time_,  &serialLink_, this};
     VirtualLoop loop_{time_};
-    Rehearsal rehearsal_{ups_, *this, rehearsalDisplay_, noJournal_, time_};
+    Rehearsal rehearsal_{ups_, *this, rehearsalDisplay_, noHistory_, time_};
     TickPacer pacer_{loop_, [this] { onTick(); },
                      [this] { return static_cast<std::int64_t>(time_.elapsedMs); }, 100};
 

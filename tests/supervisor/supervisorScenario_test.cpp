@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "supervisorRig.h"
-#include "support/recordingJournal.h"
+#include "support/recordingHistory.h"
 
 using namespace ups;
 using namespace ups::test;
@@ -182,10 +182,10 @@ TEST(CriticalEvent, WithTmpLowBTenOnlyTheShortNoticesShowAndApplicationsCloseAtF
     EXPECT_EQ(rig.system.powerOffRequests, 1);
 }
 
-TEST(CriticalEvent, TheJournalHearsEachChangeEachNoticeAndTheShutdownBeforeAndAfterThePowerOff) {
+TEST(CriticalEvent, TheHistoryHearsEachChangeEachNoticeAndTheShutdownBeforeAndAfterThePowerOff) {
     SupervisorRig rig(Link::Serial, 5, 30, 10);
-    RecordingJournal journal;
-    rig.supervisor.setJournal(journal);
+    RecordingHistory history;
+    rig.supervisor.setHistory(history);
     rig.mains(false);
     rig.battery(false);
     rig.ticks(3);
@@ -197,7 +197,7 @@ TEST(CriticalEvent, TheJournalHearsEachChangeEachNoticeAndTheShutdownBeforeAndAf
     rig.ticks(20);
 
     EXPECT_EQ(
-        journal.entries,
+        history.entries,
         (Texts{"mains_failed", "battery_low", "critical_entered apagado del sistema en 10 s",
                "notice_shown  8 seg. para cerrar Sistema", "mains_returned", "battery_normal",
                "critical_left", "mains_failed", "battery_low",

@@ -1,5 +1,5 @@
 #pragma once
-// A journal file with many plausible events, for the history window's test, its benchmark and
+// A history file with many plausible events, for the history window's test, its benchmark and
 // its screenshot: outages with their notices, now and then one that ends in a power-off, battery
 // tests and configuration changes, at random gaps over a span of days. Header-only.
 #include <sqlite3.h>
@@ -60,7 +60,7 @@ inline std::vector<HistoryEvent> sampleHistory(double end, int count, double spa
     return events;
 }
 
-// Creates the journal file at path and writes the events in one transaction.
+// Creates the history file at path and writes the events in one transaction.
 inline bool fillHistory(const std::string& path, const std::vector<HistoryEvent>& events) {
     {
         HistoryDb created;

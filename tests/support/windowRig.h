@@ -14,7 +14,7 @@
 #include "support/fakeSystemControl.h"
 #include "support/fakeTrayShell.h"
 #include "support/memoryRegistryStore.h"
-#include "support/recordingJournal.h"
+#include "support/recordingHistory.h"
 #include "support/scriptedAgentTransport.h"
 #include "support/scriptedMessageBoxes.h"
 #include "support/virtualTime.h"
@@ -58,7 +58,7 @@ struct WindowRig {
     FakeSystemControl system{log};
     ScriptedAgentTransport agent;
     CountingSound sound;
-    RecordingJournal journal;
+    RecordingHistory history;
     std::string trapPort = "0";
     std::function<std::string()> trapPortProblem = [] { return std::string(); };
     std::unique_ptr<Monitor> monitor;
@@ -78,7 +78,7 @@ struct WindowRig {
                       tray,
                       system,
                       agent,
-                      journal,
+                      history,
                       traps,
                       /*agentCallsInPlace=*/true,
                       &tasks};

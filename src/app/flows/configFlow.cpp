@@ -3,7 +3,7 @@
 #include "app/windows/configuration/upsCfg.h"
 #include "app/windows/password/upsPsw.h"
 #include "battery/testScheduler.h"
-#include "config/configJournal.h"
+#include "config/configHistory.h"
 #include "config/configStore.h"
 
 namespace ups {
@@ -41,7 +41,7 @@ void ConfigurationFlow::runDialog() {
             AgentDetect found = agentAbsent;
             agentCalls_.callAgent(editSnmp,
                                   [&](AgentLink& agent) { found = agent.detectAgent(address); });
-            if (found != agentFound) journalAgentNotDetected(deps_.journal, address, found);
+            if (found != agentFound) recordAgentNotDetected(deps_.history, address, found);
             return found;
         },
         deps_.serial.otherPorts());
@@ -49,7 +49,7 @@ void ConfigurationFlow::runDialog() {
     if (window_.dialogRunner()(dialog) != QDialog::Accepted) return;
     // The program may have ended while the dialog was open.
     if (parts_.state.closingBySystem) return;
-    journalChanges(openedUps, openedSnmp, editUps, editSnmp);
+    recordChanges(openedUps, openedSnmp, editUps, editSnmp);
     // The schedule's counters moved on with the ticks while the dialog was open; the dialog does
     // not edit them.
     editUps.startCount = parts_.cfgUps.startCount;
@@ -59,14 +59,14 @@ void ConfigurationFlow::runDialog() {
     links_.apply(editUps, editSnmp);
 }
 
-void ConfigurationFlow::journalChanges(const CfgUps& beforeUps, const CfgSnmp& beforeSnmp,
-                                       const CfgUps& afterUps, const CfgSnmp& afterSnmp) {
+void ConfigurationFlow::recordChanges(const CfgUps& beforeUps, const CfgSnmp& beforeSnmp,
+                                      const CfgUps& afterUps, const CfgSnmp& afterSnmp) {
     // Only the accepted dialog's own edits, before the acceptance stamps the test date.
     std::string names;
     for (std::string_view name : changedConfigFields(beforeUps, beforeSnmp, afterUps, afterSnmp)) {
         names += (names.empty() ? "" : ", ") + std::string(name);
     }
-    if (!names.empty()) deps_.journal.record(HistoryEventKind::configChanged, names);
+    if (!names.empty()) deps_.history.record(HistoryEventKind::configChanged, names);
 }
 
 }  // namespace ups

@@ -35,8 +35,8 @@ public:
 
 private:
     void runDialog();
-    void journalChanges(const CfgUps& beforeUps, const CfgSnmp& beforeSnmp, const CfgUps& afterUps,
-                        const CfgSnmp& afterSnmp);
+    void recordChanges(const CfgUps& beforeUps, const CfgSnmp& beforeSnmp, const CfgUps& afterUps,
+                       const CfgSnmp& afterSnmp);
 
     const MainDeps& deps_;
     MonitorParts& parts_;

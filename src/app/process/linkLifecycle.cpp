@@ -14,16 +14,17 @@ constexpr std::string_view kMsgNoValidPort =
 
 }  // namespace
 
-void journalAgentNotDetected(EventJournal& journal, const std::string& address, AgentDetect found) {
-    journal.record(HistoryEventKind::agentNotDetected,
+void recordAgentNotDetected(HistoryRecorder& history, const std::string& address,
+                            AgentDetect found) {
+    history.record(HistoryEventKind::agentNotDetected,
                    "agente " + address + (found == agentForeign ? ": de otro fabricante" : ""));
 }
 
-LinkLifecycle::LinkLifecycle(RegistryStore& store, MessageBoxes& boxes, EventJournal& journal,
+LinkLifecycle::LinkLifecycle(RegistryStore& store, MessageBoxes& boxes, HistoryRecorder& history,
                              MonitorParts& parts, LinkDisplay& display, AgentCalls& agentCalls)
     : store_(store),
       boxes_(boxes),
-      journal_(journal),
+      history_(history),
       parts_(parts),
       display_(display),
       agentCalls_(agentCalls) {
@@ -78,7 +79,7 @@ void LinkLifecycle::startAgent() {
     state.agentLinkActive = false;
     const std::string address = fieldText(parts_.cfgSnmp.ipAgent);
     const AgentDetect found = parts_.agentLink.detectAgent(address);
-    if (found != agentFound) journalAgentNotDetected(journal_, address, found);
+    if (found != agentFound) recordAgentNotDetected(history_, address, found);
     if (found == agentAbsent) boxes_.messageBox(kMsgNoAgent, kTitleError, MbIcon::Error);
     if (found == agentFound) {
         AgentAnswers answers;

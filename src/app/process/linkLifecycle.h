@@ -11,7 +11,7 @@
 #include <string>
 
 #include "app/process/monitorParts.h"
-#include "base/eventJournal.h"
+#include "base/historyRecorder.h"
 #include "base/messageBox.h"
 #include "config/registryStore.h"
 
@@ -41,11 +41,12 @@ public:
 };
 
 // An agent that did not answer as ours, as the history tells it.
-void journalAgentNotDetected(EventJournal& journal, const std::string& address, AgentDetect found);
+void recordAgentNotDetected(HistoryRecorder& history, const std::string& address,
+                            AgentDetect found);
 
 class LinkLifecycle {
 public:
-    LinkLifecycle(RegistryStore& store, MessageBoxes& boxes, EventJournal& journal,
+    LinkLifecycle(RegistryStore& store, MessageBoxes& boxes, HistoryRecorder& history,
                   MonitorParts& parts, LinkDisplay& display, AgentCalls& agentCalls);
 
     // At start-up, with the records loaded: the road the configuration names.
@@ -77,7 +78,7 @@ private:
 
     RegistryStore& store_;
     MessageBoxes& boxes_;
-    EventJournal& journal_;
+    HistoryRecorder& history_;
     MonitorParts& parts_;
     LinkDisplay& display_;
     AgentCalls& agentCalls_;

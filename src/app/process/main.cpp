@@ -12,7 +12,7 @@
 #include "app/rules/entryGuard.h"
 #include "app/windows/history/historyWindow.h"
 #include "app/windows/info/upsInfo.h"
-#include "history/journalWriter.h"
+#include "history/historyWriter.h"
 #include "platform/platform.h"
 #include "tray/qtTrayShell.h"
 
@@ -20,7 +20,7 @@ namespace {
 
 constexpr std::string_view kMsgNoSocketLibrary = "Error loading Socket interface (ws2_32.dll)!";
 // The end of the program waits this long at most for the history to reach the disk.
-constexpr int kJournalFlushAtEndMs = 5000;
+constexpr int kHistoryFlushAtEndMs = 5000;
 
 int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
     std::function<void()> endRequest;
@@ -80,12 +80,12 @@ int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
     ups::NetAgentTransport agent(platform.icmpEcho());
     // Made before the monitor and ended after it: the monitor's last words go to it.
     const std::string historyPath = platform.historyPath();
-    ups::JournalWriter journal(historyPath, platform.clock(), platform.systemLog());
+    ups::HistoryWriter history(historyPath, platform.clock(), platform.systemLog());
     ups::MainDeps deps{
         platform.store(), platform.serial(),        boxes, platform.clock(), platform.sleeper(),
-        trayShell,        platform.systemControl(), agent, journal};
+        trayShell,        platform.systemControl(), agent, history};
     deps.historyPath = historyPath;
-    deps.historyAvailable = [&journal] { return journal.available(); };
+    deps.historyAvailable = [&history] { return history.available(); };
     deps.trapPortProblem = [&platform, &deps] {
         const int port = std::atoi(deps.trapOptions.port.c_str());
         return platform.trapPortProblem(deps.trapOptions.address, static_cast<std::uint16_t>(port));
@@ -109,9 +109,9 @@ int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
     // At a session's end Windows may end the process right after aboutToQuit (the window's own
     // end runs first), before exec returns.
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp,
-                     [&journal] { journal.flush(kJournalFlushAtEndMs); });
+                     [&history] { history.flush(kHistoryFlushAtEndMs); });
     const int status = QApplication::exec();
-    journal.flush(kJournalFlushAtEndMs);
+    history.flush(kHistoryFlushAtEndMs);
     platform.stopSockets();
     return status;
 }

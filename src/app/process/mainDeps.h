@@ -4,7 +4,7 @@
 #include <string>
 
 #include "base/clock.h"
-#include "base/eventJournal.h"
+#include "base/historyRecorder.h"
 #include "base/messageBox.h"
 #include "base/taskRunner.h"
 #include "config/registryStore.h"
@@ -26,7 +26,7 @@ struct MainDeps {
     SystemControl& system;
     SnmpAgentTransport& agent;
     // The event history the monitor reports to.
-    EventJournal& journal;
+    HistoryRecorder& history;
     // Where the trap listener binds: UDP 162 on every interface for the monitor.
     TrapListenerOptions trapOptions = {};
     // The agent's calls on a thread of their own; tests that script the agent from their own
@@ -37,7 +37,7 @@ struct MainDeps {
     TaskRunner* tasks = nullptr;
     // The tick timer's interval: a second; tests that run the real timer make it shorter.
     int tickIntervalMs = 1000;
-    // The history file the "Historial..." window reads, and whether the journal keeps it.
+    // The history file the "Historial..." window reads, and whether the history keeps it.
     std::string historyPath = {};
     std::function<bool()> historyAvailable = [] { return true; };
     // Why the trap port cannot be had, in a sentence for the user; empty when it can.

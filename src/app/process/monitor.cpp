@@ -23,7 +23,7 @@ Monitor::Monitor(const MainDeps& deps)
       parts_(deps_.serial, deps_.agent, deps_.trapOptions, deps_.agentCallsInPlace),
       window_(deps_, parts_),
       agentCalls_(parts_.agentWorker),
-      links_(deps_.store, deps_.boxes, deps_.journal, parts_, window_, agentCalls_),
+      links_(deps_.store, deps_.boxes, deps_.history, parts_, window_, agentCalls_),
       configFlow_(deps_, parts_, window_, links_, agentCalls_),
       scheduledTests_(parts_.cfgUps, parts_.cfgSnmp, parts_.state, window_, deps_.store,
                       deps_.boxes, deps_.sleeper, &parts_.serialLink, &parts_.agentCommands),
@@ -31,17 +31,17 @@ Monitor::Monitor(const MainDeps& deps)
                   deps_.system, scheduledTests_, deps_.clock, &parts_.serialLink,
                   &parts_.agentWorker),
       rehearsalFlow_(parts_.cfgUps, parts_.state, deps_.boxes, window_),
-      rehearsal_(parts_.cfgUps, deps_.system, rehearsalFlow_, deps_.journal, deps_.clock),
+      rehearsal_(parts_.cfgUps, deps_.system, rehearsalFlow_, deps_.history, deps_.clock),
       historySource_(deps_.historyPath),
       history_(historySource_, deps_.clock, deps_.boxes, deps_.historyAvailable) {
     window_.attach(supervisor_, scheduledTests_, links_, configFlow_);
-    scheduledTests_.setJournal(deps_.journal);
-    supervisor_.setJournal(deps_.journal);
+    scheduledTests_.setHistory(deps_.history);
+    supervisor_.setHistory(deps_.history);
     rehearsalFlow_.attach(rehearsal_);
     supervisor_.setCompanion(&rehearsal_);
     rehearsalFlow_.addMenuEntry(window_.pMnTray(), "TrayItemRehearsal", "N1");
     rehearsalFlow_.addMenuEntry(window_.pMnFrm(), "MenuItemRehearsal", "MenuItem2");
-    // The history window reads the journal's file through a reader of its own.
+    // The history window reads the history's file through a reader of its own.
     window_.setHistoryOpener([this] { history_.open(); });
 }
 

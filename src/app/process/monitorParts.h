@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "base/clock.h"
-#include "base/eventJournal.h"
+#include "base/historyRecorder.h"
 #include "base/messageBox.h"
 #include "battery/upsCommand.h"
 #include "config/cfgRecords.h"

@@ -4,7 +4,7 @@
 #include <QAbstractTableModel>
 #include <vector>
 
-#include "base/eventJournal.h"
+#include "base/historyRecorder.h"
 #include "history/outages.h"
 
 namespace ups {
@@ -15,7 +15,7 @@ public:
     enum Column { colAt, colEvent, colDetails, columnCount_ };
     using QAbstractTableModel::QAbstractTableModel;
 
-    // Newest first, as the journal reads them back.
+    // Newest first, as the history reads them back.
     void setEvents(std::vector<HistoryEvent> events);
     const std::vector<HistoryEvent>& events() const { return events_; }
 

@@ -50,7 +50,7 @@ public:
     int plays = 0;
 };
 
-// The log's entries kept in memory; written by the journal's thread, read by the test's.
+// The log's entries kept in memory; written by the history's thread, read by the test's.
 class RecordedSystemLog : public SystemLog {
 public:
     struct Entry {

@@ -115,10 +115,10 @@ void UpsChainTest::criticalEventClosesApplicationsAtHalfTimeAndPowersOffAtZero()
     QVERIFY(!c.serial.isOpen(0));
     QVERIFY(!c.serial.rts());
     // The history's first and last words come from the window, the power-off's from the tick.
-    const auto& journal = c.journal.entries;
-    QCOMPARE(journal.front(), std::string("monitor_started puerto COM1"));
-    QCOMPARE(journal.end()[-3], std::string("power_off_requested aceptado"));
-    QCOMPARE(journal.back(), std::string("monitor_ended puerto COM1"));
+    const auto& history = c.history.entries;
+    QCOMPARE(history.front(), std::string("monitor_started puerto COM1"));
+    QCOMPARE(history.end()[-3], std::string("power_off_requested aceptado"));
+    QCOMPARE(history.back(), std::string("monitor_ended puerto COM1"));
 }
 
 void UpsChainTest::mainsBackBeforeZeroStopsTheCountdown() {
@@ -160,9 +160,9 @@ void UpsChainTest::testButtonRunsABatteryTestThatPasses() {
     QCOMPARE(c.serial.breakOnTimes.size(), size_t(1));
     QCOMPARE(c.serial.breakOffTimes[0] - c.serial.breakOnTimes[0], 10'000.0);
     QVERIFY(c.window->Timer().isActive());
-    const auto& journal = c.journal.entries;
-    QVERIFY(std::find(journal.begin(), journal.end(), "notice_shown Falla en tensión de línea") ==
-            journal.end());
+    const auto& history = c.history.entries;
+    QVERIFY(std::find(history.begin(), history.end(), "notice_shown Falla en tensión de línea") ==
+            history.end());
 }
 
 void UpsChainTest::testButtonReportsAFailedBattery() {

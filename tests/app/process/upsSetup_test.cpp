@@ -98,7 +98,7 @@ void UpsSetupTest::acceptingTheSamePortKeepsTheLinkAndTheState() {
     QCOMPARE(w.state().shutdownCountdown, countdownBefore);  // battery low: kept
     QVERIFY(w.Timer().isActive());
     QCOMPARE(rig.storedUps().tmpLowB, 200);
-    QCOMPARE(rig.journal.entries.back(),
+    QCOMPARE(rig.history.entries.back(),
              std::string("config_changed CfgUps.tmpFail, CfgUps.tmpLowB"));
 }
 
@@ -249,7 +249,7 @@ void UpsSetupTest::acceptingInDaysModeStartsTheCountNow() {
     QCOMPARE(w.cfgUps().lastTest, 46'100.25);
     QCOMPARE(rig.storedUps().lastTest, 46'100.25);
     // The acceptance's own stamp is not the user's change.
-    QCOMPARE(rig.journal.entries.back(), std::string("config_changed CfgUps.testMode"));
+    QCOMPARE(rig.history.entries.back(), std::string("config_changed CfgUps.testMode"));
 }
 
 void UpsSetupTest::anUnexpectedFailureIsReportedAsMemory() {

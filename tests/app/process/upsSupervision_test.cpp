@@ -59,7 +59,7 @@ struct Sequence {
     FakeSystemControl system{log};
     ScriptedAgentTransport agent;
     CountingSound sound;
-    RecordingJournal journal;
+    RecordingHistory history;
     ScaledTasks tasks;
     std::unique_ptr<Monitor> monitor;
     std::unique_ptr<TinfoFrm> info;
@@ -83,7 +83,7 @@ struct Sequence {
         store.addKeyChain(kKeyConfig);
         store.setBinary(kKeyConfig, kValueCfgUps, recordBytes(cfg));
         store.setBinary(kKeyConfig, kValueCfgSnmp, recordBytes(snmp));
-        MainDeps deps{store, serial, boxes, time, time, tray, system, agent, journal};
+        MainDeps deps{store, serial, boxes, time, time, tray, system, agent, history};
         deps.trapOptions.address = "127.0.0.1";
         deps.trapOptions.port = "0";
         deps.agentCallsInPlace = true;
@@ -103,15 +103,15 @@ struct Sequence {
 
     TmainF& window() { return monitor->window(); }
     bool ended() const {
-        return !journal.entries.empty() && journal.entries.back().rfind("monitor_ended", 0) == 0;
+        return !history.entries.empty() && history.entries.back().rfind("monitor_ended", 0) == 0;
     }
 
     void fail(const std::string& what) {
         if (!failure.empty()) return;
         failure = what + " at tick " + std::to_string(ticks) + "; the history's last words:";
-        const std::size_t from = journal.entries.size() > 6 ? journal.entries.size() - 6 : 0;
-        for (std::size_t i = from; i < journal.entries.size(); ++i) {
-            failure += "\n    " + journal.entries[i];
+        const std::size_t from = history.entries.size() > 6 ? history.entries.size() - 6 : 0;
+        for (std::size_t i = from; i < history.entries.size(); ++i) {
+            failure += "\n    " + history.entries[i];
         }
     }
 

@@ -1,4 +1,4 @@
-// The history window over a journal file of a hundred thousand events: each period is one read,
+// The history window over a history file of a hundred thousand events: each period is one read,
 // off the GUI thread, and the tables only index it, the export reads back as the events, failures
 // are said, and the main window's menus open it.
 #include "app/windows/history/historyWindow.h"
@@ -48,8 +48,8 @@ bool shown(HistoryWindow& window) {
     return !window.reading() || spy.wait(20'000);
 }
 
-// One journal file for the whole suite: filling it is the slow part.
-struct Journal {
+// One history file for the whole suite: filling it is the slow part.
+struct History {
     TempDir dir{"ups-hist"};
     std::string path = (dir.path / "historial.db").string();
     std::vector<HistoryEvent> events = sampleHistory(kNow, kEvents, 400);
@@ -73,16 +73,16 @@ private slots:
     void bothMenusOpenTheWindow();
 
 private:
-    std::unique_ptr<Journal> journal_;
+    std::unique_ptr<History> history_;
 };
 
 void HistoryWindowTest::initTestCase() {
-    journal_ = std::make_unique<Journal>();
-    QVERIFY(journal_->filled);
+    history_ = std::make_unique<History>();
+    QVERIFY(history_->filled);
 }
 
 void HistoryWindowTest::eachPeriodIsOneReadAndTheTablesOnlyIndexIt() {
-    Journal& j = *journal_;
+    History& j = *history_;
     HistoryWindow window(j.source, j.time, j.boxes);
     window.show();
     QCOMPARE(window.windowTitle(), QStringLiteral("Historial"));
@@ -107,18 +107,18 @@ void HistoryWindowTest::eachPeriodIsOneReadAndTheTablesOnlyIndexIt() {
         const HistoryEventsModel& model = window.eventsModel();
         QCOMPARE(model.rowCount(), static_cast<int>(expected));
         if (!p.count.isEmpty()) QCOMPARE(window.countText(), p.count);
-        // Newest first: the journal's last event heads the table.
+        // Newest first: the history's last event heads the table.
         QCOMPARE(model.index(0, HistoryEventsModel::colAt).data().toString(),
                  QString::fromStdString(dateTimeText(j.events.back().at)));
         QVERIFY(model.events().back().at >= from);
-        // Scrolling through the table asks the journal nothing more.
+        // Scrolling through the table asks the history nothing more.
         grid->scrollToBottom();
         QCoreApplication::processEvents();
         QCOMPARE(j.source.reads, readsBefore + 1);
         QVERIFY(window.outagesModel().rowCount() > 0);
         QCOMPARE(window.timeline().segments().back().to, j.time.now());
     }
-    // Every failure in the journal starts an outage of its own, and some end in a power-off.
+    // Every failure in the history starts an outage of its own, and some end in a power-off.
     window.cbxPeriod().setCurrentIndex(HistoryWindow::everything);
     QVERIFY(shown(window));
     const auto& outages = window.outagesModel().outages();
@@ -131,7 +131,7 @@ void HistoryWindowTest::eachPeriodIsOneReadAndTheTablesOnlyIndexIt() {
 }
 
 void HistoryWindowTest::theReadRunsOffTheGuiThreadAndTheLastPeriodChosenIsShown() {
-    Journal& j = *journal_;
+    History& j = *history_;
     HistoryWindow window(j.source, j.time, j.boxes);
     std::promise<void> open;
     j.source.gate = open.get_future().share();
@@ -151,7 +151,7 @@ void HistoryWindowTest::theReadRunsOffTheGuiThreadAndTheLastPeriodChosenIsShown(
 }
 
 void HistoryWindowTest::exportReadsBackAsTheEvents() {
-    Journal& j = *journal_;
+    History& j = *history_;
     HistoryWindow window(j.source, j.time, j.boxes);
     window.cbxPeriod().setCurrentIndex(HistoryWindow::everything);
     QVERIFY(shown(window));
@@ -179,7 +179,7 @@ void HistoryWindowTest::exportReadsBackAsTheEvents() {
 }
 
 void HistoryWindowTest::failuresAreSaid() {
-    Journal& j = *journal_;
+    History& j = *history_;
     // A file that cannot be written: the window says so and keeps nothing half written.
     HistoryWindow window(j.source, j.time, j.boxes);
     window.refresh();
@@ -188,7 +188,7 @@ void HistoryWindowTest::failuresAreSaid() {
     QCOMPARE(j.boxes.shown.size(), std::size_t{1});
     QCOMPARE(j.boxes.shown[0].title, std::string(kTitleError));
 
-    // A history that cannot be read, and a journal that has stopped recording.
+    // A history that cannot be read, and a history that has stopped recording.
     HistoryFileSource missing((j.dir.path / "missing.db").string());
     HistoryWindowOpener opener(missing, j.time, j.boxes, [] { return false; });
     opener.open();

@@ -56,14 +56,14 @@ std::vector<std::string> noticesPerTick(bool throughTheWatch) {
     };
     std::vector<std::string> perTick;
     auto tick = [&] {
-        const std::size_t before = rig.journal.entries.size();
+        const std::size_t before = rig.history.entries.size();
         rig.time.advanceMs(1000);
         w.TimerTimer();
         rig.tasks.runDue();
         std::string notices;
-        for (std::size_t i = before; i < rig.journal.entries.size(); ++i) {
-            if (rig.journal.entries[i].starts_with("notice_shown"))
-                notices += rig.journal.entries[i];
+        for (std::size_t i = before; i < rig.history.entries.size(); ++i) {
+            if (rig.history.entries[i].starts_with("notice_shown"))
+                notices += rig.history.entries[i];
         }
         perTick.push_back(notices);
     };

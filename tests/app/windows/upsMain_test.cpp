@@ -437,7 +437,7 @@ void UpsMainTest::aTrapPortThatCannotBeHadIsToldOnceWithItsReason() {
     }
     QCOMPARE(rig.boxes.texts(), std::vector<std::string>{"el puerto lo ocupa otro programa."});
     QCOMPARE(rig.boxes.shown[0].title, std::string("! CUIDADO !"));
-    QCOMPARE(std::count(rig.journal.entries.begin(), rig.journal.entries.end(),
+    QCOMPARE(std::count(rig.history.entries.begin(), rig.history.entries.end(),
                         "trap_port_unavailable UDP " + rig.trapPort +
                             ": el puerto lo ocupa otro programa."),
              1);

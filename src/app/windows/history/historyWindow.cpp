@@ -15,7 +15,7 @@
 
 #include "app/qt/artwork.h"
 #include "app/windows/history/powerTimeline.h"
-#include "base/eventJournal.h"
+#include "base/historyRecorder.h"
 #include "history/csvExport.h"
 #include "history/historyTexts.h"
 #include "ui_historyWindow.h"
@@ -127,7 +127,8 @@ private:
     std::thread thread_;
 };
 
-HistoryWindow::HistoryWindow(HistorySource& source, Clock& clock, MessageBoxes& boxes, QWidget* parent)
+HistoryWindow::HistoryWindow(HistorySource& source, Clock& clock, MessageBoxes& boxes,
+                             QWidget* parent)
     : QWidget(parent, Qt::Window),
       ui_(new Ui::HistoryWindow),
       source_(source),
@@ -232,15 +233,15 @@ void HistoryWindow::showRead(PeriodRead& read) {
     emit periodShown();
 }
 
-void HistoryWindow::setJournalProblem(const QString& text) {
-    journalProblem_ = text;
+void HistoryWindow::setHistoryProblem(const QString& text) {
+    historyProblem_ = text;
     showProblem();
 }
 
 void HistoryWindow::showProblem() {
-    // The journal's own failure first: it also explains why the lists stop growing.
+    // The history's own failure first: it also explains why the lists stop growing.
     QStringList lines;
-    if (!journalProblem_.isEmpty()) lines << journalProblem_;
+    if (!historyProblem_.isEmpty()) lines << historyProblem_;
     if (!readProblem_.isEmpty()) lines << readProblem_;
     ui_->lblUnavailable->setText(lines.join(QLatin1Char('\n')));
     ui_->lblUnavailable->setVisible(!lines.isEmpty());
@@ -285,8 +286,8 @@ void HistoryWindow::btnExportClick() {
 
 void HistoryWindowOpener::open() {
     if (!window_) window_ = std::make_unique<HistoryWindow>(source_, clock_, boxes_);
-    const bool recording = !journalAvailable_ || journalAvailable_();
-    window_->setJournalProblem(recording ? QString() : qText(kHistoryUnavailableText));
+    const bool recording = !historyFileAvailable_ || historyFileAvailable_();
+    window_->setHistoryProblem(recording ? QString() : qText(kHistoryUnavailableText));
     window_->refresh();
     window_->showNormal();
     window_->raise();

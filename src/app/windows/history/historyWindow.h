@@ -1,7 +1,7 @@
 #pragma once
-// The history window: the journal's events of a period, newest first, the outages among them, a
+// The history window: the history's events of a period, newest first, the outages among them, a
 // timeline of the mains and the battery, and the export of the period to a CSV file. Each change
-// of period reads the journal once, on a reader thread of the window's own, so a long history
+// of period reads the history once, on a reader thread of the window's own, so a long history
 // never holds the GUI thread (and the supervisor's tick) up: the window says "Leyendo..." until
 // the read is shown. The tables then only index what was read.
 #include <QWidget>
@@ -30,15 +30,16 @@ public:
     // In the order of the period list.
     enum Period { last24Hours, last7Days, last30Days, everything };
 
-    HistoryWindow(HistorySource& source, Clock& clock, MessageBoxes& boxes, QWidget* parent = nullptr);
+    HistoryWindow(HistorySource& source, Clock& clock, MessageBoxes& boxes,
+                  QWidget* parent = nullptr);
     ~HistoryWindow() override;
 
     // Reads the chosen period again; returns at once, and periodShown() follows.
     void refresh();
     // A read is under way (or waiting to be shown).
     bool reading() const { return shownRead_ != askedRead_; }
-    // Says above the lists that the journal is not recording (empty: it records again).
-    void setJournalProblem(const QString& text);
+    // Says above the lists that the history is not recording (empty: it records again).
+    void setHistoryProblem(const QString& text);
     // Writes the period's events to path; a failure is told in a message box.
     bool exportCsv(const QString& path);
 
@@ -67,7 +68,7 @@ private:
     MessageBoxes& boxes_;
     HistoryEventsModel events_;
     OutagesModel outages_;
-    QString journalProblem_;
+    QString historyProblem_;
     QString readProblem_;
     std::uint64_t askedRead_ = 0;
     std::uint64_t shownRead_ = 0;
@@ -76,16 +77,16 @@ private:
 };
 
 // The one history window of the program, made at its first opening and brought to the front at
-// the next ones; each opening reads the period again and says whether the journal records.
+// the next ones; each opening reads the period again and says whether the history records.
 class HistoryWindowOpener {
 public:
-    using JournalAvailable = std::function<bool()>;
+    using HistoryFileAvailable = std::function<bool()>;
     HistoryWindowOpener(HistorySource& source, Clock& clock, MessageBoxes& boxes,
-                        JournalAvailable journalAvailable)
+                        HistoryFileAvailable historyFileAvailable)
         : source_(source),
           clock_(clock),
           boxes_(boxes),
-          journalAvailable_(std::move(journalAvailable)) {}
+          historyFileAvailable_(std::move(historyFileAvailable)) {}
     void open();
     HistoryWindow* window() const { return window_.get(); }
 
@@ -93,7 +94,7 @@ private:
     HistorySource& source_;
     Clock& clock_;
     MessageBoxes& boxes_;
-    JournalAvailable journalAvailable_;
+    HistoryFileAvailable historyFileAvailable_;
     std::unique_ptr<HistoryWindow> window_;
 };
 

@@ -14,7 +14,7 @@
 #include "app/windows/configuration/upsCfg.h"
 #include "app/windows/info/upsInfo.h"
 #include "battery/testScheduler.h"
-#include "config/configJournal.h"
+#include "config/configHistory.h"
 #include "config/configStore.h"
 #include "ui_upsMain.h"
 
@@ -164,7 +164,7 @@ void TmainF::FormCreate() {
     trayComp_->RestoreOn = arLeftClick;
     trayComp_->PopupMenuOn = arRightClick;
     loadConfig(cfgUps_, cfgSnmp_, deps_.store, deps_.boxes);
-    deps_.journal.record(HistoryEventKind::monitorStarted, monitorModeText(cfgUps_, cfgSnmp_));
+    deps_.history.record(HistoryEventKind::monitorStarted, monitorModeText(cfgUps_, cfgSnmp_));
     links_->start();
     refreshDisplay();
 }
@@ -185,18 +185,18 @@ void TmainF::applyTestButton(TestButtonChange change) {
 
 void TmainF::TimerTimer() {
     supervisor_->TimerTimer();
-    watchJournal();
+    watchHistory();
 }
 
-void TmainF::watchJournal() {
-    // The listener only counts its failed binds; the tick is where the journal hears of them.
+void TmainF::watchHistory() {
+    // The listener only counts its failed binds; the tick is where the history hears of them.
     if (!trapPortReported_ && trapCatch_.started() && !trapCatch_.listening() &&
         trapCatch_.bindFailures() > 0) {
         trapPortReported_ = true;
         // Without the port the agent's traps never arrive: the user is told why, once, from the
         // event loop (this runs on the tick's timeout).
         const std::string why = deps_.trapPortProblem();
-        deps_.journal.record(HistoryEventKind::trapPortUnavailable,
+        deps_.history.record(HistoryEventKind::trapPortUnavailable,
                              "UDP " + deps_.trapOptions.port + (why.empty() ? "" : ": " + why));
         if (!why.empty()) {
             runLater(0, [this, why] {
@@ -206,7 +206,7 @@ void TmainF::watchJournal() {
     }
     // Said once, and not over a power event's notices.
     if (state_.eventCode() == ecNormal && !state_.closingBySystem &&
-        deps_.journal.takeUnavailableNotice()) {
+        deps_.history.takeUnavailableNotice()) {
         showNotice(std::nullopt, std::nullopt, std::string(kHistoryUnavailableText),
                    kHistoryNoticeMs);
     }
@@ -444,7 +444,7 @@ void TmainF::FormClose() {
     // A power-off decided but not yet asked for is asked for now: the program is ending, and
     // nobody would ask for it afterwards.
     if (supervisor_ != nullptr) supervisor_->completePendingShutdown();
-    deps_.journal.record(HistoryEventKind::monitorEnded, monitorModeText(cfgUps_, cfgSnmp_));
+    deps_.history.record(HistoryEventKind::monitorEnded, monitorModeText(cfgUps_, cfgSnmp_));
     timer_.stop();
     if (links_ != nullptr) links_->stop();
     trayComp_->SetVisible(false);

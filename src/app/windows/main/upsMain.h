@@ -140,7 +140,7 @@ private:
     QWidget& dialogParent() override { return *this; }
     const DialogRunner& dialogRunner() const override { return runDialog_; }
     // What only the window learns: a trap port that cannot be bound, a history not kept.
-    void watchJournal();
+    void watchHistory();
     void restoreApplication();
     void minimiseApplication();
     static void setLabelColour(QLabel* label, const QColor& colour);

@@ -1,14 +1,14 @@
 #pragma once
-// A journal that keeps what it is told, in order, for the tests to read.
+// A history that keeps what it is told, in order, for the tests to read.
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "base/eventJournal.h"
+#include "base/historyRecorder.h"
 
 namespace ups::test {
 
-class RecordingJournal : public EventJournal {
+class RecordingHistory : public HistoryRecorder {
 public:
     void record(HistoryEventKind kind, std::string details) override {
         entries.push_back(std::string(historyEventKey(kind)) +
@@ -20,7 +20,7 @@ public:
     }
     bool takeUnavailableNotice() override { return std::exchange(unavailable, false); }
 
-    // "<key>" or "<key> <details>", and "flush" where the journal was flushed.
+    // "<key>" or "<key> <details>", and "flush" where the history was flushed.
     std::vector<std::string> entries;
     bool unavailable = false;
 };

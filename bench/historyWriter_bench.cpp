@@ -1,5 +1,5 @@
 // What an event costs the tick: the real supervisor on the serial fakes, the mains changing at
-// every tick, reporting to the JournalWriter over a history file on this machine's disk (WAL, a
+// every tick, reporting to the HistoryWriter over a history file on this machine's disk (WAL, a
 // full sync at every commit). Each record() the tick makes is timed from the tick's side; the
 // percentiles are counters in microseconds (p50_us, p99_us, max_us), with the whole tick's beside
 // them (tick_p50_us, tick_p99_us).
@@ -17,7 +17,7 @@
 #include <mutex>
 #include <vector>
 
-#include "history/journalWriter.h"
+#include "history/historyWriter.h"
 #include "links/serialLib.h"
 #include "links/serialLink.h"
 #include "platform/null/nullPlatform.h"
@@ -45,30 +45,30 @@ void percentiles(benchmark::State& state, const char* prefix, std::vector<double
     if (p.empty()) state.counters["max_us"] = micros.back();
 }
 
-// Times each record() on its way to the real journal.
-class TimedJournal : public EventJournal {
+// Times each record() on its way to the real history.
+class TimedHistory : public HistoryRecorder {
 public:
-    explicit TimedJournal(JournalWriter& journal) : journal_(journal) {}
+    explicit TimedHistory(HistoryWriter& history) : history_(history) {}
     void record(HistoryEventKind kind, std::string details) override {
         const auto start = SteadyClock::now();
-        journal_.record(kind, std::move(details));
+        history_.record(kind, std::move(details));
         micros.push_back(
             std::chrono::duration<double, std::micro>(SteadyClock::now() - start).count());
     }
-    bool flush(int timeoutMs) override { return journal_.flush(timeoutMs); }
+    bool flush(int timeoutMs) override { return history_.flush(timeoutMs); }
     std::vector<double> micros;
 
 private:
-    JournalWriter& journal_;
+    HistoryWriter& history_;
 };
 
 void BM_RecordFromTick(benchmark::State& state) {
     const bool busy = state.range(0) != 0;
-    test::TempDir dir("ups-journal-bench");
+    test::TempDir dir("ups-history-bench");
     test::VirtualTime time;
     RecordedSystemLog systemLog;
-    JournalWriter writer((dir.path / "historial.db").string(), time, systemLog);
-    TimedJournal journal(writer);
+    HistoryWriter writer((dir.path / "historial.db").string(), time, systemLog);
+    TimedHistory history(writer);
 
     CfgUps ups{};
     CfgSnmp snmp{};
@@ -90,7 +90,7 @@ void BM_RecordFromTick(benchmark::State& state) {
     supervisorState.serialLinkActive = true;
     Supervisor supervisor(ups, snmp, supervisorState, trap, view, system, tests, time, &link,
                           nullptr);
-    supervisor.setJournal(journal);
+    supervisor.setHistory(history);
     view.startTimer();
     writer.flush(10'000);  // the file is open and the start's retention done
 
@@ -110,9 +110,9 @@ void BM_RecordFromTick(benchmark::State& state) {
         tickMicros.push_back(elapsed.count() * 1e6);
     }
     writer.flush(60'000);
-    percentiles(state, "", journal.micros);
+    percentiles(state, "", history.micros);
     percentiles(state, "tick_", tickMicros);
-    state.counters["events"] = static_cast<double>(journal.micros.size());
+    state.counters["events"] = static_cast<double>(history.micros.size());
     state.counters["dropped"] = static_cast<double>(writer.dropped());
 }
 BENCHMARK(BM_RecordFromTick)
@@ -143,11 +143,11 @@ private:
 };
 
 void BM_SystemLogWithLockedFile(benchmark::State& state) {
-    test::TempDir dir("ups-journal-bench");
+    test::TempDir dir("ups-history-bench");
     const std::string path = (dir.path / "historial.db").string();
     test::VirtualTime time;
     CountingSystemLog systemLog;
-    JournalWriter writer(path, time, systemLog);
+    HistoryWriter writer(path, time, systemLog);
     writer.record(HistoryEventKind::monitorStarted);
     writer.flush(10'000);
     sqlite3* locker = nullptr;
@@ -173,12 +173,12 @@ void BM_ForgedTrapStream(benchmark::State& state) {
     constexpr int kSeconds = 3600;
     double lines = 0;
     for (auto _ : state) {
-        test::TempDir dir("ups-journal-bench");
+        test::TempDir dir("ups-history-bench");
         const std::string path = (dir.path / "historial.db").string();
         test::VirtualTime time;
         RecordedSystemLog systemLog;
         {
-            JournalWriter writer(path, time, systemLog);
+            HistoryWriter writer(path, time, systemLog);
             for (int s = 0; s < kSeconds; ++s) {
                 writer.record(s % 2 ? HistoryEventKind::mainsReturned
                                     : HistoryEventKind::mainsFailed);

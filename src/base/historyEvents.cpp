@@ -1,7 +1,7 @@
-#include "base/eventJournal.h"
-
 #include <algorithm>
 #include <array>
+
+#include "base/historyRecorder.h"
 
 namespace ups {
 

@@ -1,4 +1,4 @@
-#include "history/journalWriter.h"
+#include "history/historyWriter.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -52,9 +52,9 @@ std::size_t roomFor(HistoryEventKind kind) {
             return SIZE_MAX;
         case HistoryEventKind::criticalEntered:
         case HistoryEventKind::applicationsClosed:
-            return kJournalQueueCapacity + kJournalReserve;
+            return kHistoryQueueCapacity + kHistoryReserve;
         default:
-            return kJournalQueueCapacity;
+            return kHistoryQueueCapacity;
     }
 }
 
@@ -147,11 +147,11 @@ std::optional<RepeatFolder::Steady> RepeatFolder::nextDue() const {
     return due;
 }
 
-// ---- the journal ----
+// ---- the history ----
 
-// What the two threads share with the journal. Held by shared pointers, so a thread left behind
+// What the two threads share with the history. Held by shared pointers, so a thread left behind
 // at the end still finds it; every field is guarded by the mutex except where said.
-struct JournalWriter::Shared {
+struct HistoryWriter::Shared {
     struct LogLine {
         SystemLogLevel level;
         std::string text;
@@ -225,7 +225,7 @@ struct JournalWriter::Shared {
     std::atomic<bool> unavailableNotice{false};
 };
 
-void JournalWriter::Shared::becomeUnavailable(const std::string& why) {
+void HistoryWriter::Shared::becomeUnavailable(const std::string& why) {
     available.store(false, std::memory_order_release);
     if (everUnavailable) return;
     everUnavailable = true;
@@ -236,14 +236,14 @@ void JournalWriter::Shared::becomeUnavailable(const std::string& why) {
     unavailableNotice.store(true);
 }
 
-void JournalWriter::Shared::retainIfDue(double now) {
+void HistoryWriter::Shared::retainIfDue(double now) {
     if (!db.isOpen() || now - retainedAt < 1.0) return;
     // A failure is tried again the next day, not at every event.
     retainedAt = now;
     db.removeOlderThan(now, retentionDays);
 }
 
-void JournalWriter::Shared::writeToFile(const HistoryEvent& event) {
+void HistoryWriter::Shared::writeToFile(const HistoryEvent& event) {
     if (db.isOpen()) {
         if (db.append(event)) {
             available.store(true, std::memory_order_release);
@@ -254,7 +254,7 @@ void JournalWriter::Shared::writeToFile(const HistoryEvent& event) {
     retainIfDue(event.at);
 }
 
-void JournalWriter::Shared::runFile(const Clock& clock, double startedAt) {
+void HistoryWriter::Shared::runFile(const Clock& clock, double startedAt) {
     if (path.empty()) {
         // SQLite would take an empty name for a temporary file and keep nothing.
         becomeUnavailable("sin carpeta de datos");
@@ -312,7 +312,7 @@ void JournalWriter::Shared::runFile(const Clock& clock, double startedAt) {
     logWake.notify_one();
 }
 
-void JournalWriter::Shared::runLog(SystemLog& systemLog) {
+void HistoryWriter::Shared::runLog(SystemLog& systemLog) {
     std::unique_lock lock(mutex);
     for (;;) {
         logWake.wait(lock,
@@ -337,7 +337,7 @@ void JournalWriter::Shared::runLog(SystemLog& systemLog) {
     progress.notify_all();
 }
 
-JournalWriter::JournalWriter(std::string path, const Clock& clock, SystemLog& systemLog,
+HistoryWriter::HistoryWriter(std::string path, const Clock& clock, SystemLog& systemLog,
                              int retentionDays, int endWaitMs)
     : shared_(std::make_shared<Shared>(std::move(path), retentionDays)),
       clock_(clock),
@@ -347,7 +347,7 @@ JournalWriter::JournalWriter(std::string path, const Clock& clock, SystemLog& sy
       }),
       logThread_([shared = shared_, &systemLog] { shared->runLog(systemLog); }) {}
 
-JournalWriter::~JournalWriter() {
+HistoryWriter::~HistoryWriter() {
     Shared& s = *shared_;
     std::unique_lock lock(s.mutex);
     std::vector<HistoryEvent> held;
@@ -371,7 +371,7 @@ JournalWriter::~JournalWriter() {
     logEnded ? logThread_.join() : logThread_.detach();
 }
 
-void JournalWriter::record(HistoryEventKind kind, std::string details) {
+void HistoryWriter::record(HistoryEventKind kind, std::string details) {
     HistoryEvent event{clock_.now(), kind, std::move(details)};
     const auto steadyNow = std::chrono::steady_clock::now();
     std::vector<HistoryEvent> due;
@@ -382,7 +382,7 @@ void JournalWriter::record(HistoryEventKind kind, std::string details) {
     shared_->fileWake.notify_one();
 }
 
-bool JournalWriter::flush(int timeoutMs) {
+bool HistoryWriter::flush(int timeoutMs) {
     Shared& s = *shared_;
     std::unique_lock lock(s.mutex);
     std::vector<HistoryEvent> held;
@@ -396,15 +396,15 @@ bool JournalWriter::flush(int timeoutMs) {
     });
 }
 
-bool JournalWriter::available() const {
+bool HistoryWriter::available() const {
     return shared_->available.load(std::memory_order_acquire);
 }
 
-bool JournalWriter::takeUnavailableNotice() {
+bool HistoryWriter::takeUnavailableNotice() {
     return shared_->unavailableNotice.exchange(false);
 }
 
-std::uint64_t JournalWriter::dropped() const {
+std::uint64_t HistoryWriter::dropped() const {
     std::lock_guard lock(shared_->mutex);
     return shared_->fileDropped + shared_->logDropped;
 }

@@ -1,4 +1,4 @@
-#include "config/configJournal.h"
+#include "config/configHistory.h"
 
 #include <cstddef>
 #include <cstring>

@@ -1,7 +1,9 @@
-// The event journal end to end: what record() is given reaches the history file and the system
+// The event history end to end: what record() is given reaches the history file and the system
 // log; a file that cannot be kept leaves the system log with every event; a killed process loses
 // no event it reported as written; old events go; a stalled file holds back neither the system log
 // nor the end, and leaves the shutdown's records room; repeats are folded.
+#include "history/historyWriter.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -20,7 +22,6 @@
 #include <thread>
 
 #include "history/historyDb.h"
-#include "history/journalWriter.h"
 #include "platform/null/nullPlatform.h"
 #include "support/tempDir.h"
 #include "support/virtualTime.h"
@@ -92,24 +93,24 @@ Child runInChild(const std::function<void(int fd)>& body) {
 
 // ---- every kind, with its fields ----
 
-TEST(Journal, EveryKindReachesTheFileAndTheSystemLogWithItsFields) {
-    test::TempDir dir("journal");
+TEST(History, EveryKindReachesTheFileAndTheSystemLogWithItsFields) {
+    test::TempDir dir("history");
     const std::string path = (dir.path / "historial.db").string();
     test::VirtualTime time(46'000.25);
     RecordedSystemLog log;
     std::vector<HistoryEvent> sent;
     {
-        JournalWriter journal(path, time, log);
+        HistoryWriter history(path, time, log);
         for (HistoryEventKind kind : allHistoryEventKinds()) {
             time.advanceMs(1500);
             // Accents, quotes, a separator and a line end: the details are kept byte for byte.
             const std::string details = std::string(historyEventKey(kind)) + " «ñ» 'x', \"y\"\n";
             sent.push_back({time.now(), kind, details});
-            journal.record(kind, details);
+            history.record(kind, details);
         }
-        ASSERT_TRUE(journal.flush(kFlushMs));
-        EXPECT_TRUE(journal.available());
-        EXPECT_FALSE(journal.takeUnavailableNotice());
+        ASSERT_TRUE(history.flush(kFlushMs));
+        EXPECT_TRUE(history.available());
+        EXPECT_FALSE(history.takeUnavailableNotice());
     }
 
     HistoryDb db;
@@ -142,7 +143,7 @@ struct FaultCase {
     const char* name;
     // Leaves the file at path in its faulty state, in the test's process.
     std::function<void(const std::string& path)> prepare;
-    // Run in the child before the journal opens the file.
+    // Run in the child before the history opens the file.
     std::function<void()> inChild;
     // The file itself must be left as it was.
     bool untouched;
@@ -190,7 +191,7 @@ class UnkeptHistory : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(UnkeptHistory, LeavesEveryEventInTheSystemLogAndSaysSoOnce) {
     const FaultCase& fault = GetParam();
-    test::TempDir dir("journal");
+    test::TempDir dir("history");
     const std::string path = (dir.path / "historial.db").string();
     fault.prepare(path);
     const std::string before = fileBytes(path);
@@ -200,15 +201,15 @@ TEST_P(UnkeptHistory, LeavesEveryEventInTheSystemLogAndSaysSoOnce) {
         fault.inChild();
         test::VirtualTime time;
         RecordedSystemLog log;
-        JournalWriter journal(path, time, log);
+        HistoryWriter history(path, time, log);
         for (int i = 0; i < kEvents; ++i) {
-            journal.record(HistoryEventKind::noticeShown,
+            history.record(HistoryEventKind::noticeShown,
                            std::to_string(i) + std::string(3000, 'x'));
         }
-        say(fd, journal.flush(kFlushMs) ? "flushed" : "stuck");
-        say(fd, journal.available() ? "available" : "unavailable");
-        say(fd, "notices " + std::to_string(journal.takeUnavailableNotice() +
-                                            journal.takeUnavailableNotice()));
+        say(fd, history.flush(kFlushMs) ? "flushed" : "stuck");
+        say(fd, history.available() ? "available" : "unavailable");
+        say(fd, "notices " + std::to_string(history.takeUnavailableNotice() +
+                                            history.takeUnavailableNotice()));
         for (const auto& entry : log.entries()) say(fd, entry.text.substr(0, 40));
     });
     const std::vector<std::string> lines = child.lines();
@@ -253,22 +254,22 @@ INSTANTIATE_TEST_SUITE_P(Faults, UnkeptHistory, ::testing::ValuesIn(kFaults));
 
 // ---- a crash right after events ----
 
-TEST(Journal, AKilledProcessLosesNoEventItReportedAsWritten) {
-    test::TempDir dir("journal");
+TEST(History, AKilledProcessLosesNoEventItReportedAsWritten) {
+    test::TempDir dir("history");
     const std::string path = (dir.path / "historial.db").string();
 
     Child child = runInChild([&](int fd) {
         test::VirtualTime time;
         RecordedSystemLog log;
-        JournalWriter journal(path, time, log);
+        HistoryWriter history(path, time, log);
         // Bursts of one to five events, each burst reported once it is written; the next waits
         // for the test, so the kill comes right after a report.
         for (int next = 0, burst = 1; next < 100'000; burst = burst % 5 + 1) {
             const int first = next;
             for (int i = 0; i < burst; ++i) {
-                journal.record(HistoryEventKind::mainsFailed, std::to_string(next++));
+                history.record(HistoryEventKind::mainsFailed, std::to_string(next++));
             }
-            if (!journal.flush(kFlushMs) || !journal.available()) return;
+            if (!history.flush(kFlushMs) || !history.available()) return;
             for (int i = first; i < next; ++i) say(fd, std::to_string(i));
             say(fd, "burst");
             awaitGo(fd);
@@ -296,8 +297,8 @@ TEST(Journal, AKilledProcessLosesNoEventItReportedAsWritten) {
 
 // ---- retention ----
 
-TEST(Journal, EventsPastTheRetentionGoAtTheStartAndAgainADayLater) {
-    test::TempDir dir("journal");
+TEST(History, EventsPastTheRetentionGoAtTheStartAndAgainADayLater) {
+    test::TempDir dir("history");
     const std::string path = (dir.path / "historial.db").string();
     constexpr double kNow = 46'000.5;
     {
@@ -318,19 +319,19 @@ TEST(Journal, EventsPastTheRetentionGoAtTheStartAndAgainADayLater) {
 
     test::VirtualTime time(kNow);
     RecordedSystemLog log;
-    JournalWriter journal(path, time, log, 365);
-    journal.record(HistoryEventKind::monitorStarted);
-    ASSERT_TRUE(journal.flush(kFlushMs));
+    HistoryWriter history(path, time, log, 365);
+    history.record(HistoryEventKind::monitorStarted);
+    ASSERT_TRUE(history.flush(kFlushMs));
     EXPECT_EQ(kept(), (std::vector<std::string>{"", "1.000000", "364.500000"}));
 
     time.advanceMs(0.9 * test::kMsPerDay);
-    journal.record(HistoryEventKind::batteryLow);
-    ASSERT_TRUE(journal.flush(kFlushMs));
+    history.record(HistoryEventKind::batteryLow);
+    ASSERT_TRUE(history.flush(kFlushMs));
     EXPECT_EQ(kept().size(), 4u) << "not yet a day since the last removal";
 
     time.advanceMs(0.2 * test::kMsPerDay);
-    journal.record(HistoryEventKind::batteryNormal);
-    ASSERT_TRUE(journal.flush(kFlushMs));
+    history.record(HistoryEventKind::batteryNormal);
+    ASSERT_TRUE(history.flush(kFlushMs));
     EXPECT_EQ(kept(), (std::vector<std::string>{"", "", "", "1.000000"}));
 }
 
@@ -407,21 +408,21 @@ TEST(Repeats, WithNoEventComingTheSteadyClockEndsTheWindow) {
     EXPECT_FALSE(folder.nextDue().has_value());
 }
 
-TEST(Journal, AForgedTrapStreamWritesAFewLinesAMinute) {
-    test::TempDir dir("journal");
+TEST(History, AForgedTrapStreamWritesAFewLinesAMinute) {
+    test::TempDir dir("history");
     const std::string path = (dir.path / "historial.db").string();
     test::VirtualTime time;
     RecordedSystemLog log;
     {
-        JournalWriter journal(path, time, log);
+        HistoryWriter history(path, time, log);
         // Three events a tick, as the forged traps made them, for ten minutes.
         for (int s = 0; s < 600; ++s) {
-            journal.record(s % 2 ? K::mainsReturned : K::mainsFailed);
-            journal.record(K::switchOffCancelled);
-            journal.record(K::noticeShown, "Desconexión cancelada");
+            history.record(s % 2 ? K::mainsReturned : K::mainsFailed);
+            history.record(K::switchOffCancelled);
+            history.record(K::noticeShown, "Desconexión cancelada");
             time.advanceMs(1000);
         }
-        ASSERT_TRUE(journal.flush(kFlushMs));
+        ASSERT_TRUE(history.flush(kFlushMs));
     }
     HistoryDb db;
     ASSERT_TRUE(db.open(path, HistoryDb::Mode::read)) << db.error();
@@ -441,24 +442,24 @@ TEST(Journal, AForgedTrapStreamWritesAFewLinesAMinute) {
 constexpr HistoryEventKind kShutdown[] = {K::criticalEntered, K::applicationsClosed,
                                           K::powerOffRequested, K::monitorEnded};
 
-// A journal whose file another program then locks: each commit waits on the lock, up to the
+// A history whose file another program then locks: each commit waits on the lock, up to the
 // busy timeout, for as long as it is held.
-struct StalledJournal {
-    test::TempDir dir{"journal"};
+struct StalledHistory {
+    test::TempDir dir{"history"};
     std::string path = (dir.path / "historial.db").string();
     test::VirtualTime time;
     RecordedSystemLog log;
-    std::unique_ptr<JournalWriter> journal;
+    std::unique_ptr<HistoryWriter> history;
     sqlite3* locker = nullptr;
 
-    explicit StalledJournal(int endWaitMs = kJournalEndWaitMs) {
-        journal = std::make_unique<JournalWriter>(path, time, log, 365, endWaitMs);
-        journal->record(K::monitorStarted);
-        EXPECT_TRUE(journal->flush(kFlushMs));
+    explicit StalledHistory(int endWaitMs = kHistoryEndWaitMs) {
+        history = std::make_unique<HistoryWriter>(path, time, log, 365, endWaitMs);
+        history->record(K::monitorStarted);
+        EXPECT_TRUE(history->flush(kFlushMs));
         EXPECT_EQ(sqlite3_open(path.c_str(), &locker), SQLITE_OK);
         EXPECT_EQ(sqlite3_exec(locker, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
     }
-    ~StalledJournal() { unlock(); }
+    ~StalledHistory() { unlock(); }
     void unlock() {
         sqlite3_close_v2(std::exchange(locker, nullptr));  // rolls the lock's transaction back
     }
@@ -478,19 +479,19 @@ struct StalledJournal {
     }
 };
 
-TEST(Journal, AStalledFullFileHoldsBackNoSystemLogLineAndKeepsTheShutdownsRecords) {
-    StalledJournal stalled;
-    for (std::size_t i = 0; i < kJournalQueueCapacity + kJournalReserve + 10; ++i) {
-        stalled.journal->record(K::noticeShown, std::to_string(i));
+TEST(History, AStalledFullFileHoldsBackNoSystemLogLineAndKeepsTheShutdownsRecords) {
+    StalledHistory stalled;
+    for (std::size_t i = 0; i < kHistoryQueueCapacity + kHistoryReserve + 10; ++i) {
+        stalled.history->record(K::noticeShown, std::to_string(i));
     }
-    for (HistoryEventKind kind : kShutdown) stalled.journal->record(kind);
-    EXPECT_FALSE(stalled.journal->flush(20)) << "the file is locked";
+    for (HistoryEventKind kind : kShutdown) stalled.history->record(kind);
+    EXPECT_FALSE(stalled.history->flush(20)) << "the file is locked";
     // Well within the file's first busy wait.
     EXPECT_TRUE(stalled.shutdownLogged(1000));
 
     stalled.unlock();
-    ASSERT_TRUE(stalled.journal->flush(kFlushMs));
-    EXPECT_GT(stalled.journal->dropped(), 0u);
+    ASSERT_TRUE(stalled.history->flush(kFlushMs));
+    EXPECT_GT(stalled.history->dropped(), 0u);
     HistoryDb db;
     ASSERT_TRUE(db.open(stalled.path, HistoryDb::Mode::read)) << db.error();
     std::set<HistoryEventKind> kinds;
@@ -500,12 +501,12 @@ TEST(Journal, AStalledFullFileHoldsBackNoSystemLogLineAndKeepsTheShutdownsRecord
 
 // Last in the suite: the thread it leaves behind finishes on its own, in state it shares with
 // nobody who has gone.
-TEST(Journal, TheEndWaitsNoLongerThanItsBoundForAStalledFile) {
+TEST(History, TheEndWaitsNoLongerThanItsBoundForAStalledFile) {
     constexpr int kEndWaitMs = 100;
-    StalledJournal stalled(kEndWaitMs);
-    for (HistoryEventKind kind : kShutdown) stalled.journal->record(kind);
+    StalledHistory stalled(kEndWaitMs);
+    for (HistoryEventKind kind : kShutdown) stalled.history->record(kind);
     const auto start = std::chrono::steady_clock::now();
-    stalled.journal.reset();
+    stalled.history.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - start,
               std::chrono::milliseconds(kEndWaitMs + 900));
     EXPECT_TRUE(stalled.shutdownLogged(0));

@@ -1,7 +1,6 @@
 #pragma once
-// The monitor's event history: what it saw and what it did, each event with its local date and
-// time, a kind and its details in Spanish. The rooms report through EventJournal; the journal
-// stamps the time itself. Recording never waits on a disk.
+// The kinds of event the history keeps, with their stable keys and their titles: what the monitor
+// saw and what it did, each event with its local date and time, a kind and its details in Spanish.
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -46,7 +45,7 @@ inline constexpr std::size_t kHistoryEventKindCount =
 // Every kind, in the enumeration's order.
 std::span<const HistoryEventKind> allHistoryEventKinds();
 
-// Stable names kept in the journal file ("mains_failed", ...); never change one.
+// Stable names kept in the history file ("mains_failed", ...); never change one.
 std::string_view historyEventKey(HistoryEventKind kind);
 std::optional<HistoryEventKind> historyEventKindFromKey(std::string_view key);
 // The event as the history window and the system log name it ("Falla de red", ...).
@@ -56,32 +55,6 @@ struct HistoryEvent {
     double at = 0;  // local date and time as an OLE date
     HistoryEventKind kind = HistoryEventKind::monitorStarted;
     std::string details;
-};
-
-class EventJournal {
-public:
-    virtual ~EventJournal() = default;
-    // Queues the event with the time now; returns at once.
-    virtual void record(HistoryEventKind kind, std::string details = {}) = 0;
-    // Waits at most timeoutMs until what was recorded is on disk; true when nothing is left. The
-    // shutdown sequence calls it before it asks for the power-off.
-    virtual bool flush(int timeoutMs) {
-        (void)timeoutMs;
-        return true;
-    }
-    // True once: the first call after the journal found it cannot keep the history (the events
-    // then reach the system log only), so the window can say it once.
-    virtual bool takeUnavailableNotice() { return false; }
-};
-
-// What the window says then.
-inline constexpr std::string_view kHistoryUnavailableText =
-    "El historial no está disponible; los eventos van solo al registro del sistema.";
-
-// A journal that keeps nothing, for parts built without a history.
-class NoEventJournal final : public EventJournal {
-public:
-    void record(HistoryEventKind, std::string) override {}
 };
 
 }  // namespace ups
