@@ -136,9 +136,13 @@ void assignDecimal(std::string& out, std::int32_t value) {
     // Unsigned negation, so that the most negative value needs no special case.
     const auto bits = static_cast<std::uint32_t>(value);
     used += formatUnsigned(text + used, value < 0 ? 0u - bits : bits);
-    // clear and append: the plainest path into a string, with no check for overlapping texts.
     out.clear();
-    out.append(text, used);
+    // Most values are a digit or two: those go in without a call into the library.
+    if (used <= 2) {
+        for (std::size_t i = 0; i < used; ++i) out.push_back(text[i]);
+    } else {
+        out.append(text, used);
+    }
 }
 
 // ".0" to ".255": the text of every octet of an IpAddress and of every sub-identifier that fits
@@ -288,10 +292,11 @@ std::size_t formatDotted(char* text, std::uint32_t value) {
 
 // Writes the text of the sub-identifiers of `content` from octet `from` on (the first octet of
 // one) after the `used` characters already at `text`, and returns the length of the whole text.
-// `ends`, when given, receives at the index of each sub-identifier's last octet the length of the
-// text after it. The text takes at most four characters per octet (".127" for one octet, at most
-// eleven for a sub-identifier of three octets or more) and one more for the first octet's split,
-// whose four-character copy starts after its first digit.
+// With kRecordEnds, `ends` receives at the index of each sub-identifier's last octet the length of
+// the text after it. The text takes at most four characters per octet (".127" for one octet, at
+// most eleven for a sub-identifier of three octets or more) and one more for the first octet's
+// split, whose four-character copy starts after its first digit.
+template <bool kRecordEnds>
 std::size_t formatMibText(char* text, std::string_view content, std::size_t from = 0,
                           std::size_t used = 0, std::uint16_t* ends = nullptr) {
     const auto* const begin = reinterpret_cast<const std::uint8_t*>(content.data());
@@ -306,7 +311,7 @@ std::size_t formatMibText(char* text, std::string_view content, std::size_t from
             first %= 40;
         }
         used += formatDotted(text + used, first);
-        if (ends) ends[p - begin - 1] = static_cast<std::uint16_t>(used);
+        if constexpr (kRecordEnds) ends[p - begin - 1] = static_cast<std::uint16_t>(used);
     }
     while (p < end) {
         if (*p < 0x80) {
@@ -316,7 +321,7 @@ std::size_t formatMibText(char* text, std::string_view content, std::size_t from
         } else {
             used += formatDotted(text + used, readSubIdentifier(p, end));
         }
-        if (ends) ends[p - begin - 1] = static_cast<std::uint16_t>(used);
+        if constexpr (kRecordEnds) ends[p - begin - 1] = static_cast<std::uint16_t>(used);
     }
     return used;
 }
@@ -384,7 +389,7 @@ void MibTextWriter::assign(std::string& out, std::string_view content) {
     from = commonStart(content, earlier_);
     while (from > 0 && (static_cast<std::uint8_t>(content[from - 1]) & 0x80)) --from;
     if (from > 0) used = ends_[from - 1];
-    used = formatMibText(text_, content, from, used, ends_);
+    used = formatMibText<true>(text_, content, from, used, ends_);
     earlier_ = content;
     out.clear();
     out.append(text_, used);
@@ -402,7 +407,7 @@ void assignValueText(std::string& out, int tag, std::string_view content) {
             break;
         case kAsnObjectId:
             assignFormatted(out, 4 * content.size() + 1,
-                            [content](char* text) { return formatMibText(text, content); });
+                            [content](char* text) { return formatMibText<false>(text, content); });
             break;
         case kAsnIpAddress:
             assignFormatted(out, 4 * content.size(),

@@ -257,6 +257,17 @@ inline AsnItemHead ItemCursor::next() {
 }
 
 inline std::int32_t ItemCursor::number() {
+    // The usual case first: an INTEGER of one to four octets, whole in the text.
+    if (pos_ >= 1 && pos_ + 1 < n_ && octets_[pos_ - 1] == kAsnInteger) {
+        const int len = octets_[pos_];
+        if (len >= 1 && len <= 4 && len <= n_ - 1 - pos_) {
+            const std::uint8_t* content = octets_ + pos_ + 1;
+            std::uint32_t value = content[0] & 0x80 ? UINT32_MAX : 0;
+            for (int i = 0; i < len; ++i) value = (value << 8) | content[i];
+            pos_ += 2 + len;
+            return static_cast<std::int32_t>(value);
+        }
+    }
     const AsnItemHead head = next();
     if (!head.complete) return 0;
     switch (head.tag) {

@@ -1,5 +1,6 @@
 #include "net/snmpRec.h"
 
+#include <array>
 #include <cstring>
 
 namespace ups {
@@ -142,7 +143,7 @@ void primitiveText(std::string& out, const AsnItemHead& head) {
 
 void TSNMPRec::Clear() {
     Version = 0;
-    Community.assign(kDefaultCommunity);
+    if (Community != kDefaultCommunity) Community.assign(kDefaultCommunity);
     PDUType = 0;
     ErrorStatus = 0;
     ErrorIndex = 0;
@@ -154,7 +155,7 @@ void TSNMPRec::Clear() {
     // The first entries keep the room of their texts, so that a record that receives message
     // after message decodes the usual ones without allocating.
     for (int i = 0; i < mibCount_ && i < kInlineMibs; ++i) {
-        TSNMPMib& mib = firstMibs_[static_cast<std::size_t>(i)];
+        TSNMPMib& mib = mibAt(i);
         mib.OID.clear();
         mib.Value.clear();
         mib.ValueType = kAsnNull;
@@ -163,18 +164,47 @@ void TSNMPRec::Clear() {
     mibCount_ = 0;
 }
 
+InlineMibs& InlineMibs::operator=(const InlineMibs& other) {
+    if (this != &other) {
+        dropFrom(0);
+        takeFrom(other);
+    }
+    return *this;
+}
+
+InlineMibs& InlineMibs::operator=(InlineMibs&& other) noexcept {
+    if (this != &other) {
+        dropFrom(0);
+        takeFrom(std::move(other));
+    }
+    return *this;
+}
+
+TSNMPMib& InlineMibs::make() {
+    std::construct_at(&slots_[made_].mib);
+    return slots_[made_++].mib;
+}
+
+void InlineMibs::dropFrom(int index) {
+    for (; made_ > index; --made_) std::destroy_at(&slots_[made_ - 1].mib);
+}
+
 TSNMPMib& TSNMPRec::mibAt(int index) {
-    return index < kInlineMibs ? firstMibs_[static_cast<std::size_t>(index)]
+    return index < kInlineMibs ? firstMibs_[index]
                                : moreMibs_[static_cast<std::size_t>(index - kInlineMibs)];
 }
 
 const TSNMPMib& TSNMPRec::mibAt(int index) const {
-    return index < kInlineMibs ? firstMibs_[static_cast<std::size_t>(index)]
+    return index < kInlineMibs ? firstMibs_[index]
                                : moreMibs_[static_cast<std::size_t>(index - kInlineMibs)];
 }
 
 TSNMPMib& TSNMPRec::appendMib() {
-    if (mibCount_ >= kInlineMibs) moreMibs_.emplace_back();
+    if (mibCount_ >= kInlineMibs) {
+        moreMibs_.emplace_back();
+    } else if (mibCount_ == firstMibs_.made()) {
+        firstMibs_.make();
+    }
     return mibAt(mibCount_++);
 }
 
@@ -197,7 +227,7 @@ void TSNMPRec::MIBDelete(int index) {
     if (mibCount_ >= kInlineMibs) {
         moreMibs_.pop_back();
     } else {
-        firstMibs_[static_cast<std::size_t>(mibCount_)] = {};
+        firstMibs_.dropFrom(mibCount_);
     }
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 // One SNMP v1 message (RFC 1157) as a record, with its encoder and decoder over asn1util.
-#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "net/asn1util.h"
@@ -24,6 +26,53 @@ struct TSNMPMib {
     int ValueType = kAsnNull;
 
     bool operator==(const TSNMPMib&) const = default;
+};
+
+// Room for a few bindings inside the record, each made when first needed and kept, with the room
+// of its texts, until the holder goes. A new record then costs little to make and to drop, and a
+// kept one decodes the usual messages without allocating.
+class InlineMibs {
+public:
+    static constexpr int kSize = 4;
+
+    InlineMibs() {}
+    InlineMibs(const InlineMibs& other) { takeFrom(other); }
+    InlineMibs(InlineMibs&& other) noexcept { takeFrom(std::move(other)); }
+    InlineMibs& operator=(const InlineMibs& other);
+    InlineMibs& operator=(InlineMibs&& other) noexcept;
+    ~InlineMibs() { dropFrom(0); }
+
+    int made() const { return made_; }
+    TSNMPMib& operator[](int index) { return slots_[index].mib; }
+    const TSNMPMib& operator[](int index) const { return slots_[index].mib; }
+    // Makes the entry after the last one made.
+    TSNMPMib& make();
+    // Drops the entries from `index` on.
+    void dropFrom(int index);
+
+private:
+    // A union leaves the entry unmade until make() makes it.
+    union Slot {
+        Slot() {}
+        ~Slot() {}
+        TSNMPMib mib;
+    };
+
+    // Makes copies of the other's entries, or takes their texts when it is about to go.
+    template <typename Other>
+    void takeFrom(Other&& other) {
+        for (; made_ < other.made_; ++made_) {
+            auto& mib = other.slots_[made_].mib;
+            if constexpr (std::is_rvalue_reference_v<Other&&>) {
+                std::construct_at(&slots_[made_].mib, std::move(mib));
+            } else {
+                std::construct_at(&slots_[made_].mib, mib);
+            }
+        }
+    }
+
+    Slot slots_[kSize];
+    int made_ = 0;
 };
 
 class TSNMPRec {
@@ -62,14 +111,14 @@ public:
 
 private:
     // The first bindings live in the record itself: a message rarely has more, and decoding one
-    // then costs no allocation for the list. Entries past MIBCount() are kept empty.
-    static constexpr int kInlineMibs = 4;
+    // then costs no allocation for the list. Entries made past MIBCount() are empty.
+    static constexpr int kInlineMibs = InlineMibs::kSize;
 
     TSNMPMib& appendMib();
     TSNMPMib& mibAt(int index);
     const TSNMPMib& mibAt(int index) const;
 
-    std::array<TSNMPMib, kInlineMibs> firstMibs_;
+    InlineMibs firstMibs_;
     std::vector<TSNMPMib> moreMibs_;
     int mibCount_ = 0;
 };

@@ -6,12 +6,14 @@
 #include <random>
 
 #include "hexBytes.h"
+#include "messageGenerator.h"
 
 namespace ups {
 namespace {
 
 using test::bytes;
 using test::hexOf;
+using test::MessageGenerator;
 
 const char kGetRequestPdu[] =
     "A0 1E 02 01 01 02 01 00 02 01 00 30 13 30 11 06 0D 2B 06 01 04 01 81 D6 27 01 01 01 02 00 05 "
@@ -290,103 +292,26 @@ TEST(SnmpRecDecode, MissingItemsGiveEmptiesAndZeros) {
     EXPECT_EQ(rec.ID, 17);
 }
 
-// Records that survive a trip through the encoder unchanged: canonical texts for each type.
-class MessageGenerator {
-public:
-    explicit MessageGenerator(unsigned seed) : random_(seed) {}
-
-    TSNMPRec next() {
-        TSNMPRec rec;
-        rec.Version = static_cast<std::int32_t>(random_() % 2);
-        rec.Community = octets(random_() % 4 == 0 ? 200 : 12);
-        const int pduTypes[] = {kPduGetRequest, kPduGetNextRequest, kPduGetResponse, kPduSetRequest,
-                                kPduTrap};
-        rec.PDUType = pduTypes[random_() % 5];
-        if (rec.PDUType == kPduTrap) {
-            rec.OldTrapEnterprise = oid();
-            rec.OldTrapHost = ip();
-            rec.OldTrapGen = number();
-            rec.OldTrapSpec = number();
-            rec.OldTrapTimeTicks = number();
-        } else {
-            rec.ID = number();
-            rec.ErrorStatus = number();
-            rec.ErrorIndex = number();
-        }
-        for (int n = random_() % 6; n > 0; --n) addBinding(rec);
-        return rec;
-    }
-
-private:
-    void addBinding(TSNMPRec& rec) {
-        switch (random_() % 9) {
-            case 0:
-                rec.MIBAdd(oid(), std::to_string(number()), kAsnInteger);
-                break;
-            case 1:
-                rec.MIBAdd(oid(), octets(random_() % 3 == 0 ? 400 : 20), kAsnOctetString);
-                break;
-            case 2:
-                rec.MIBAdd(oid(), "", kAsnNull);
-                break;
-            case 3:
-                rec.MIBAdd(oid(), oid(), kAsnObjectId);
-                break;
-            case 4:
-                rec.MIBAdd(oid(), ip(), kAsnIpAddress);
-                break;
-            case 5:
-                rec.MIBAdd(oid(), std::to_string(number()), kAsnCounter);
-                break;
-            case 6:
-                rec.MIBAdd(oid(), std::to_string(number()), kAsnGauge);
-                break;
-            case 7:
-                rec.MIBAdd(oid(), std::to_string(number()), kAsnTimeTicks);
-                break;
-            default:
-                rec.MIBAdd(oid(), octets(8), kAsnOpaque);
-                break;
-        }
-    }
-
-    std::int32_t number() {
-        const auto value = static_cast<std::int32_t>(random_());
-        return random_() % 2 ? value : value >> (random_() % 31);
-    }
-
-    std::string octets(unsigned maxLength) {
-        std::string text(random_() % (maxLength + 1), '\0');
-        for (char& c : text) c = static_cast<char>(random_());
-        return text;
-    }
-
-    std::string oid() {
-        std::string text = std::to_string(random_() % 3) + "." + std::to_string(random_() % 40);
-        for (int n = random_() % 14; n > 0; --n) {
-            text += "." + std::to_string(random_() >> (random_() % 32));
-        }
-        return text;
-    }
-
-    std::string ip() {
-        std::string text;
-        for (int i = 0; i < 4; ++i) text += (i ? "." : "") + std::to_string(random_() % 256);
-        return text;
-    }
-
-    std::mt19937 random_;
-};
-
-TEST(SnmpRecProperty, DecodeOfEncodeIsIdentity) {
-    MessageGenerator generate(2024);
-    for (int i = 0; i < 3000; ++i) {
-        const TSNMPRec rec = generate.next();
-        TSNMPRec back;
-        back.ID = rec.ID;  // traps carry none: the record keeps its own
-        ASSERT_TRUE(back.DecodeBuf(rec.EncodeBuf())) << i;
-        ASSERT_EQ(back, rec) << i << ": " << hexOf(rec.EncodeBuf());
-    }
+TEST(SnmpRec, CopiesAndMovesKeepTheBindings) {
+    MessageGenerator generate(5);
+    TSNMPRec many = generate.next();
+    for (int i = 0; i < 6; ++i) many.MIBAdd("1.3." + std::to_string(i), "v", kAsnOctetString);
+    const TSNMPRec original = many;
+    TSNMPRec copied;
+    copied.MIBAdd("1.3", "replaced", kAsnOctetString);
+    copied = original;
+    EXPECT_EQ(copied, original);
+    TSNMPRec moved = std::move(many);
+    EXPECT_EQ(moved, original);
+    TSNMPRec moveAssigned;
+    moveAssigned = std::move(copied);
+    EXPECT_EQ(moveAssigned, original);
+    // Copies own their entries: a change to one leaves the other as it was.
+    moved.MIBDelete(0);
+    moved.MIBAdd("1.3.9", "w", kAsnOctetString);
+    EXPECT_EQ(moveAssigned, original);
+    EXPECT_EQ(moved.MIBCount(), original.MIBCount());
+    EXPECT_FALSE(moved == original);
 }
 
 std::vector<std::string> sampleMessages() {
