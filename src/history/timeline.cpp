@@ -137,23 +137,45 @@ std::vector<TimelineSegment> powerTimeline(std::span<const HistoryEvent> newestF
 }
 
 std::vector<PowerState> timelineColumns(std::span<const TimelineSegment> segments, double from,
-                                        double to, int columns) {
+                                        double to, int columns, int markColumns) {
     std::vector<PowerState> cols(static_cast<std::size_t>(std::max(columns, 0)));
     if (cols.empty() || !(to > from)) return cols;
     const double width = (to - from) / columns;
+    const int mark = std::clamp(markColumns, 1, columns);
     for (const TimelineSegment& s : segments) {
         if (!(s.to > s.from) || s.to <= from || s.from >= to) continue;
         double first = std::floor((s.from - from) / width);
         double last = std::ceil((s.to - from) / width) - 1;
         int c0 = static_cast<int>(std::clamp(first, 0.0, columns - 1.0));
         int c1 = static_cast<int>(std::clamp(last, 0.0, columns - 1.0));
-        for (int c = c0; c <= c1; ++c) {
+        // The widened run, about the segment's middle and kept inside the drawing.
+        int w0 = c0, w1 = c1;
+        if (c1 - c0 + 1 < mark) {
+            const double middle = std::clamp((s.from + s.to) / 2, from, to);
+            const int centre = static_cast<int>(
+                std::clamp(std::floor((middle - from) / width), 0.0, columns - 1.0));
+            w0 = std::clamp(centre - (mark - 1) / 2, 0, columns - mark);
+            w1 = w0 + mark - 1;
+        }
+        const bool widenMains = s.state.mains == MainsState::off;
+        const bool widenBattery = s.state.battery >= BatteryState::low;
+        for (int c = std::min(c0, w0); c <= std::max(c1, w1); ++c) {
             PowerState& col = cols[static_cast<std::size_t>(c)];
-            col.mains = std::max(col.mains, s.state.mains);
-            col.battery = std::max(col.battery, s.state.battery);
+            const bool inside = c >= c0 && c <= c1;
+            if (inside || widenMains) col.mains = std::max(col.mains, s.state.mains);
+            if (inside || widenBattery) col.battery = std::max(col.battery, s.state.battery);
         }
     }
     return cols;
+}
+
+TimelineView outageView(std::optional<double> start, double end, double periodFrom,
+                        double periodTo) {
+    constexpr double kMinimumMargin = 2.0 / 1440;
+    const double begin = std::max(start.value_or(periodFrom), periodFrom);
+    end = std::min(std::max(end, begin), periodTo);
+    const double margin = std::max((end - begin) / 2, kMinimumMargin);
+    return {std::max(begin - margin, periodFrom), std::min(end + margin, periodTo)};
 }
 
 }  // namespace ups

@@ -3,6 +3,7 @@
 // it. Events come newest first, as the history reads them back; a period may begin in the middle
 // of an outage, so the state before the first event is inferred from what that event changed.
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -32,9 +33,26 @@ struct TimelineSegment {
 std::vector<TimelineSegment> powerTimeline(std::span<const HistoryEvent> newestFirst, double from,
                                            double to);
 
+// How many columns at least an outage, a low battery or a critical state marks, however short:
+// a 47-second outage in a week is far narrower than one column.
+inline constexpr int kTimelineMarkColumns = 3;
+
 // The timeline squeezed into a drawing `columns` wide: for each column the highest state of the
-// segments that fall into it.
+// segments that fall into it. A mains failure, or a low or critical battery, narrower than
+// markColumns is widened about its middle to markColumns in its own band; since a column keeps
+// the highest state, the widening never hides a neighbour's more important one.
 std::vector<PowerState> timelineColumns(std::span<const TimelineSegment> segments, double from,
-                                        double to, int columns);
+                                        double to, int columns,
+                                        int markColumns = kTimelineMarkColumns);
+
+// The stretch of the period to zoom the timeline to for one outage: the outage with a margin of
+// half its length, at least two minutes, on each side, within the period. An outage begun before
+// the period begins with it.
+struct TimelineView {
+    double from = 0, to = 0;
+    bool operator==(const TimelineView&) const = default;
+};
+TimelineView outageView(std::optional<double> start, double end, double periodFrom,
+                        double periodTo);
 
 }  // namespace ups

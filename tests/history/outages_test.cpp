@@ -153,18 +153,116 @@ TEST(TimelineColumns, AShortFailureShowsInItsColumnOverALongPeriod) {
     std::vector<TimelineSegment> segments{{from, from + 10, kOnNormal},
                                           {from + 10, from + 10 + kMinute, kOffNormal},
                                           {from + 10 + kMinute, to, kOnNormal}};
-    const std::vector<PowerState> cols = timelineColumns(segments, from, to, 300);
+    const std::vector<PowerState> cols = timelineColumns(segments, from, to, 300, 1);
     ASSERT_EQ(cols.size(), 300u);
     for (int c = 0; c < 300; ++c) {
         EXPECT_EQ(cols[c].mains, c == 100 ? MainsState::off : MainsState::on) << c;
         EXPECT_EQ(cols[c].battery, BatteryState::normal) << c;
     }
     // A segment ending on a column's edge stays out of the next column.
-    const std::vector<PowerState> halves =
-        timelineColumns(std::vector<TimelineSegment>{{from, from + 15, kOffNormal}}, from, to, 2);
+    const std::vector<PowerState> halves = timelineColumns(
+        std::vector<TimelineSegment>{{from, from + 15, kOffNormal}}, from, to, 2, 1);
     EXPECT_EQ(halves[0].mains, MainsState::off);
     EXPECT_EQ(halves[1].mains, MainsState::unknown);
     EXPECT_TRUE(timelineColumns(segments, to, from, 10) == std::vector<PowerState>(10));
+}
+
+// Seven days 700 columns wide (864 s a column), on mains with a normal battery but for the
+// given stretches; the bands of columns 295 to 305 as letters: mains o on, x off; battery n
+// normal, l low, c critical.
+struct MarkCase {
+    const char* name;
+    std::vector<TimelineSegment> stretches;  // days from the start
+    const char* mains;
+    const char* battery;
+};
+
+void PrintTo(const MarkCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class TimelineMarks : public ::testing::TestWithParam<MarkCase> {};
+
+TEST_P(TimelineMarks, ShortOutagesAndCriticalStatesMarkAFewColumns) {
+    const MarkCase& c = GetParam();
+    const double from = at(0), to = from + 7;
+    std::vector<TimelineSegment> segments{{from, to, kOnNormal}};
+    for (const TimelineSegment& s : c.stretches) {
+        segments.push_back({from + s.from, from + s.to, s.state});
+    }
+    const std::vector<PowerState> cols = timelineColumns(segments, from, to, 700);
+    std::string mains, battery;
+    for (int col = 295; col <= 305; ++col) {
+        mains += cols[col].mains == MainsState::off ? 'x' : 'o';
+        battery += "?nlc"[static_cast<int>(cols[col].battery)];
+    }
+    EXPECT_EQ(mains, c.mains);
+    EXPECT_EQ(battery, c.battery);
+}
+
+constexpr double kSecond = kMinute / 60;
+INSTANTIATE_TEST_SUITE_P(
+    History, TimelineMarks,
+    ::testing::Values(
+        MarkCase{"aFortySevenSecondOutage",
+                 {{3.005, 3.005 + 47 * kSecond, kOffNormal}},
+                 "oooo"
+                 "xxx"
+                 "oooo",
+                 "nnnnnnnnnnn"},
+        MarkCase{"aShortCriticalState",
+                 {{3.005, 3.005 + 47 * kSecond, {MainsState::on, BatteryState::critical}}},
+                 "ooooooooooo",
+                 "nnnn"
+                 "ccc"
+                 "nnnn"},
+        // Its own column and the next: the widening keeps to the middle.
+        MarkCase{"astrideTwoColumns",
+                 {{2.9995, 3.0001, kOffNormal}},
+                 "ooo"
+                 "xxx"
+                 "ooooo",
+                 "nnnnnnnnnnn"},
+        MarkCase{"aLongOutageIsUnchanged",
+                 {{2.9805, 3.0205, kOffCritical}},
+                 "ooo"
+                 "xxxxx"
+                 "ooo",
+                 "nnn"
+                 "ccccc"
+                 "nnn"},
+        // A short low battery beside a critical state leaves the critical column critical.
+        MarkCase{"besideAMoreImportantState",
+                 {{3.005, 3.005 + 47 * kSecond, {MainsState::off, BatteryState::low}},
+                  {3.0101, 3.0599, kOffCritical}},
+                 "oooo"
+                 "xxxxxxx",
+                 "nnnn"
+                 "ll"
+                 "ccccc"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TimelineMarks, TheEndsKeepTheWidthAndOneColumnIsAll) {
+    const double from = at(0), to = from + 7;
+    const std::vector<TimelineSegment> last{{to - 47 * kSecond, to, kOffNormal}};
+    const std::vector<PowerState> cols = timelineColumns(last, from, to, 700);
+    EXPECT_EQ(cols[696].mains, MainsState::unknown);
+    for (int c = 697; c < 700; ++c) EXPECT_EQ(cols[c].mains, MainsState::off) << c;
+    EXPECT_EQ(timelineColumns(last, from, to, 1)[0].mains, MainsState::off);
+}
+
+TEST(OutageView, TheOutageWithAMarginWithinThePeriod) {
+    const double from = at(0), to = at(600);
+    auto expectView = [](TimelineView v, double viewFrom, double viewTo) {
+        EXPECT_NEAR(v.from, viewFrom, 1e-9);
+        EXPECT_NEAR(v.to, viewTo, 1e-9);
+    };
+    // Two minutes at least on each side; half the length for a long one.
+    expectView(outageView(at(100), at(101), from, to), at(98), at(103));
+    expectView(outageView(at(100), at(140), from, to), at(80), at(160));
+    // Begun before the period, or running at its end.
+    expectView(outageView(std::nullopt, at(10), from, to), from, at(15));
+    expectView(outageView(at(598), to, from, to), at(596), to);
 }
 
 TEST(HistoryTexts, DatesToTheSecondAndDurations) {
