@@ -52,6 +52,10 @@ void ScheduledBatteryTests::buttonPressed() {
     startCommand(TestTrigger::byHand);
 }
 
+void ScheduledBatteryTests::orderFromNetwork() {
+    startCommand(TestTrigger::byHand, false);
+}
+
 UpsCommandContext ScheduledBatteryTests::context(TestTrigger trigger) const {
     UpsCommandContext context;
     context.trigger = trigger;
@@ -62,9 +66,9 @@ UpsCommandContext ScheduledBatteryTests::context(TestTrigger trigger) const {
     return context;
 }
 
-void ScheduledBatteryTests::startCommand(TestTrigger trigger) {
+void ScheduledBatteryTests::startCommand(TestTrigger trigger, bool ask) {
     if (commandRunning()) return;
-    if (state_.eventCode() == ecNormal && cfgUps_.askStart != 0) {
+    if (ask && state_.eventCode() == ecNormal && cfgUps_.askStart != 0) {
         asking_ = true;
         const bool yes = prompts_.confirmTest();
         asking_ = false;

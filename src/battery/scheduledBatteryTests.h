@@ -44,13 +44,16 @@ public:
     // The OnClick of bbtnIniTest: the alarm order during a power event, the battery test
     // otherwise; the button stays disabled while it runs.
     void buttonPressed();
+    // The same order asked for by an administrator over the network: there is nobody here to
+    // answer the question, so it is not asked.
+    void orderFromNetwork();
 
     void setSerialLink(SerialLink* link) { commands_.setSerialLink(link); }
     void setAgentCommands(AgentCommandRuns* agent) { commands_.setAgentCommands(agent); }
     void setHistory(HistoryRecorder& history) { commands_.setHistory(history); }
 
 private:
-    void startCommand(TestTrigger trigger);
+    void startCommand(TestTrigger trigger, bool ask = true);
     UpsCommandContext context(TestTrigger trigger) const;
 
     CfgUps& cfgUps_;

@@ -10,8 +10,13 @@ namespace ups {
 
 ConfigurationFlow::ConfigurationFlow(const MainDeps& deps, MonitorParts& parts,
                                      ConfigurationWindow& window, LinkLifecycle& links,
-                                     AgentCalls& agentCalls)
-    : deps_(deps), parts_(parts), window_(window), links_(links), agentCalls_(agentCalls) {}
+                                     AgentCalls& agentCalls, NetworkLinks& network)
+    : deps_(deps),
+      parts_(parts),
+      window_(window),
+      links_(links),
+      agentCalls_(agentCalls),
+      network_(network) {}
 
 void ConfigurationFlow::run() {
     if (open_) return;
@@ -35,6 +40,7 @@ void ConfigurationFlow::runDialog() {
     const CfgSnmp openedSnmp = parts_.cfgSnmp;
     CfgUps editUps = openedUps;
     CfgSnmp editSnmp = openedSnmp;
+    NetworkUpsSettings editNetwork = network_.settings();
     TcfgF dialog(
         &window_.dialogParent(), editSnmp, editUps, deps_.boxes,
         [this, &editSnmp](const std::string& address) {
@@ -46,6 +52,7 @@ void ConfigurationFlow::runDialog() {
         },
         deps_.serial.otherPorts());
     dialog.setDialogRunner(window_.dialogRunner());
+    dialog.setNetworkSettings(editNetwork);
     if (window_.dialogRunner()(dialog) != QDialog::Accepted) return;
     // The program may have ended while the dialog was open.
     if (parts_.state.closingBySystem) return;
@@ -56,7 +63,12 @@ void ConfigurationFlow::runDialog() {
     editUps.lastTest = parts_.cfgUps.lastTest;
     if (editUps.testMode == tmDias) stampLastTestOnAccept(editUps, deps_.clock.now());
     saveConfig(editUps, editSnmp, deps_.store, deps_.boxes);
-    links_.apply(editUps, editSnmp);
+    // The network's settings have a value of their own: the two records stay as they are.
+    if (editNetwork != network_.settings() && !saveNetworkUps(editNetwork, deps_.store)) {
+        deps_.boxes.messageBox("No se pudo guardar la configuración de red.", kTitleError,
+                               MbIcon::Error);
+    }
+    links_.apply(editUps, editSnmp, editNetwork);
 }
 
 void ConfigurationFlow::recordChanges(const CfgUps& beforeUps, const CfgSnmp& beforeSnmp,

@@ -9,6 +9,7 @@
 #include "app/process/linkLifecycle.h"
 #include "app/process/mainDeps.h"
 #include "app/process/monitorParts.h"
+#include "app/process/networkLinks.h"
 #include "app/qt/dialogSupport.h"
 
 class QWidget;
@@ -26,7 +27,7 @@ public:
 class ConfigurationFlow {
 public:
     ConfigurationFlow(const MainDeps& deps, MonitorParts& parts, ConfigurationWindow& window,
-                      LinkLifecycle& links, AgentCalls& agentCalls);
+                      LinkLifecycle& links, AgentCalls& agentCalls, NetworkLinks& network);
 
     // May throw where the dialogs do; the button's handler reports it.
     void run();
@@ -43,6 +44,7 @@ private:
     ConfigurationWindow& window_;
     LinkLifecycle& links_;
     AgentCalls& agentCalls_;
+    NetworkLinks& network_;
     bool open_ = false;
 };
 

@@ -21,13 +21,15 @@ void recordAgentNotDetected(HistoryRecorder& history, const std::string& address
 }
 
 LinkLifecycle::LinkLifecycle(RegistryStore& store, MessageBoxes& boxes, HistoryRecorder& history,
-                             MonitorParts& parts, LinkDisplay& display, AgentCalls& agentCalls)
+                             MonitorParts& parts, LinkDisplay& display, AgentCalls& agentCalls,
+                             NetworkLinks& network)
     : store_(store),
       boxes_(boxes),
       history_(history),
       parts_(parts),
       display_(display),
-      agentCalls_(agentCalls) {
+      agentCalls_(agentCalls),
+      network_(network) {
     // A status trap is on the screen as soon as the listener has stored it.
     parts_.trapCatch.setOnStored([this] {
         const TrapFields& fields = parts_.trapFields;
@@ -40,7 +42,16 @@ void LinkLifecycle::start() {
     SupervisorState& state = parts_.state;
     state.warnCountdown = parts_.cfgUps.tmpFail;
     state.shutdownCountdown = parts_.cfgUps.tmpLowB;
-    if (parts_.cfgSnmp.enhSnmp) {
+    network_.load();
+    network_.start();
+    if (!network_.serverProblem().empty()) {
+        boxes_.messageBox(network_.serverProblem(), kTitleCaution, MbIcon::Warning);
+    }
+    if (network_.following()) {
+        // The UPS belongs to the machine that serves it: nothing here gives it orders.
+        display_.applyTestButton(TestButtonChange::Disable);
+        display_.startSupervision();
+    } else if (parts_.cfgSnmp.enhSnmp) {
         startAgent();
     } else {
         startSerial();
@@ -87,7 +98,11 @@ void LinkLifecycle::startAgent() {
         answers.identityRead = parts_.agentLink.readAgentIdentity();
         answers.lines = parts_.agentLink.identityInfoLines();
         answers.commandsOk = parts_.agentLink.agentCommandsOk();
-        if (answers.identityRead) display_.showAgentInfo(answers.lines);
+        if (answers.identityRead) {
+            display_.showAgentInfo(answers.lines);
+            network_.setAgentIdentity({parts_.agentLink.upsName(), parts_.agentLink.upsModel(),
+                                       parts_.agentLink.upsSerial()});
+        }
         state.agentCommandsOk = answers.commandsOk;
         state.agentLinkActive = applyAgentStatus(answers.status, state);
         runListener();
@@ -109,14 +124,19 @@ void LinkLifecycle::runListener() {
     state.agentLinkActive = true;
 }
 
-void LinkLifecycle::apply(const CfgUps& newUps, const CfgSnmp& newSnmp) {
+void LinkLifecycle::apply(const CfgUps& newUps, const CfgSnmp& newSnmp,
+                          const NetworkUpsSettings& newNetwork) {
     AgentAnswers answers;
-    if (newSnmp.enhSnmp) {
+    const bool follow = newNetwork.client.follow;
+    if (newSnmp.enhSnmp && !follow) {
         agentCalls_.callAgent(newSnmp, [&answers](AgentLink& agent) {
             answers.status = agent.readAgentStatus();
             answers.identityRead = agent.readAgentIdentity();
             answers.lines = answers.identityRead ? agent.identityInfoLines()
                                                  : AgentLink::unknownAgentInfoLines();
+            if (answers.identityRead) {
+                answers.identity = {agent.upsName(), agent.upsModel(), agent.upsSerial()};
+            }
             answers.commandsOk = agent.agentCommandsOk();
         });
         // The program ended while the agent was asked (the power-off, say): nothing to change.
@@ -133,13 +153,18 @@ void LinkLifecycle::apply(const CfgUps& newUps, const CfgSnmp& newSnmp) {
     SupervisorState& state = parts_.state;
     state.warnCountdown = newUps.tmpFail;
     if (!state.batteryLow) state.shutdownCountdown = newUps.tmpLowB;
-    if (newSnmp.enhSnmp) {
+    if (follow) {
+        commitFollowing();
+        network_.apply(newNetwork);
+    } else if (newSnmp.enhSnmp) {
+        network_.apply(newNetwork);
         if (state.serialLinkActive) {
             parts_.serialLink.closeForChange();
             state.serialLinkActive = false;
         }
         commitAgent(answers);
     } else {
+        network_.apply(newNetwork);
         applySerial(previousPort, wasSerial);
     }
     if (state.linkActive()) display_.startSupervision();
@@ -157,7 +182,21 @@ void LinkLifecycle::commitAgent(const AgentAnswers& answers) {
         resetToNormalState();
     }
     display_.showAgentInfo(answers.lines);
+    network_.setAgentIdentity(answers.identity);
     state.agentCommandsOk = answers.commandsOk;
+}
+
+void LinkLifecycle::commitFollowing() {
+    SupervisorState& state = parts_.state;
+    if (state.serialLinkActive) {
+        parts_.serialLink.closeForChange();
+        state.serialLinkActive = false;
+    }
+    // A listener that ran was paused for the change, and stays so.
+    state.agentLinkActive = false;
+    state.agentCommandsOk = false;
+    resetToNormalState();
+    display_.applyTestButton(TestButtonChange::Disable);
 }
 
 void LinkLifecycle::applySerial(std::int32_t previousPort, bool wasSerial) {
@@ -188,6 +227,7 @@ void LinkLifecycle::resetToNormalState() {
 }
 
 void LinkLifecycle::stop() {
+    network_.stop();
     SupervisorState& state = parts_.state;
     if (state.serialLinkActive) {
         parts_.serialLink.closeAtEnd();

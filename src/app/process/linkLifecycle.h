@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/process/monitorParts.h"
+#include "app/process/networkLinks.h"
 #include "base/historyRecorder.h"
 #include "base/messageBox.h"
 #include "config/registryStore.h"
@@ -47,15 +48,18 @@ void recordAgentNotDetected(HistoryRecorder& history, const std::string& address
 class LinkLifecycle {
 public:
     LinkLifecycle(RegistryStore& store, MessageBoxes& boxes, HistoryRecorder& history,
-                  MonitorParts& parts, LinkDisplay& display, AgentCalls& agentCalls);
+                  MonitorParts& parts, LinkDisplay& display, AgentCalls& agentCalls,
+                  NetworkLinks& network);
 
-    // At start-up, with the records loaded: the road the configuration names.
+    // At start-up, with the records loaded: the road the configuration names. The network
+    // settings are read here too; following a served UPS, neither the port nor the agent opens.
     void start();
     // An accepted configuration: the agent is asked first, over the new records, while the old
     // link goes on being supervised; then the records and the links change together, between
     // two ticks.
-    void apply(const CfgUps& newUps, const CfgSnmp& newSnmp);
-    // At the end: RTS cleared and the port closed, the listener stopped.
+    void apply(const CfgUps& newUps, const CfgSnmp& newSnmp, const NetworkUpsSettings& newNetwork);
+    // At the end: the follower and the server stopped, RTS cleared and the port closed, the
+    // listener stopped.
     void stop();
 
 private:
@@ -65,9 +69,12 @@ private:
         bool identityRead = false;
         AgentInfoLines lines;
         bool commandsOk = false;
+        FollowedIdentity identity;
     };
 
     void startSerial();
+    // Following a served UPS: the port and the agent's listener close, the test button goes.
+    void commitFollowing();
     void startAgent();
     void commitAgent(const AgentAnswers& answers);
     void applySerial(std::int32_t previousPort, bool wasSerial);
@@ -82,6 +89,7 @@ private:
     MonitorParts& parts_;
     LinkDisplay& display_;
     AgentCalls& agentCalls_;
+    NetworkLinks& network_;
 };
 
 }  // namespace ups

@@ -1,5 +1,7 @@
 #include "app/process/monitor.h"
 
+#include <QMetaObject>
+
 #include "config/configStore.h"
 
 namespace ups {
@@ -23,8 +25,9 @@ Monitor::Monitor(const MainDeps& deps)
       parts_(deps_.serial, deps_.agent, deps_.trapOptions, deps_.agentCallsInPlace),
       window_(deps_, parts_),
       agentCalls_(parts_.agentWorker),
-      links_(deps_.store, deps_.boxes, deps_.history, parts_, window_, agentCalls_),
-      configFlow_(deps_, parts_, window_, links_, agentCalls_),
+      network_(deps_.store, deps_.clock, this, UPS_PROGRAM_VERSION),
+      links_(deps_.store, deps_.boxes, deps_.history, parts_, window_, agentCalls_, network_),
+      configFlow_(deps_, parts_, window_, links_, agentCalls_, network_),
       scheduledTests_(parts_.cfgUps, parts_.cfgSnmp, parts_.state, window_, deps_.store,
                       deps_.boxes, deps_.sleeper, &parts_.serialLink, &parts_.agentCommands),
       supervisor_(parts_.cfgUps, parts_.cfgSnmp, parts_.state, parts_.trapFields, window_,
@@ -35,6 +38,8 @@ Monitor::Monitor(const MainDeps& deps)
       historySource_(deps_.historyPath),
       history_(historySource_, deps_.clock, deps_.boxes, deps_.historyAvailable) {
     window_.attach(supervisor_, scheduledTests_, links_, configFlow_);
+    network_.attach(supervisor_);
+    window_.setNetworkLinks(&network_);
     scheduledTests_.setHistory(deps_.history);
     supervisor_.setHistory(deps_.history);
     rehearsalFlow_.attach(rehearsal_);
@@ -43,6 +48,19 @@ Monitor::Monitor(const MainDeps& deps)
     rehearsalFlow_.addMenuEntry(window_.pMnFrm(), "MenuItemRehearsal", "MenuItem2");
     // The history window reads the history's file through a reader of its own.
     window_.setHistoryOpener([this] { history_.open(); });
+}
+
+bool Monitor::requestInstantCommand(InstantCommand command) {
+    // The window is the context: an order still queued when it goes is dropped with it.
+    return QMetaObject::invokeMethod(
+        &window_, [this, command] { runInstantCommand(command); }, Qt::QueuedConnection);
+}
+
+void Monitor::runInstantCommand(InstantCommand command) {
+    // The state may have moved on since the client asked: only what it offers now is sent.
+    if (parts_.state.closingBySystem || command == InstantCommand::None) return;
+    if (offeredCommand(network_.served()) != command) return;
+    scheduledTests_.orderFromNetwork();
 }
 
 }  // namespace ups

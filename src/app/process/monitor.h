@@ -7,11 +7,12 @@
 // them and is the supervisor's view.
 #include <memory>
 
-#include "app/qt/agentCallsInLoop.h"
 #include "app/flows/configFlow.h"
+#include "app/flows/rehearsalFlow.h"
 #include "app/process/linkLifecycle.h"
 #include "app/process/mainDeps.h"
-#include "app/flows/rehearsalFlow.h"
+#include "app/process/networkLinks.h"
+#include "app/qt/agentCallsInLoop.h"
 #include "app/windows/history/historyWindow.h"
 #include "app/windows/main/upsMain.h"
 #include "battery/scheduledBatteryTests.h"
@@ -20,7 +21,7 @@
 
 namespace ups {
 
-class Monitor {
+class Monitor : private InstantCommandHook {
 public:
     explicit Monitor(const MainDeps& deps);
     Monitor(const Monitor&) = delete;
@@ -30,12 +31,19 @@ public:
     RehearsalFlow& rehearsalFlow() { return rehearsalFlow_; }
     Supervisor& supervisor() { return supervisor_; }
     MonitorParts& parts() { return parts_; }
+    NetworkLinks& network() { return network_; }
 
 private:
+    // The server's instant command, from its thread: run on the GUI thread by the test button's
+    // path, once it is still the order the state offers.
+    bool requestInstantCommand(InstantCommand command) override;
+    void runInstantCommand(InstantCommand command);
+
     const MainDeps deps_;
     MonitorParts parts_;
     TmainF window_;
     AgentCallsInLoop agentCalls_;
+    NetworkLinks network_;
     LinkLifecycle links_;
     ConfigurationFlow configFlow_;
     ScheduledBatteryTests scheduledTests_;

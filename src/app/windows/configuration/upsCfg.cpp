@@ -8,6 +8,7 @@
 
 #include "app/rules/addressField.h"
 #include "app/rules/delayTexts.h"
+#include "app/windows/configuration/networkPage.h"
 #include "app/windows/password/upsPsw.h"
 #include "app/windows/test/upsTest.h"
 #include "base/ipv4Text.h"
@@ -66,13 +67,20 @@ TcfgF::TcfgF(QWidget* owner, CfgSnmp& cfgSnmp, CfgUps& cfgUps, MessageBoxes& box
     setFixedSize(360, 315);
     comButtons_ = {ui_->rbtnCom1, ui_->rbtnCom2, ui_->rbtnCom3, ui_->rbtnCom4};
     ui_->pgCtrl->setCurrentIndex(0);
+    ui_->pgCtrl->setTabEnabled(ui_->pgCtrl->indexOf(ui_->tsRed), false);
     connectHandlers();
     fillControls();
     centreOnScreen(*this);
 }
 
 TcfgF::~TcfgF() {
+    networkPage_.reset();
     delete ui_;
+}
+
+void TcfgF::setNetworkSettings(NetworkUpsSettings& settings) {
+    networkPage_ = std::make_unique<NetworkPage>(*this, settings);
+    ui_->pgCtrl->setTabEnabled(ui_->pgCtrl->indexOf(ui_->tsRed), true);
 }
 
 void TcfgF::connectHandlers() {
@@ -275,6 +283,7 @@ void TcfgF::btnAceptCfgClick() {
     cfgSnmp_.enhSnmp = ui_->ckbxEnhSNMP->isChecked() ? 1 : 0;
     cfgSnmp_.enhTrap = ui_->ckbxEnhTrap->isChecked() ? 1 : 0;
     setFieldText(cfgSnmp_.ipAgent, toRecordText(ui_->edIpAgent->text()), kIpAgentLength);
+    if (networkPage_) networkPage_->write();
     done(QDialog::Accepted);
 }
 

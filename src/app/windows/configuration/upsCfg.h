@@ -6,12 +6,14 @@
 #include <QDialog>
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/qt/dialogSupport.h"
 #include "base/messageBox.h"
 #include "config/cfgRecords.h"
+#include "config/networkUps.h"
 #include "links/agentLink.h"
 #include "links/serialDriver.h"
 
@@ -22,6 +24,8 @@ class TcfgF;
 }
 
 namespace ups {
+
+class NetworkPage;
 
 // The agent detection the "Verificar" button runs on the typed address (AgentLink::detectAgent
 // in the program). It blocks until the agent answers or the waits run out.
@@ -38,6 +42,11 @@ public:
 
     // How the test-mode and password dialogs are shown; tests drive them through this.
     void setDialogRunner(DialogRunner run) { runDialog_ = std::move(run); }
+
+    // The "Red" page over the given settings (the flow's copy), written back on "Aceptar";
+    // the page stays disabled without them.
+    void setNetworkSettings(NetworkUpsSettings& settings);
+    NetworkPage* networkPage() { return networkPage_.get(); }
 
     // Handlers.
     void trkBarTmpFailChange();
@@ -74,6 +83,7 @@ private:
     DialogRunner runDialog_ = execDialog;
     std::array<QRadioButton*, 4> comButtons_{};
     std::vector<SerialPortName> otherPorts_;
+    std::unique_ptr<NetworkPage> networkPage_;
 };
 
 }  // namespace ups

@@ -166,6 +166,7 @@ void TmainF::FormCreate() {
     loadConfig(cfgUps_, cfgSnmp_, deps_.store, deps_.boxes);
     deps_.history.record(HistoryEventKind::monitorStarted, monitorModeText(cfgUps_, cfgSnmp_));
     links_->start();
+    showFollowedInfo();
     refreshDisplay();
 }
 
@@ -185,7 +186,32 @@ void TmainF::applyTestButton(TestButtonChange change) {
 
 void TmainF::TimerTimer() {
     supervisor_->TimerTimer();
+    publishState(state_);
+    showFollowedInfo();
     watchHistory();
+}
+
+void TmainF::publishState(const SupervisorState& state) {
+    if (network_ != nullptr) network_->publish(state, cfgSnmp_.enhSnmp != 0);
+}
+
+void TmainF::showFollowedInfo() {
+    FollowerLink* follower = network_ != nullptr ? network_->follower() : nullptr;
+    if (follower == nullptr) {
+        followedShown_.reset();
+        return;
+    }
+    const FollowedIdentity who = follower->identity();
+    std::string model = who.maker;
+    if (!who.model.empty()) model += (model.empty() ? "" : " ") + who.model;
+    const AgentInfoLines lines{"Servidor : " + follower->serverName(),
+                               "Nro. Serie : " + (who.serial.empty() ? " ????" : who.serial),
+                               "Modelo : " + (model.empty() ? "desconocido" : model)};
+    if (followedShown_ && followedShown_->line1 == lines.line1 &&
+        followedShown_->line2 == lines.line2 && followedShown_->line3 == lines.line3)
+        return;
+    followedShown_ = lines;
+    showInfoLines(lines);
 }
 
 void TmainF::watchHistory() {
@@ -308,6 +334,7 @@ void TmainF::showLinkStateSoon(bool lineOk, bool batteryLow) {
 }
 
 void TmainF::paintState(const SupervisorState& state) {
+    publishState(state);
     ui_->imgLine->setPixmap(imgLst_[state.lineOk ? art::picMains : art::picOnBattery]);
     ui_->imgBat->setPixmap(imgLst_[state.batteryLow ? art::picBatteryLow : art::picBatteryOk]);
 

@@ -49,6 +49,9 @@ public:
         links_ = &links;
         configFlow_ = &configFlow;
     }
+    // The network's server (fed the state on every tick and repaint) and follower (whose server's
+    // identity the information lines show).
+    void setNetworkLinks(NetworkLinks* network) { network_ = network; }
     void setInfoForm(TinfoFrm* info) {
         infoFrm_ = info;
         noticeCaption_.clear();
@@ -136,6 +139,10 @@ private:
     void setInfoLines(const QString& l1, const QString& l2, const QString& l3);
     void setSerialInfoLines();
     void showInfoLines(const AgentInfoLines& lines);
+    // The followed server's identity, once it has said it or when it changes.
+    void showFollowedInfo();
+    // The state to the server, as the window shows it.
+    void publishState(const SupervisorState& state);
     // What the configuration flow asks of the window.
     QWidget& dialogParent() override { return *this; }
     const DialogRunner& dialogRunner() const override { return runDialog_; }
@@ -158,6 +165,9 @@ private:
     Supervisor* supervisor_ = nullptr;
     LinkLifecycle* links_ = nullptr;
     ConfigurationFlow* configFlow_ = nullptr;
+    NetworkLinks* network_ = nullptr;
+    // What the information lines last showed of a followed server.
+    std::optional<AgentInfoLines> followedShown_;
     TinfoFrm* infoFrm_ = nullptr;
     // The caption and picture the real notices last gave the pop-up.
     std::string noticeCaption_;
