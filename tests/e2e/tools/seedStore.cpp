@@ -2,6 +2,7 @@
 // configuration would have left it.
 //   ups-seed-store FILE [--com N] [--snmp IP] [--trap] [--shutdown] [--tmpfail S] [--tmpbat S]
 //                       [--tmplowb S] [--community TEXT] [--testmode M]
+//                       [--follow HOST PORT UPS USER PASSWORD] [--serve PORT [USER PASSWORD]]
 //   ups-seed-store FILE --defaults     the records a first start writes, scheduled test included
 // --com counts from 0: 0 is COM1.
 #include <cstdio>
@@ -10,7 +11,9 @@
 
 #include "config/cfgRecords.h"
 #include "config/configStore.h"
+#include "config/networkUps.h"
 #include "platform/posix/regFileStore.h"
+#include "upsnet/passwordHash.h"
 
 namespace {
 
@@ -36,6 +39,7 @@ int main(int argc, char** argv) {
     ups::CfgSnmp snmp;
     ups::clearRecords(cfg, snmp);
     ups::setDefaultConfig(cfg, snmp);
+    ups::NetworkUpsSettings network;
     // A scheduled test would get in the way of a scripted run.
     if (!(argc == 3 && std::string_view(argv[2]) == "--defaults")) cfg.testMode = ups::tmNever;
     for (int i = 2; i < argc; ++i) {
@@ -63,6 +67,23 @@ int main(int argc, char** argv) {
         else if (opt == "--community") {
             ups::setFieldText(snmp.snmpPass, next(), 20);
             snmp.snmpPassSet = 1;
+        } else if (opt == "--follow") {
+            ups::NetworkClientSettings& client = network.client;
+            client.follow = true;
+            client.host = next();
+            client.port = std::atoi(next().c_str());
+            client.upsName = next();
+            client.user = next();
+            client.password = next();
+            client.lostGraceSeconds = 5;
+        } else if (opt == "--serve") {
+            network.server.serve = true;
+            network.server.port = std::atoi(next().c_str());
+            if (i + 2 < argc && argv[i + 1][0] != '-') {
+                const std::string user = next();
+                network.server.users.push_back(
+                    ups::makeNetworkUser(user, ups::NetworkRole::Administrator, next()));
+            }
         } else {
             std::fprintf(stderr, "unknown option %s\n", opt.c_str());
             return 2;
@@ -72,5 +93,8 @@ int main(int argc, char** argv) {
     PrintingBoxes boxes;
     for (auto key : {ups::kKeySoftware, ups::kKeyUps, ups::kKeyConfig}) store.createKey(key);
     ups::saveConfig(cfg, snmp, store, boxes);
+    if (network.client.follow || network.server.serve) {
+        if (!ups::saveNetworkUps(network, store)) return 1;
+    }
     return boxes.failed ? 1 : 0;
 }
