@@ -1,9 +1,10 @@
-// Draws the history window over a day of plausible events (two outages, one that ended in a
-// power-off with the monitor down until the next start, one still running, a battery test) on
-// top of a month of older ones, and saves it for the documentation:  ups-history-shot OUTPUT.png
-// Run it on a real display (Xvfb is enough).
+// Draws the history window's last seven days over a day of plausible events (outages of 47
+// seconds and of minutes, one that ended in a power-off with the monitor down until the next
+// start, one still running, a battery test) on top of a month of older ones, and saves it for
+// the documentation:  ups-history-shot OUTPUT.png [ROW]
+// With ROW, the timeline is zoomed to that row of the outages list. Run it on a real display
+// (Xvfb is enough).
 #include <QApplication>
-#include <QComboBox>
 
 #include "app/windows/history/historyWindow.h"
 #include "base/oleDate.h"
@@ -41,6 +42,9 @@ int main(int argc, char** argv) {
         {at(15, 21, 3), K::monitorStarted, "puerto COM2"},
         {at(15, 21, 4), K::batteryLow, ""},
         {at(16, 47, 30), K::batteryNormal, ""},
+        {at(18, 5, 10), K::mainsFailed, ""},
+        {at(18, 5, 15), K::noticeShown, "Falla en tensión de línea"},
+        {at(18, 5, 57), K::mainsReturned, ""},
         {at(18, 30, 2), K::configChanged, "tmpFail, tmpLowB"},
         {at(21, 10, 45), K::mainsFailed, ""},
         {at(21, 10, 50), K::noticeShown, "Falla en tensión de línea"},
@@ -61,9 +65,12 @@ int main(int argc, char** argv) {
     opener.open();
     HistoryWindow& window = *opener.window();
     window.resize(900, 660);
-    window.cbxPeriod().setCurrentIndex(HistoryWindow::last24Hours);
-    // The period is read on the window's reader thread.
+    // The period (seven days, the window's first) is read on the window's reader thread.
     while (window.reading()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     for (int i = 0; i < 20; ++i) QApplication::processEvents();
+    if (argc > 2) {
+        window.zoomToOutage(QString::fromLocal8Bit(argv[2]).toInt());
+        for (int i = 0; i < 20; ++i) QApplication::processEvents();
+    }
     return window.grab().save(out) ? 0 : 1;
 }

@@ -151,6 +151,13 @@ HistoryWindow::HistoryWindow(HistorySource& source, Clock& clock, MessageBoxes& 
     ui_->cbxPeriod->setCurrentIndex(last7Days);
     connect(ui_->cbxPeriod, &QComboBox::currentIndexChanged, this, &HistoryWindow::cbxPeriodChange);
     connect(ui_->btnExport, &QPushButton::clicked, this, &HistoryWindow::btnExportClick);
+    connect(ui_->grdOutages->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid()) zoomToOutage(current.row());
+            });
+    connect(ui_->grdOutages, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& index) { zoomToOutage(index.row()); });
+    connect(ui_->btnWholePeriod, &QPushButton::clicked, this, &HistoryWindow::showWholePeriod);
     reader_ = std::make_unique<Reader>(*this, source_);
 }
 
@@ -221,6 +228,7 @@ void HistoryWindow::showRead(PeriodRead& read) {
         readProblem_ = QStringLiteral("No se puede leer el historial: ") + qText(*read.error);
     outages_.setOutages(std::move(read.outages), read.start);
     ui_->pbxTimeline->setTimeline(std::move(read.segments), read.start, read.now);
+    showZoom();
     const qsizetype count = static_cast<qsizetype>(read.events.size());
     events_.setEvents(std::move(read.events));
 
@@ -231,6 +239,34 @@ void HistoryWindow::showRead(PeriodRead& read) {
     ui_->btnExport->setEnabled(count > 0);
     showProblem();
     emit periodShown();
+}
+
+void HistoryWindow::zoomToOutage(int row) {
+    const std::vector<Outage>& outages = outages_.outages();
+    if (row < 0 || row >= static_cast<int>(outages.size())) return;
+    const Outage& o = outages[static_cast<std::size_t>(row)];
+    PowerTimeline& timeline = *ui_->pbxTimeline;
+    const TimelineView view =
+        outageView(o.start, o.end, timeline.periodFrom(), timeline.periodTo());
+    timeline.zoomTo(view.from, view.to);
+    showZoom();
+}
+
+void HistoryWindow::showWholePeriod() {
+    ui_->pbxTimeline->showWholePeriod();
+    // Choosing the same outage again zooms to it again.
+    ui_->grdOutages->selectionModel()->clear();
+    showZoom();
+}
+
+void HistoryWindow::showZoom() {
+    const PowerTimeline& timeline = *ui_->pbxTimeline;
+    ui_->btnWholePeriod->setEnabled(timeline.zoomed());
+    ui_->lblZoom->setText(timeline.zoomed()
+                              ? QStringLiteral("De %1 a %2")
+                                    .arg(qText(dateTimeText(timeline.viewFrom())),
+                                         qText(dateTimeText(timeline.viewTo())))
+                              : QStringLiteral("Elija un corte de la lista para verlo de cerca."));
 }
 
 void HistoryWindow::setHistoryProblem(const QString& text) {

@@ -40,6 +40,11 @@ public:
     bool reading() const { return shownRead_ != askedRead_; }
     // Says above the lists that the history is not recording (empty: it records again).
     void setHistoryProblem(const QString& text);
+    // Zooms the timeline to the outage in that row of the outages table, with a margin; the
+    // table's selection or a double-click on a row does it too.
+    void zoomToOutage(int row);
+    // The timeline shows the whole period again.
+    void showWholePeriod();
     // Writes the period's events to path; a failure is told in a message box.
     bool exportCsv(const QString& path);
 
@@ -61,6 +66,7 @@ private:
     void btnExportClick();
     void showProblem();
     void sizeColumns();
+    void showZoom();
 
     Ui::HistoryWindow* ui_;
     HistorySource& source_;

@@ -39,15 +39,17 @@ QColor batteryColour(BatteryState s) {
     }
 }
 
-QString axisText(double ole, bool withYear) {
+QString axisText(double ole, bool withYear, bool withSeconds) {
     LocalDateTime t = localFromOle(ole);
     QString text = QStringLiteral("%1/%2")
                        .arg(t.day, 2, 10, QLatin1Char('0'))
                        .arg(t.month, 2, 10, QLatin1Char('0'));
     if (withYear) text += QStringLiteral("/%1").arg(t.year);
-    return text + QStringLiteral(" %1:%2")
-                      .arg(t.hour, 2, 10, QLatin1Char('0'))
-                      .arg(t.minute, 2, 10, QLatin1Char('0'));
+    text += QStringLiteral(" %1:%2")
+                .arg(t.hour, 2, 10, QLatin1Char('0'))
+                .arg(t.minute, 2, 10, QLatin1Char('0'));
+    if (withSeconds) text += QStringLiteral(":%1").arg(t.second, 2, 10, QLatin1Char('0'));
+    return text;
 }
 
 struct Layout {
@@ -77,9 +79,23 @@ PowerTimeline::PowerTimeline(QWidget* parent) : QWidget(parent) {
 
 void PowerTimeline::setTimeline(std::vector<TimelineSegment> segments, double from, double to) {
     segments_ = std::move(segments);
-    from_ = from;
-    to_ = to;
+    from_ = viewFrom_ = from;
+    to_ = viewTo_ = to;
     update();
+}
+
+void PowerTimeline::zoomTo(double from, double to) {
+    viewFrom_ = std::max(from, from_);
+    viewTo_ = std::min(to, to_);
+    if (!(viewTo_ > viewFrom_)) {
+        viewFrom_ = from_;
+        viewTo_ = to_;
+    }
+    update();
+}
+
+void PowerTimeline::showWholePeriod() {
+    zoomTo(from_, to_);
 }
 
 QSize PowerTimeline::sizeHint() const {
@@ -104,7 +120,7 @@ void PowerTimeline::paintEvent(QPaintEvent*) {
     p.drawText(QRect(0, l.batteryY, left - 6, l.bandHeight), Qt::AlignRight | Qt::AlignVCenter,
                QStringLiteral("Batería"));
 
-    const std::vector<PowerState> cols = timelineColumns(segments_, from_, to_, bandWidth);
+    const std::vector<PowerState> cols = timelineColumns(segments_, viewFrom_, viewTo_, bandWidth);
     auto drawRuns = [&](int y, auto colourOf) {
         p.fillRect(left, y, bandWidth, l.bandHeight, kUnknown);
         for (int c = 0; c < static_cast<int>(cols.size());) {
@@ -123,13 +139,15 @@ void PowerTimeline::paintEvent(QPaintEvent*) {
     drawRuns(l.mainsY, [](const PowerState& s) { return mainsColour(s.mains); });
     drawRuns(l.batteryY, [](const PowerState& s) { return batteryColour(s.battery); });
 
-    // Five marks along the period; the outer labels keep inside the band's ends.
-    if (to_ > from_) {
-        const bool withYear = to_ - from_ > 300;
+    // Five marks along what is shown; the outer labels keep inside the band's ends.
+    if (viewTo_ > viewFrom_) {
+        const double span = viewTo_ - viewFrom_;
+        const bool withYear = span > 300;
+        const bool withSeconds = span < 1.0 / 24;
         for (int i = 0; i <= 4; ++i) {
             const int x = left + (bandWidth - 1) * i / 4;
             p.drawLine(x, l.axisY, x, l.axisY + 4);
-            const QString label = axisText(from_ + (to_ - from_) * i / 4, withYear);
+            const QString label = axisText(viewFrom_ + span * i / 4, withYear, withSeconds);
             const int w = fm.horizontalAdvance(label);
             const int lx = i == 0 ? x : (i == 4 ? x - w : x - w / 2);
             p.drawText(QRect(lx, l.axisY + 6, w, l.line), Qt::AlignLeft, label);

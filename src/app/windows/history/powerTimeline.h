@@ -1,7 +1,8 @@
 #pragma once
 // The history window's timeline: a band for the mains and one for the battery over the period,
 // with the dates at its ends and a legend. It draws one run of colour per stretch of equal
-// columns, so its cost follows its width, not the number of events.
+// columns, so its cost follows its width, not the number of events. It shows the whole period,
+// or a stretch of it (a zoom) until told to show the whole again.
 #include <QWidget>
 #include <vector>
 
@@ -14,8 +15,17 @@ class PowerTimeline : public QWidget {
 public:
     explicit PowerTimeline(QWidget* parent = nullptr);
 
+    // A new period, shown whole.
     void setTimeline(std::vector<TimelineSegment> segments, double from, double to);
     const std::vector<TimelineSegment>& segments() const { return segments_; }
+    // Shows [from, to), kept within the period.
+    void zoomTo(double from, double to);
+    void showWholePeriod();
+    double periodFrom() const { return from_; }
+    double periodTo() const { return to_; }
+    bool zoomed() const { return viewFrom_ != from_ || viewTo_ != to_; }
+    double viewFrom() const { return viewFrom_; }
+    double viewTo() const { return viewTo_; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -26,6 +36,7 @@ protected:
 private:
     std::vector<TimelineSegment> segments_;
     double from_ = 0, to_ = 0;
+    double viewFrom_ = 0, viewTo_ = 0;
 };
 
 }  // namespace ups
