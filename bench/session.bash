@@ -59,6 +59,7 @@ seed_store() {
 # programs.
 NET=()
 start_netns() {
+    [[ -n ${NET_KIND:-} ]] && return 0  # already up
     if unshare -n true 2>/dev/null; then
         unshare -n sleep 7200 &
         local holder=$!
@@ -78,18 +79,36 @@ start_netns() {
 }
 
 # start_sim LOG [upssim options]: the simulator with commands from a FIFO on descriptor 3.
+# SIM_FIFO is that FIFO (another writer may open it too).
 start_sim() {
     local log=$1
     shift
-    mkfifo "$SESSION/upssim.in"
+    SIM_FIFO=$SESSION/upssim.in
+    rm -f "$SIM_FIFO"
+    mkfifo "$SIM_FIFO"
     "${NET[@]}" "$BUILD/tools/upssim/upssim" --listen 127.0.0.1:161 --traps 127.0.0.1:162 \
-        --write-community privada "$@" <"$SESSION/upssim.in" >"$log" 2>&1 &
+        --write-community privada "$@" <"$SIM_FIFO" >"$log" 2>&1 &
     SIM_PID=$!
     own "$SIM_PID"
-    exec 3>"$SESSION/upssim.in"
+    exec 3>"$SIM_FIFO"
     wait_until 10 grep -q "agent listening" "$log" || die "the simulator did not start: $(cat "$log")"
 }
 sim() { echo "$*" >&3; }
+# stop_sim: ends the simulator started last (its input closed, then by its PID).
+stop_sim() {
+    exec 3>&-
+    stop_own "$SIM_PID"
+}
+# stop_own PID: ends one of this script's processes and forgets it.
+stop_own() {
+    kill "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+    disown_pid "$1"
+}
+# ensure_x, ensure_pty N: the display, the pseudo-terminal of COM N, started once for all sections.
+ensure_x() { [[ -n ${X_UP:-} ]] || { start_x && X_UP=1; }; }
+declare -A PTY_UP=()
+ensure_pty() { [[ -n ${PTY_UP[$1]:-} ]] || { start_pty "$1" && PTY_UP[$1]=1; }; }
 
 # start_monitor HOME-DIR LOG [net]: the real monitor with that HOME; "net" runs it in the
 # namespace of the SNMP ports.
@@ -127,6 +146,12 @@ thread_sample() {
         printf '%s %s %s %s\n' "${t##*/}" "$(tr ' ' '_' <"$t/comm")" \
             "$(awk '/^voluntary_ctxt_switches/ { print $2 }' "$t/status")" "$(cut -d' ' -f1 "$t/schedstat")"
     done 2>/dev/null
+}
+
+# smaps_by_rss PID: the process's mappings, largest resident size first ("<Rss kB> <mapping>").
+smaps_by_rss() {
+    awk '/^[0-9a-f]+-[0-9a-f]+ / { name = ($6 == "" ? "[anon]" : $6) } /^Rss:/ { rss[name] += $2 }
+        END { for (n in rss) if (rss[n] > 0) print rss[n], n }' "/proc/$1/smaps" | sort -rn
 }
 
 # machine_load: the one-minute load average and the busiest processes, for the record.
