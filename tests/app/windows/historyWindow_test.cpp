@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QPushButton>
 #include <QTableView>
 #include <QtTest>
 #include <atomic>
@@ -70,6 +71,7 @@ private slots:
     void theReadRunsOffTheGuiThreadAndTheLastPeriodChosenIsShown();
     void exportReadsBackAsTheEvents();
     void failuresAreSaid();
+    void choosingAnOutageZoomsTheTimelineToIt();
     void bothMenusOpenTheWindow();
 
 private:
@@ -199,6 +201,49 @@ void HistoryWindowTest::failuresAreSaid() {
     QCOMPARE(window2->eventsModel().rowCount(), 0);
     opener.open();
     QCOMPARE(opener.window(), window2);
+}
+
+void HistoryWindowTest::choosingAnOutageZoomsTheTimelineToIt() {
+    History& j = *history_;
+    HistoryWindow window(j.source, j.time, j.boxes);
+    window.resize(900, 660);
+    window.show();
+    window.refresh();
+    QVERIFY(shown(window));
+    QTableView* grid = window.findChild<QTableView*>("grdOutages");
+    QPushButton* whole = window.findChild<QPushButton*>("btnWholePeriod");
+    QVERIFY(grid && whole);
+    const PowerTimeline& timeline = window.timeline();
+    const double periodFrom = timeline.viewFrom(), periodTo = timeline.viewTo();
+    QCOMPARE(periodTo, j.time.now());
+    QVERIFY(!whole->isEnabled());
+    const auto& outages = window.outagesModel().outages();
+    QVERIFY(outages.size() > 2 && outages[1].start && outages[2].start);
+    auto showsOutage = [&](const Outage& o) {
+        // The outage and a margin on each side, a small part of the week.
+        return timeline.zoomed() && timeline.viewFrom() < *o.start && timeline.viewTo() > o.end &&
+               timeline.viewTo() - timeline.viewFrom() < (periodTo - periodFrom) / 20;
+    };
+    // Chosen with a click, then another with a double-click.
+    const QModelIndex second = window.outagesModel().index(1, OutagesModel::colStart);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(second).center());
+    QVERIFY(showsOutage(outages[1]));
+    QVERIFY(whole->isEnabled());
+    const QModelIndex third = window.outagesModel().index(2, OutagesModel::colEnd);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(third).center());
+    QVERIFY(showsOutage(outages[2]));
+    // The way back shows the whole period; the same outage can be chosen again.
+    whole->click();
+    QVERIFY(!timeline.zoomed());
+    QCOMPARE(timeline.viewFrom(), periodFrom);
+    QCOMPARE(timeline.viewTo(), periodTo);
+    QVERIFY(!whole->isEnabled());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(third).center());
+    QVERIFY(showsOutage(outages[2]));
+    // A new read shows its whole period.
+    window.refresh();
+    QVERIFY(shown(window));
+    QVERIFY(!timeline.zoomed() && !whole->isEnabled());
 }
 
 void HistoryWindowTest::bothMenusOpenTheWindow() {
