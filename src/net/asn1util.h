@@ -164,16 +164,22 @@ struct AsnItemHead {
 // cursor, with the text's bounds worked out once.
 class ItemCursor {
 public:
+    // `start` is 1-based; a cursor before the text or past its end reads nothing, and stays.
     ItemCursor(std::string_view buffer, int start)
         : buffer_(buffer),
-          octets_(reinterpret_cast<const std::uint8_t*>(buffer.data())),
           // Cursors are ints: a longer text is read as if it ended here, so that `start +
           // length` cannot overflow.
           n_(static_cast<int>(buffer.size() < kMaxReadable ? buffer.size() : kMaxReadable)),
-          pos_(start) {}
+          outside_(start < 1 || start > n_ + 1),
+          start_(start),
+          at_(reinterpret_cast<const std::uint8_t*>(buffer.data()) + (outside_ ? 0 : start - 1)),
+          end_(reinterpret_cast<const std::uint8_t*>(buffer.data()) + n_) {}
 
     // The 1-based cursor.
-    int position() const { return pos_; }
+    int position() const {
+        const auto* first = reinterpret_cast<const std::uint8_t*>(buffer_.data());
+        return outside_ ? start_ : static_cast<int>(at_ - first) + 1;
+    }
 
     // The next item's tag and content.
     inline AsnItemHead next();
@@ -187,9 +193,11 @@ private:
     static constexpr std::size_t kMaxReadable = 0x3FFFFFFF;
 
     std::string_view buffer_;
-    const std::uint8_t* octets_;
     int n_;
-    int pos_;
+    bool outside_;  // a cursor outside the text stays where it is: start_
+    int start_;
+    const std::uint8_t* at_;
+    const std::uint8_t* end_;
 };
 
 // One item at `start`, as ItemCursor reads it.
@@ -233,38 +241,39 @@ std::uint32_t unsignedOrZero(std::string_view text);
 // Every received datagram goes through these several times per binding, so they are inline.
 inline AsnItemHead ItemCursor::next() {
     AsnItemHead head;
-    if (pos_ < 1 || pos_ + 1 > n_) return head;
-    head.tag = octets_[pos_ - 1];
-    const std::uint8_t first = octets_[pos_];
-    std::int32_t len;
+    if (end_ - at_ < 2 || outside_) return head;
+    head.tag = at_[0];
+    std::int32_t len = at_[1];
     // Short lengths, nearly every one in SNMP, are read here; the rest by ASNDecLen.
-    if (first < 0x80) {
-        len = first;
-        pos_ += 2;
+    if (len < 0x80) {
+        at_ += 2;
     } else {
-        ++pos_;
-        len = ASNDecLen(pos_, buffer_);
-        if (len < 0) {
-            pos_ = n_ + 1;
-            return head;
-        }
+        int pos = position() + 1;
+        len = ASNDecLen(pos, buffer_);
+        at_ = reinterpret_cast<const std::uint8_t*>(buffer_.data()) + (pos - 1);
+        if (len < 0) return head;
     }
-    if (len > n_ + 1 - pos_) return head;
-    head.content = std::string_view(buffer_.data() + (pos_ - 1), static_cast<std::size_t>(len));
+    if (len > end_ - at_) return head;
+    head.content =
+        std::string_view(reinterpret_cast<const char*>(at_), static_cast<std::size_t>(len));
     head.complete = true;
-    if (!(head.tag & kAsnConstructed)) pos_ += len;
+    if (!(head.tag & kAsnConstructed)) at_ += len;
     return head;
 }
 
 inline std::int32_t ItemCursor::number() {
-    // The usual case first: an INTEGER of one to four octets, whole in the text.
-    if (pos_ >= 1 && pos_ + 1 < n_ && octets_[pos_ - 1] == kAsnInteger) {
-        const int len = octets_[pos_];
-        if (len >= 1 && len <= 4 && len <= n_ - 1 - pos_) {
-            const std::uint8_t* content = octets_ + pos_ + 1;
-            std::uint32_t value = content[0] & 0x80 ? UINT32_MAX : 0;
+    // The usual case first: an INTEGER, Counter, Gauge or TimeTicks of one to four octets, whole
+    // in the text.
+    if (end_ - at_ >= 3 && !outside_) {
+        const int tag = at_[0];
+        const int len = at_[1];
+        const bool isSigned = tag == kAsnInteger;
+        if ((isSigned || (tag >= kAsnCounter && tag <= kAsnTimeTicks)) && len >= 1 && len <= 4 &&
+            len <= end_ - at_ - 2) {
+            const std::uint8_t* content = at_ + 2;
+            std::uint32_t value = isSigned && (content[0] & 0x80) ? UINT32_MAX : 0;
             for (int i = 0; i < len; ++i) value = (value << 8) | content[i];
-            pos_ += 2 + len;
+            at_ += 2 + len;
             return static_cast<std::int32_t>(value);
         }
     }
