@@ -164,21 +164,22 @@ struct AsnItemHead {
 // cursor, with the text's bounds worked out once.
 class ItemCursor {
 public:
-    // `start` is 1-based; a cursor before the text or past its end reads nothing, and stays.
+    // `start` is 1-based, from 1 to one past the last octet.
     ItemCursor(std::string_view buffer, int start)
         : buffer_(buffer),
+          at_(reinterpret_cast<const std::uint8_t*>(buffer.data()) + (start - 1)),
           // Cursors are ints: a longer text is read as if it ended here, so that `start +
           // length` cannot overflow.
-          n_(static_cast<int>(buffer.size() < kMaxReadable ? buffer.size() : kMaxReadable)),
-          outside_(start < 1 || start > n_ + 1),
-          start_(start),
-          at_(reinterpret_cast<const std::uint8_t*>(buffer.data()) + (outside_ ? 0 : start - 1)),
-          end_(reinterpret_cast<const std::uint8_t*>(buffer.data()) + n_) {}
+          end_(reinterpret_cast<const std::uint8_t*>(buffer.data()) + readableSize(buffer)) {}
+
+    // A text longer than this is read as if it ended here.
+    static int readableSize(std::string_view buffer) {
+        return static_cast<int>(buffer.size() < kMaxReadable ? buffer.size() : kMaxReadable);
+    }
 
     // The 1-based cursor.
     int position() const {
-        const auto* first = reinterpret_cast<const std::uint8_t*>(buffer_.data());
-        return outside_ ? start_ : static_cast<int>(at_ - first) + 1;
+        return static_cast<int>(at_ - reinterpret_cast<const std::uint8_t*>(buffer_.data())) + 1;
     }
 
     // The next item's tag and content.
@@ -193,15 +194,13 @@ private:
     static constexpr std::size_t kMaxReadable = 0x3FFFFFFF;
 
     std::string_view buffer_;
-    int n_;
-    bool outside_;  // a cursor outside the text stays where it is: start_
-    int start_;
     const std::uint8_t* at_;
     const std::uint8_t* end_;
 };
 
-// One item at `start`, as ItemCursor reads it.
+// One item at `start`, as ItemCursor reads it; a cursor outside the text reads nothing and stays.
 inline AsnItemHead readItemHead(int& start, std::string_view buffer) {
+    if (start < 1 || start > ItemCursor::readableSize(buffer) + 1) return {};
     ItemCursor cursor(buffer, start);
     const AsnItemHead head = cursor.next();
     start = cursor.position();
@@ -241,7 +240,7 @@ std::uint32_t unsignedOrZero(std::string_view text);
 // Every received datagram goes through these several times per binding, so they are inline.
 inline AsnItemHead ItemCursor::next() {
     AsnItemHead head;
-    if (end_ - at_ < 2 || outside_) return head;
+    if (end_ - at_ < 2) return head;
     head.tag = at_[0];
     std::int32_t len = at_[1];
     // Short lengths, nearly every one in SNMP, are read here; the rest by ASNDecLen.
@@ -264,7 +263,7 @@ inline AsnItemHead ItemCursor::next() {
 inline std::int32_t ItemCursor::number() {
     // The usual case first: an INTEGER, Counter, Gauge or TimeTicks of one to four octets, whole
     // in the text.
-    if (end_ - at_ >= 3 && !outside_) {
+    if (end_ - at_ >= 3) {
         const int tag = at_[0];
         const int len = at_[1];
         const bool isSigned = tag == kAsnInteger;
