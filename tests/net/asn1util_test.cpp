@@ -183,41 +183,31 @@ TEST(Asn1Oid, GeneratedTextsRoundTrip) {
 }
 
 TEST(Asn1Oid, NamesInTurnGiveTheirOwnTexts) {
-    // Each row is read in turn by one writer, which keeps what a name shares with the one before.
-    const std::vector<std::vector<const char*>> rows = {
-        {"2B 06 01 04 01 81 D6 27", "2B 06 01 04 01 81 D6 27 01 01 01 01 00",
-         "2B 06 01 04 01 81 D6 27 01 01 01 02 00", "2B 06 01 04 01 81 D6 27 01 01 02 04 00"},
-        // Shared octets that end inside a sub-identifier of several octets.
-        {"2B 81 D6 27 05", "2B 81 D6 28 05", "2B 81 D7 27", "2B 81"},
-        // A first sub-identifier of several octets keeps its dot; then one of one octet.
-        {"88 37 05", "88 37 06 07", "88 38", "2B 06", "7F"},
-        // Shorter, equal, empty and cut names after longer ones.
-        {"2B 06 01 04", "2B 06", "2B 06", "", "2B 06 86", "86", "2B 06 01 04 01"},
-    };
-    for (const auto& row : rows) {
-        MibTextWriter writer;
-        std::string text = "a text from before";
-        std::vector<std::string> contents;
-        for (const char* hex : row) contents.push_back(bytes(hex));
-        for (const std::string& content : contents) {
-            writer.assign(text, content);
-            EXPECT_EQ(text, IdToMib(content)) << hexOf(content);
-        }
+    // One writer reads them in turn, keeping what a name shares with the one before: names of one
+    // enterprise, shares that end inside a sub-identifier of several octets, a first one of several
+    // octets (which keeps its dot), shorter, equal, empty and cut names; then random names, each
+    // sharing a random start with the one before, some too long to keep.
+    std::vector<std::string> contents;
+    contents.reserve(5100);  // the writer keeps views of the names before
+    for (const char* hex :
+         {"2B 06 01 04 01 81 D6 27", "2B 06 01 04 01 81 D6 27 01 01 01 01 00",
+          "2B 06 01 04 01 81 D6 27 01 01 02 04 00", "2B 81 D6 28 05", "2B 81 D7 27", "2B 81",
+          "88 37 05", "88 37 06 07", "88 38", "2B 06", "2B 06", "", "2B 06 86", "86", "7F"}) {
+        contents.push_back(bytes(hex));
     }
-    // Random names, each sharing a random start with the one before; some too long to keep.
     std::mt19937 random(17);
-    MibTextWriter writer;
-    std::vector<std::string> contents(1);
-    contents.reserve(5001);  // the writer keeps views of the names before
     for (int i = 0; i < 5000; ++i) {
         std::string content = contents.back().substr(0, random() % (contents.back().size() + 1));
         for (int n = random() % (i % 50 == 0 ? 150 : 8); n > 0; --n) {
             content.push_back(static_cast<char>(random() % 4 ? random() % 8 : random()));
         }
         contents.push_back(content);
-        std::string text;
-        writer.assign(text, contents.back());
-        ASSERT_EQ(text, IdToMib(contents.back())) << hexOf(contents.back());
+    }
+    MibTextWriter writer;
+    std::string text = "a text from before";
+    for (const std::string& content : contents) {
+        writer.assign(text, content);
+        ASSERT_EQ(text, IdToMib(content)) << hexOf(content);
     }
 }
 

@@ -2,6 +2,7 @@
 // the record back, and the encoder lays out every item as the BER helpers compose it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "hexBytes.h"
@@ -27,6 +28,15 @@ TEST(SnmpRecProperty, DecodeOfEncodeIsIdentity) {
         kept.ID = rec.ID;
         ASSERT_TRUE(kept.DecodeBuf(rec.EncodeBuf())) << i;
         ASSERT_EQ(kept, rec) << i;
+        // Copies and moves take every entry, and each record owns its own.
+        TSNMPRec copy = back;
+        const TSNMPRec moved = std::move(back);
+        copy.MIBDelete(0);
+        kept = copy;
+        back = std::move(copy);
+        ASSERT_EQ(moved, rec) << i;
+        ASSERT_EQ(back, kept) << i;
+        ASSERT_EQ(back.MIBCount(), std::max(rec.MIBCount() - 1, 0)) << i;
     }
 }
 

@@ -292,28 +292,6 @@ TEST(SnmpRecDecode, MissingItemsGiveEmptiesAndZeros) {
     EXPECT_EQ(rec.ID, 17);
 }
 
-TEST(SnmpRec, CopiesAndMovesKeepTheBindings) {
-    MessageGenerator generate(5);
-    TSNMPRec many = generate.next();
-    for (int i = 0; i < 6; ++i) many.MIBAdd("1.3." + std::to_string(i), "v", kAsnOctetString);
-    const TSNMPRec original = many;
-    TSNMPRec copied;
-    copied.MIBAdd("1.3", "replaced", kAsnOctetString);
-    copied = original;
-    EXPECT_EQ(copied, original);
-    TSNMPRec moved = std::move(many);
-    EXPECT_EQ(moved, original);
-    TSNMPRec moveAssigned;
-    moveAssigned = std::move(copied);
-    EXPECT_EQ(moveAssigned, original);
-    // Copies own their entries: a change to one leaves the other as it was.
-    moved.MIBDelete(0);
-    moved.MIBAdd("1.3.9", "w", kAsnOctetString);
-    EXPECT_EQ(moveAssigned, original);
-    EXPECT_EQ(moved.MIBCount(), original.MIBCount());
-    EXPECT_FALSE(moved == original);
-}
-
 std::vector<std::string> sampleMessages() {
     std::vector<std::string> messages = {bytes(kNetSnmpTrap),
                                          responseWith(bytes("04 03 55 50 53"))};
