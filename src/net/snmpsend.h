@@ -62,6 +62,7 @@ struct TrapContents {
     std::int32_t timeStamp = 0;
     std::vector<std::string> names;
     std::vector<std::string> values;
+    bool operator==(const TrapContents&) const = default;
 };
 // Copies a received trap out of snmp.Reply and snmp.HostIP.
 void takeTrapContents(const TSNMPSend& snmp, TrapContents& trap);

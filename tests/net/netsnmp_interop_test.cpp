@@ -200,15 +200,9 @@ TEST(NetSnmpTrap, StatusTrapDecodesFieldByField) {
     ASSERT_TRUE(listener.RecvTrap());
     TrapContents trap;
     takeTrapContents(listener, trap);
-    EXPECT_EQ(trap.sender, "127.0.0.1");
-    EXPECT_EQ(trap.agent, "10.20.30.40");
-    EXPECT_EQ(trap.enterprise, "1.3.6.1.4.1.27431");
-    EXPECT_EQ(trap.community, "public");
-    EXPECT_EQ(trap.generic, 6);
-    EXPECT_EQ(trap.specific, 1);
-    EXPECT_EQ(trap.timeStamp, 123456);
-    EXPECT_EQ(trap.names, (std::vector<std::string>{kBatteryOid, kLineOid}));
-    EXPECT_EQ(trap.values, (std::vector<std::string>{"2", "1"}));
+    const TrapContents expected{"127.0.0.1", "10.20.30.40", "1.3.6.1.4.1.27431",     "public",  6,
+                                1,           123456,        {kBatteryOid, kLineOid}, {"2", "1"}};
+    EXPECT_TRUE(trap == expected);
     EXPECT_EQ(listener.Reply.MIBByIndex(0)->ValueType, kAsnInteger);
 }
 

@@ -311,15 +311,16 @@ TEST(SnmpTrapReceive, OneKeptSocketReceivesTrapAfterTrap) {
     ASSERT_TRUE(listener.RecvTrap());
     TrapContents trap;
     takeTrapContents(listener, trap);
-    EXPECT_EQ(trap.sender, "127.0.0.3");
-    EXPECT_EQ(trap.agent, "10.0.0.9");
-    EXPECT_EQ(trap.enterprise, "1.3.6.1.4.1.27431");
-    EXPECT_EQ(trap.community, "public");
-    EXPECT_EQ(trap.generic, 6);
-    EXPECT_EQ(trap.specific, 2);
-    EXPECT_EQ(trap.timeStamp, 4321);
-    EXPECT_EQ(trap.names, std::vector<std::string>{"1.3.6.1.4.1.27431.1.1.2.5.0"});
-    EXPECT_EQ(trap.values, std::vector<std::string>{"15"});
+    const TrapContents expected{"127.0.0.3",
+                                "10.0.0.9",
+                                "1.3.6.1.4.1.27431",
+                                "public",
+                                6,
+                                2,
+                                4321,
+                                {"1.3.6.1.4.1.27431.1.1.2.5.0"},
+                                {"15"}};
+    EXPECT_TRUE(trap == expected);
 
     ASSERT_TRUE(listener.RecvTrap());
     takeTrapContents(listener, trap);

@@ -19,11 +19,11 @@
 #   3. the event history in the user's AppData holds that sequence;
 #   4. started again, the monitor's tray menu opens the "Historial" window.
 # Screenshots of each step go to ${BUILD_DIR:-build-win64}/monitor-test/.
-#   tests/win32/monitor.sh LINUX_BUILD_DIR   (for ups-seed-store, a Linux tool)
+#   tests/platform/win32/monitor.sh LINUX_BUILD_DIR   (for ups-seed-store, a Linux tool)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
+root=$(cd "$(dirname "$0")/../../.." && pwd)
 # Everything runs where the machine's serial devices are /dev/null (winePrefix.bash).
-source "$root/tests/win32/winePrefix.bash"
+source "$root/tests/platform/win32/winePrefix.bash"
 hide_serial_devices "$0" "$@"
 build=$(realpath -m "${BUILD_DIR:-$root/build-win64}")
 linux_build=${1:?the Linux build folder, for ups-seed-store}

@@ -13,9 +13,9 @@
 # COM1..COM4 lead nowhere before any program of the test runs: Wine would otherwise give COM1 to
 # /dev/ttyS0, which is the console here (scripts/test-windows does the same).
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
+root=$(cd "$(dirname "$0")/../../.." && pwd)
 # Everything runs where the machine's serial devices are /dev/null (winePrefix.bash).
-source "$root/tests/win32/winePrefix.bash"
+source "$root/tests/platform/win32/winePrefix.bash"
 hide_serial_devices "$0" "$@"
 build=$(realpath -m "${BUILD_DIR:-$root/build-win64}")
 work=$build/installer-test
@@ -38,11 +38,11 @@ exe=$build/src/korvan-ups.exe
 mkdir -p "$work"
 cp "$exe" "$work/korvan-ups.exe"
 x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Werror -static -static-libgcc \
-  -static-libstdc++ -DWIN32_LEAN_AND_MEAN "$root/tests/win32/installerAclCheck.cpp" -ladvapi32 \
+  -static-libstdc++ -DWIN32_LEAN_AND_MEAN "$root/tests/platform/win32/installerAclCheck.cpp" -ladvapi32 \
   -o "$work/aclCheck.exe"
 for tool in resourceCheck peers/installerPeer; do
   x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Werror -static -static-libgcc \
-    -static-libstdc++ -DWIN32_LEAN_AND_MEAN "$root/tests/win32/$tool.cpp" -lversion \
+    -static-libstdc++ -DWIN32_LEAN_AND_MEAN "$root/tests/platform/win32/$tool.cpp" -lversion \
     -o "$work/$(basename "$tool").exe"
 done
 "$root/scripts/installer-windows" "$work/korvan-ups.exe" 2>/dev/null
