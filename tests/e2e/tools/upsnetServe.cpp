@@ -30,11 +30,11 @@ struct PrintedCommands : ups::InstantCommandHook {
     }
 };
 
-bool addUser(const std::string& spec, std::vector<ups::NetworkUser>& users) {
-    const auto first = spec.find(':');
-    const auto second = spec.find(':', first == std::string::npos ? first : first + 1);
+bool addUser(const std::string& entry, std::vector<ups::NetworkUser>& users) {
+    const auto first = entry.find(':');
+    const auto second = entry.find(':', first == std::string::npos ? first : first + 1);
     if (first == std::string::npos || second == std::string::npos) return false;
-    const std::string role = spec.substr(first + 1, second - first - 1);
+    const std::string role = entry.substr(first + 1, second - first - 1);
     ups::NetworkRole value = ups::NetworkRole::Follower;
     if (role == "primary")
         value = ups::NetworkRole::Primary;
@@ -42,7 +42,7 @@ bool addUser(const std::string& spec, std::vector<ups::NetworkUser>& users) {
         value = ups::NetworkRole::Administrator;
     else if (role != "follower")
         return false;
-    users.push_back(ups::makeNetworkUser(spec.substr(0, first), value, spec.substr(second + 1)));
+    users.push_back(ups::makeNetworkUser(entry.substr(0, first), value, entry.substr(second + 1)));
     return true;
 }
 
