@@ -222,7 +222,13 @@ void UpsSupervisionTest::randomSequencesThroughTheRealWindow() {
             sequence.serial.mainsPresent = false;
             sequence.serial.batteryOk = false;
             trace << "critical to the end";
-            for (int i = 0; i < sequence.tmpLowB + 6 && sequence.failure.empty(); ++i) {
+            // Counted in ticks, not in the real time they take: a loaded machine runs fewer of
+            // them per real second, and the countdown counts ticks' seconds.
+            const int from = sequence.ticks;
+            QElapsedTimer waited;
+            waited.start();
+            while (sequence.ticks - from < sequence.tmpLowB + 6 && sequence.failure.empty() &&
+                   sequence.system.powerOffRequests == before && waited.elapsed() < 60'000) {
                 sequence.hold(kTickMs);
             }
             if (sequence.system.powerOffRequests == before)

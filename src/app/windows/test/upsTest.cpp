@@ -3,8 +3,8 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
-#include "app/rules/scheduleTime.h"
 #include "app/qt/dialogSupport.h"
+#include "app/rules/scheduleTime.h"
 #include "ui_upsTest.h"
 
 namespace ups {
