@@ -430,6 +430,16 @@ void Supervisor::completePendingShutdown() {
     askPowerOff();
 }
 
+void Supervisor::requestPowerOffNow() {
+    if (!shutdownPending_) return;
+    if (!powerOffAnnounced_) {
+        powerOffAnnounced_ = true;
+        notify(std::nullopt, std::nullopt, text(kClosingSystem), kShortMs);
+        view_.repaintNotice();
+    }
+    requestPowerOff();
+}
+
 std::string Supervisor::askPowerOff() {
     // The server this machine follows sees it leave before it goes down.
     if (followed_ != nullptr) followed_->closeSession();

@@ -73,6 +73,10 @@ public:
     bool shutdownPending() const { return shutdownPending_; }
     // The program is ending while the request waits for its notice's moment: it goes out now.
     void completePendingShutdown();
+    // A close asked for while the request waits (for its notice's moment or for the followers):
+    // it goes out now, announced, while the program still runs, so that a refusal is answered
+    // as any other is and supervision goes on.
+    void requestPowerOffNow();
 
 private:
     static constexpr int kRepollAfterTicks = 7;

@@ -60,6 +60,7 @@ private slots:
     void startWithTheAgentShowsItsIdentityAndListensForTraps();
     void startWithAnAgentWhoseStatusFailsStillListens();
     void aStatusTrapIsDrawnAtOnceAndReadByTheNextTick();
+    void aCloseWhileThePowerOffWaitsAsksForItFirstAndARefusalKeepsSupervising();
 };
 
 namespace {
@@ -464,6 +465,39 @@ void UpsMainTest::aStatusTrapIsDrawnAtOnceAndReadByTheNextTick() {
     QVERIFY(w.state().lineOk);
     w.TimerTimer();
     QVERIFY(!w.state().lineOk);
+    w.close();
+}
+
+// A close that comes between the power-off's decision and its request (the notice's moment): the
+// request goes out at once. Refused, the monitor goes on supervising, as with any refusal.
+void UpsMainTest::aCloseWhileThePowerOffWaitsAsksForItFirstAndARefusalKeepsSupervising() {
+    Rig rig;
+    rig.storeConfig([](CfgUps& cfg, CfgSnmp&) {
+        cfg.comPort = 0;
+        cfg.enhShutdwn = 1;
+    });
+    TmainF& w = rig.make();
+    w.show();
+    w.FormCreate();
+    w.Timer().stop();
+    rig.serial.mainsPresent = false;
+    rig.serial.batteryOk = false;
+    for (int i = 0; i < 60 && !rig.monitor->supervisor().shutdownPending(); ++i) {
+        rig.time.advanceMs(1000);
+        w.TimerTimer();
+    }
+    QVERIFY(rig.monitor->supervisor().shutdownPending());
+    rig.system.powerOffAnswer = "sin privilegio";
+    rig.boxes.answers = {MbResult::Ok, MbResult::No};
+    QVERIFY(!w.close());
+    QCOMPARE(rig.system.powerOffRequests, 1);
+    QVERIFY(w.isVisible());
+    QVERIFY(!rig.monitor->supervisor().shutdownPending());
+    QVERIFY(rig.boxes.texts().front().starts_with("El sistema no aceptó el apagado"));
+    // The request waiting for the notice's moment is not made a second time.
+    rig.time.advanceMs(1000);
+    rig.tasks.runDue();
+    QCOMPARE(rig.system.powerOffRequests, 1);
     w.close();
 }
 

@@ -429,13 +429,20 @@ void TmainF::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();
 }
 
+bool TmainF::closingForPowerOff() {
+    // A power-off decided and not yet asked for is asked for now, while the program runs: a
+    // refusal then keeps the monitor supervising instead of ending it with the close.
+    if (supervisor_ != nullptr && supervisor_->shutdownPending()) supervisor_->requestPowerOffNow();
+    return state_.closingBySystem;
+}
+
 bool TmainF::FormCloseQuery() {
-    if (state_.closingBySystem) return true;
+    if (closingForPowerOff()) return true;
     MbResult answer = deps_.boxes.messageBox(kMsgCloseQuestion, kTitleQuestion, MbIcon::Question,
                                              MbButtons::YesNo);
     // Supervision went on while the question waited: when the power-off was decided meanwhile,
     // the monitor's own close (ignored by Qt while this one is under way) is this one.
-    if (state_.closingBySystem) return true;
+    if (closingForPowerOff()) return true;
     if (answer != MbResult::Yes) return false;
     state_.closingBySystem = true;
     return true;

@@ -131,6 +131,9 @@ private:
     // The state, line, battery and test button, and the tray's icon and hint, as `state` has them.
     void paintState(const SupervisorState& state);
     bool FormCloseQuery();
+    // True when the program is ending for the power-off, whose request goes out first if it
+    // still waits.
+    bool closingForPowerOff();
     void FormClose();
     void commitData(QSessionManager& manager);
     void buildMenus();
