@@ -27,6 +27,13 @@ struct ModemInputs {
     int dcd = 0;
 };
 
+// RTS, CTS and DCD at one moment, each as the single reads give it.
+struct ModemLines {
+    int rts = 0;
+    int cts = 0;
+    int dcd = 0;
+};
+
 enum class LineWaitEnd {
     Changed,    // CTS or DCD may have changed: read them again (a wake with nothing new is allowed)
     Cancelled,  // cancel() was called, or the port was closed
@@ -61,6 +68,8 @@ public:
     virtual int readCts(int port) = 0;
     virtual int readDcd(int port) = 0;
     virtual int lastError() const = 0;
+    // The three lines from one request to the system where it can; by default the three reads.
+    virtual ModemLines readLines(int port) { return {readRts(port), readCts(port), readDcd(port)}; }
     // A waiter on the open port's CTS and DCD; null when the port is not open or the system has no
     // way to wait on its lines (the per-tick reads go on either way).
     virtual std::shared_ptr<SerialLineWaiter> lineWaiter(int /*port*/) { return nullptr; }

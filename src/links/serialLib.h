@@ -19,7 +19,13 @@ public:
     int SioDCD(int port);               // 0 not asserted
     int SioBrkSig(int port, char cmd);  // 'A' assert BREAK, 'C' cancel
     int SioLastError() const { return driver_.lastError(); }
-    // Not one of the library's calls: the wait on CTS and DCD that the line watcher runs on.
+    // Not one of the library's calls: RTS, CTS and DCD in one read, each as SioRTS 'R', SioCTS
+    // and SioDCD give it.
+    ModemLines readModemLines(int port) {
+        if (!validPort(port)) return {kSioBadPort, kSioBadPort, kSioBadPort};
+        return driver_.readLines(port);
+    }
+    // Not one of the library's calls either: the wait on CTS and DCD that the line watcher runs on.
     std::shared_ptr<SerialLineWaiter> lineWaiter(int port) {
         return validPort(port) ? driver_.lineWaiter(port) : nullptr;
     }

@@ -43,9 +43,14 @@ void SerialLink::assertRts() {
 }
 
 SerialLines SerialLink::readLines() {
-    if (sio_.SioRTS(port_, 'R') == 0) sio_.SioRTS(port_, 'S');
-    const int cts = sio_.SioCTS(port_);
-    return serialLinesFrom(cts, sio_.SioDCD(port_));
+    // One request a tick. The UPS's cable takes its signals' power from RTS: when RTS is found
+    // down it is raised again, and CTS and DCD are read after it.
+    ModemLines lines = sio_.readModemLines(port_);
+    if (lines.rts == 0) {
+        sio_.SioRTS(port_, 'S');
+        lines = sio_.readModemLines(port_);
+    }
+    return serialLinesFrom(lines.cts, lines.dcd);
 }
 
 bool SerialLink::watchLines(SerialLineWatcher::OnChange onChange) {

@@ -125,6 +125,13 @@ int FakeSerialUps::readCts(int port) {
     return mainsPresent && !testDropped(testDropsMainsAfterMs) ? 1 : 0;
 }
 
+ModemLines FakeSerialUps::readLines(int port) {
+    record("read lines " + std::to_string(port));
+    if (!open_[port]) return {-103, -103, -103};
+    return {rts_ ? 1 : 0, mainsPresent && !testDropped(testDropsMainsAfterMs) ? 1 : 0,
+            batteryOk && !testDropped(testDropsBatteryAfterMs) ? 1 : 0};
+}
+
 int FakeSerialUps::readDcd(int port) {
     record("read dcd " + std::to_string(port));
     if (!open_[port]) return -103;

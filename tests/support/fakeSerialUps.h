@@ -65,6 +65,8 @@ public:
     int readRts(int port) override;
     int readCts(int port) override;
     int readDcd(int port) override;
+    // One request for the three, recorded as one ("read lines N").
+    ModemLines readLines(int port) override;
     int lastError() const override { return lastError_; }
     std::shared_ptr<SerialLineWaiter> lineWaiter(int port) override;
 

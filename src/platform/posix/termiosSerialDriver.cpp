@@ -218,4 +218,16 @@ int TermiosSerialDriver::readDcd(int port) {
     return readModemBit(port, TIOCM_CAR);
 }
 
+ModemLines TermiosSerialDriver::readLines(int port) {
+    int fd = fdFor(port);
+    int status = 0;
+    if (fd < 0) errno = EBADF;
+    if (fd < 0 || ioctl(fd, TIOCMGET, &status) != 0) {
+        const int error = systemError();
+        return {error, error, error};
+    }
+    const auto line = [status](int bit) { return (status & bit) ? 1 : 0; };
+    return {line(TIOCM_RTS), line(TIOCM_CTS), line(TIOCM_CAR)};
+}
+
 }  // namespace ups

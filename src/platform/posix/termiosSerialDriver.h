@@ -32,6 +32,7 @@ public:
     int readRts(int port) override;
     int readCts(int port) override;
     int readDcd(int port) override;
+    ModemLines readLines(int port) override;
     int lastError() const override { return lastError_; }
     // TIOCMIWAIT on a duplicate of the port's descriptor; closing the port cancels it.
     std::shared_ptr<SerialLineWaiter> lineWaiter(int port) override;

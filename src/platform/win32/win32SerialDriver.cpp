@@ -194,4 +194,16 @@ int Win32SerialDriver::readDcd(int port) {
     return readModemBit(port, MS_RLSD_ON);
 }
 
+ModemLines Win32SerialDriver::readLines(int port) {
+    HANDLE handle = handleFor(port);
+    DWORD status = 0;
+    if (handle == INVALID_HANDLE_VALUE || !GetCommModemStatus(handle, &status)) {
+        const int error =
+            systemError(handle == INVALID_HANDLE_VALUE ? ERROR_INVALID_HANDLE : GetLastError());
+        return {error, error, error};
+    }
+    const auto line = [status](DWORD bit) { return (status & bit) != 0 ? 1 : 0; };
+    return {rts_[port] ? 1 : 0, line(MS_CTS_ON), line(MS_RLSD_ON)};
+}
+
 }  // namespace ups

@@ -29,6 +29,7 @@ public:
     int readRts(int port) override;
     int readCts(int port) override;
     int readDcd(int port) override;
+    ModemLines readLines(int port) override;
     int lastError() const override { return lastError_; }
     // WaitCommEvent on a duplicate of the port's handle; closing the port cancels it.
     std::shared_ptr<SerialLineWaiter> lineWaiter(int port) override;

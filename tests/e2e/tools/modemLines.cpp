@@ -62,8 +62,19 @@ int linesNamed(const char* named) {
     return bits;
 }
 
+// The environment is read once: a real port's status request is one system call, and a search
+// of the environment at every request would weigh on the idle measurements that preload this.
 const char* linesFile() {
-    return std::getenv("UPS_FAKE_MODEM_LINES_FILE");
+    static const char* const path = std::getenv("UPS_FAKE_MODEM_LINES_FILE");
+    return path;
+}
+
+int namedLines() {
+    static const int bits = [] {
+        const char* named = std::getenv("UPS_FAKE_MODEM_LINES");
+        return named != nullptr ? linesNamed(named) : 0;
+    }();
+    return bits;
 }
 
 int inputLines() {
@@ -75,8 +86,7 @@ int inputLines() {
         close(fd);
         return got > 0 ? linesNamed(text) : 0;
     }
-    const char* named = std::getenv("UPS_FAKE_MODEM_LINES");
-    return named != nullptr ? linesNamed(named) : 0;
+    return namedLines();
 }
 
 bool hungUp(int fd) {

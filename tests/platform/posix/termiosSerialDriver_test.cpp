@@ -10,6 +10,7 @@
 #include <fstream>
 #include <memory>
 #include <set>
+#include <vector>
 
 #include "links/serialLink.h"
 #include "support/childProcess.h"
@@ -69,8 +70,12 @@ TEST(TermiosSerialDriver, OpensATerminalAndReportsLineReadErrorsAsSystemErrors) 
     // Pseudo-terminals have no modem lines: the read fails and says why.
     EXPECT_EQ(driver.readCts(0), kSioSystemError);
     EXPECT_EQ(driver.lastError(), ENOTTY);
+    const ModemLines failed = driver.readLines(0);
+    EXPECT_EQ(std::vector({failed.rts, failed.cts, failed.dcd}), std::vector(3, kSioSystemError));
     driver.close(0);
     EXPECT_EQ(driver.readCts(0), kSioSystemError);
+    EXPECT_EQ(driver.lastError(), EBADF);
+    EXPECT_EQ(driver.readLines(0).cts, kSioSystemError);
     EXPECT_EQ(driver.lastError(), EBADF);
 }
 
@@ -159,6 +164,9 @@ TEST(TermiosSerialDriver, WatchesTheLinesUntilThePortClosesOrHangsUp) {
     ASSERT_TRUE(link.watchLines(reports.callback()));
     setLines(linesFile, "dcd");
     EXPECT_EQ(reports.waitFor(1).size(), 1u);
+    // The tick's read, one request: RTS (cleared at the open) raised again, then the lines.
+    EXPECT_EQ(link.readLines(), (SerialLines{false, false}));
+    EXPECT_EQ(driver.readLines(0).rts, 1);
     setLines(linesFile, "");
     const std::vector<SerialLines> changes{{false, false}, {false, true}};
     EXPECT_EQ(reports.waitFor(2), changes);
