@@ -106,9 +106,16 @@ void TTrayComp::ShowMenu() {
 void TTrayComp::Minimize() {
     if (owner_) {
         changingWindowState_ = true;
-        owner_->showMinimized();
-        // The window leaves the taskbar only where a notification area can bring it back.
-        if (hide_ && visible_ && shell_.hostAvailable()) owner_->hide();
+        // The window leaves the taskbar only where a notification area can bring it back. One
+        // that is not on the screen (the start) is only marked minimised: it is never built
+        // on the screen, so a monitor that waits in the tray loads no fonts and lays out nothing.
+        const bool toTray = hide_ && visible_ && shell_.hostAvailable();
+        if (toTray && !owner_->isVisible()) {
+            owner_->setWindowState(owner_->windowState() | Qt::WindowMinimized);
+        } else {
+            owner_->showMinimized();
+            if (toTray) owner_->hide();
+        }
         changingWindowState_ = false;
     }
     if (OnMinimize) OnMinimize(*this);

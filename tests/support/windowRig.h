@@ -64,6 +64,8 @@ struct WindowRig {
     std::unique_ptr<Monitor> monitor;
     TmainF* window = nullptr;
     std::unique_ptr<TinfoFrm> info;
+    // The pop-up made by the first notice, as the program makes it, instead of with the window.
+    bool infoOnDemand = false;
 
     // The window and its pop-up, constructed but not started (FormCreate is the test's call).
     TmainF& make() {
@@ -85,8 +87,15 @@ struct WindowRig {
         deps.trapPortProblem = trapPortProblem;
         monitor = std::make_unique<Monitor>(deps);
         window = &monitor->window();
-        info = std::make_unique<TinfoFrm>(sound);
-        window->setInfoForm(info.get());
+        if (infoOnDemand) {
+            window->setInfoFormMaker([this] {
+                info = std::make_unique<TinfoFrm>(sound);
+                return info.get();
+            });
+        } else {
+            info = std::make_unique<TinfoFrm>(sound);
+            window->setInfoForm(info.get());
+        }
         return *window;
     }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string_view>
 
 #include "app/process/monitor.h"
@@ -90,11 +91,15 @@ int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
         const int port = std::atoi(deps.trapOptions.port.c_str());
         return platform.trapPortProblem(deps.trapOptions.address, static_cast<std::uint16_t>(port));
     };
+    // The pop-up is made by the first notice, and outlives the monitor's windows.
+    std::unique_ptr<ups::TinfoFrm> infoFrm;
     ups::Monitor monitor(deps);
     ups::TmainF& mainF = monitor.window();
     boxes.setDefaultOwner(&mainF);
-    ups::TinfoFrm infoFrm(platform.sound());
-    mainF.setInfoForm(&infoFrm);
+    mainF.setInfoFormMaker([&infoFrm, &sound = platform.sound()] {
+        infoFrm = std::make_unique<ups::TinfoFrm>(sound);
+        return infoFrm.get();
+    });
     mainF.FormCreate();
     // Created minimised: with a notification area the window waits in the tray; without one it
     // stays on the screen, since nothing else would show that the monitor runs.

@@ -8,6 +8,7 @@
 #include <QtTest>
 #include <algorithm>
 
+#include "app/qt/artwork.h"
 #include "links/agentLink.h"
 #include "net/blcksock.h"
 #include "net/snmpsend.h"
@@ -60,6 +61,7 @@ private slots:
     void startWithTheAgentShowsItsIdentityAndListensForTraps();
     void startWithAnAgentWhoseStatusFailsStillListens();
     void aStatusTrapIsDrawnAtOnceAndReadByTheNextTick();
+    void aMonitorInTheTrayBuildsNeitherWindowNorPopUpUntilTheyShow();
     void aCloseWhileThePowerOffWaitsAsksForItFirstAndARefusalKeepsSupervising();
 };
 
@@ -318,6 +320,36 @@ void UpsMainTest::startWithAWorkingPortAssertsRtsAndStoresTheProbe() {
     QCOMPARE(w.label("lblSum")->text(), QStringLiteral("Suministro de Batería"));
     QCOMPARE(textColour(w.label("lblSum")), QColor(255, 0, 0));
     QVERIFY(w.Timer().isActive());
+}
+
+void UpsMainTest::aMonitorInTheTrayBuildsNeitherWindowNorPopUpUntilTheyShow() {
+    Rig rig;
+    rig.storeConfigWithPort(1);
+    rig.infoOnDemand = true;
+    TmainF& w = rig.make();
+    w.FormCreate();
+    w.TrayComp().Minimize();
+    for (int i = 0; i < 3; ++i) w.TimerTimer();
+    // Waiting in the tray: the window was never shown nor laid out, its logo (the one drawing
+    // with text) not drawn, and no pop-up was made.
+    QVERIFY(!w.testAttribute(Qt::WA_WState_Polished));
+    QVERIFY(w.windowState() & Qt::WindowMinimized);
+    QVERIFY(w.findChild<QLabel*>("Image1")->pixmap().isNull());
+    QVERIFY(!rig.info);
+
+    // The first notice makes the pop-up, with the caption asked for before it existed.
+    w.setNoticeCaption("Aviso de prueba");
+    QVERIFY(!rig.info);
+    w.showNotice(std::nullopt, art::picOnBattery, "Una nota", 3000);
+    QVERIFY(rig.info && rig.info->isVisible());
+    QCOMPARE(rig.info->text(), QStringLiteral("Una nota"));
+    QCOMPARE(rig.info->windowTitle(), QStringLiteral("Aviso de prueba"));
+    QVERIFY(rig.info->picture() != nullptr && !rig.info->picture()->isNull());
+
+    // Restored from the tray, the window shows whole, logo included.
+    w.TrayComp().Restore();
+    QVERIFY(w.isVisible() && !(w.windowState() & Qt::WindowMinimized));
+    QVERIFY(!w.findChild<QLabel*>("Image1")->pixmap().isNull());
 }
 
 void UpsMainTest::startOnAFreshStoreWritesTheDefaults() {

@@ -56,6 +56,14 @@ wait_until() {  # wait_until <seconds> <command...>
     sleep 0.2
   done
 }
+# The history's count of starts. A monitor that waits in the tray makes its main window only when it
+# first shows: a start is seen in the history, which it writes once its tray icon is up.
+history=$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/korvan-ups/historial.db
+starts() {
+  sqlite3 "file:$history?mode=ro" "select count(*) from events where kind = 'monitor_started'" \
+    2>/dev/null || echo 0
+}
+started_after() { (($(starts) > $1)); }
 # Wine paints a window a moment after it is mapped.
 shot() { sleep 1.5; import -window root "$work/$1.png" 2>/dev/null || true; }
 window_named() { xwininfo -root -tree | grep -q "\"$1\": (\"$2\""; }
@@ -127,13 +135,14 @@ time.sleep(3600)' >"$work/com2" &
 pids+=($!)
 wait_until 10 test -s "$work/com2" || fail "no pseudo-terminal"
 prepare_wine_prefix "$WINEPREFIX" "" "$(head -n1 "$work/com2")"
+before=$(starts)
 wine "$exe" >"$work/serial.log" 2>&1 &
 monitor=$!
 pids+=($monitor)
 wait_until 30 window_shown "! CUIDADO !" || fail "no message about the port to choose"
 xdotool search --name '^! CUIDADO !$' key --window %1 Return
 wait_until 20 window_named "Wine System Tray" "explorer.exe" || fail "no tray strip"
-wait_until 20 window_named "Korvan Servicio UPS - Ver 1.4" "korvan-ups.exe" || fail "no main window"
+wait_until 20 started_after "$before" || fail "the monitor did not start"
 # The icon is the first in Wine's tray strip; a click brings the main window up.
 tray=$(xdotool search --name '^Wine System Tray$' | head -n1)
 eval "$(xdotool getwindowgeometry --shell "$tray")"
@@ -209,13 +218,12 @@ ups_state() {  # ups_state <battery> <line>: the agent's values and a status tra
 wine notepad >/dev/null 2>&1 &
 pids+=($!)
 wait_until 30 window_named "Untitled - Notepad" "notepad.exe" || fail "notepad did not start"
+before=$(starts)
 wine "$exe" >"$work/monitor.log" 2>&1 &
 monitor=$!
 pids+=($monitor)
-history=$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/korvan-ups/historial.db
 events() { sqlite3 "file:$history?mode=ro" "select kind from events order by id" 2>/dev/null | tr '\n' ' '; }
-wait_until 60 window_named "Korvan Servicio UPS - Ver 1.4" "korvan-ups.exe" ||
-  fail "the monitor did not start"
+wait_until 60 started_after "$before" || fail "the monitor did not start"
 # The monitor looks for the agent, reads it and listens on UDP 162 before the first trap.
 sleep 8
 window_shown "! ERROR !" && { shot failure-box; fail "a message box came up: see failure-box.png"; }
@@ -262,11 +270,11 @@ say "history: $(wc -l <"$work/history.txt") events, power-off: $(grep '^power_of
 # Started again with the mains back, the monitor shows the outage in "Historial...", which its
 # tray menu opens.
 ups_state 1 1
+before=$(starts)
 wine "$exe" >"$work/after.log" 2>&1 &
 monitor=$!
 pids+=($monitor)
-wait_until 60 window_named "Korvan Servicio UPS - Ver 1.4" "korvan-ups.exe" ||
-  fail "the monitor did not start again"
+wait_until 60 started_after "$before" || fail "the monitor did not start again"
 sleep 5
 tray=$(xdotool search --name '^Wine System Tray$' | head -n1)
 eval "$(xdotool getwindowgeometry --shell "$tray")"

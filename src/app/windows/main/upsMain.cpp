@@ -6,8 +6,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSessionManager>
+#include <QShowEvent>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 #include "app/qt/artwork.h"
 #include "app/qt/menuEntries.h"
@@ -54,7 +56,6 @@ TmainF::TmainF(const MainDeps& deps, MonitorParts& parts, QWidget* parent)
     setFixedSize(294, 220);
     setWindowIcon(art::applicationIcon());
     for (int i = 0; i < art::kStatePictures; ++i) imgLst_.push_back(art::statePicture(i));
-    ui_->Image1->setPixmap(art::logo());
     ui_->bbtnSetup->setIcon(QIcon(art::glyph("SETUP")));
     ui_->bbtnIniTest->setIcon(QIcon(art::glyph("START")));
     setLabelColour(ui_->lblSum, kBlue);
@@ -78,6 +79,13 @@ TmainF::TmainF(const MainDeps& deps, MonitorParts& parts, QWidget* parent)
     connect(qApp, &QCoreApplication::aboutToQuit, this, &TmainF::FormClose);
     centreOnScreen();
     setWindowState(Qt::WindowMinimized);
+}
+
+void TmainF::showEvent(QShowEvent* event) {
+    // The logo is the only drawing with text: made when the window first shows, a monitor that
+    // waits in the tray loads no font.
+    if (ui_->Image1->pixmap().isNull()) ui_->Image1->setPixmap(art::logo());
+    QWidget::showEvent(event);
 }
 
 void TmainF::centreOnScreen() {
@@ -252,7 +260,7 @@ void TmainF::bbtnSetupClick() {
 
 void TmainF::showNotice(std::optional<std::string> caption, std::optional<int> picture,
                         std::string text, int hideDelayMs) {
-    if (!infoFrm_) return;
+    if (!noticeForm()) return;
     if (caption) noticeCaption_ = *caption;
     if (picture) noticePicture_ = picture;
     // A notice that keeps the caption or picture keeps the real sequence's, not a rehearsal's.
@@ -272,20 +280,30 @@ void TmainF::showNotice(std::optional<std::string> caption, std::optional<int> p
 void TmainF::setNoticeCaption(std::string caption) {
     // Asked for on every ordinary tick; the pop-up is only touched when the caption changes, and
     // not while it holds a rehearsal notice, which the real ticks around it would unmark.
-    if (!infoFrm_ || caption == noticeCaption_) return;
-    if (!rehearsalOnPopup_) infoFrm_->setWindowTitle(QString::fromStdString(caption));
+    // A pop-up not made yet takes it when it is made.
+    if (caption == noticeCaption_) return;
+    if (infoFrm_ && !rehearsalOnPopup_) infoFrm_->setWindowTitle(QString::fromStdString(caption));
     noticeCaption_ = std::move(caption);
 }
 
 void TmainF::showRehearsalNotice(const std::string& caption, std::optional<int> picture,
                                  const std::string& text, int hideDelayMs) {
-    if (!infoFrm_) return;
+    if (!noticeForm()) return;
     rehearsalOnPopup_ = true;
     infoFrm_->markRehearsal(true);
     std::optional<QPixmap> qPicture;
     if (picture && *picture >= 0 && *picture < imgLst_.size()) qPicture = imgLst_[*picture];
     infoFrm_->showNotice(QString::fromStdString(caption), qPicture, QString::fromStdString(text),
                          hideDelayMs);
+}
+
+TinfoFrm* TmainF::noticeForm() {
+    if (infoFrm_ == nullptr && makeInfoForm_) {
+        infoFrm_ = std::exchange(makeInfoForm_, nullptr)();
+        if (infoFrm_ && !noticeCaption_.empty())
+            infoFrm_->setWindowTitle(QString::fromStdString(noticeCaption_));
+    }
+    return infoFrm_;
 }
 
 void TmainF::repaintNotice() {

@@ -56,6 +56,9 @@ public:
         infoFrm_ = info;
         noticeCaption_.clear();
     }
+    // Or how to make the pop-up when the first notice needs it: a monitor that waits in the tray
+    // builds none until then.
+    void setInfoFormMaker(std::function<TinfoFrm*()> make) { makeInfoForm_ = std::move(make); }
     // The start-up sequence; run once, after both windows exist.
     void FormCreate();
 
@@ -124,10 +127,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    // The pop-up, made now if it is made on demand and not yet.
+    TinfoFrm* noticeForm();
     // The state, line, battery and test button, and the tray's icon and hint, as `state` has them.
     void paintState(const SupervisorState& state);
     bool FormCloseQuery();
@@ -172,6 +178,7 @@ private:
     // What the information lines last showed of a followed server.
     std::optional<AgentInfoLines> followedShown_;
     TinfoFrm* infoFrm_ = nullptr;
+    std::function<TinfoFrm*()> makeInfoForm_;
     // The caption and picture the real notices last gave the pop-up.
     std::string noticeCaption_;
     std::optional<int> noticePicture_;
