@@ -47,12 +47,21 @@ IoctlFn systemIoctl() {
     return next;
 }
 
+// What the descriptors are, as far as known: 0 not looked at (or closed since), 1 a pseudo-
+// terminal, 2 something else. A real port's status request is one system call: the answer is
+// looked up once per descriptor, not at every request.
+constexpr int kKnownDescriptors = 1024;
+std::atomic<int> descriptorKind[kKnownDescriptors];
+
 // Unix 98 pseudo-terminal slaves have majors 136 to 143.
 bool isPseudoTerminal(int fd) {
+    const bool remembered = fd >= 0 && fd < kKnownDescriptors;
+    if (remembered && descriptorKind[fd].load() != 0) return descriptorKind[fd].load() == 1;
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return false;
-    const unsigned int m = major(st.st_rdev);
-    return m >= 136 && m <= 143;
+    const bool terminal = fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 &&
+                          major(st.st_rdev) <= 143;
+    if (remembered) descriptorKind[fd].store(terminal ? 1 : 2);
+    return terminal;
 }
 
 int linesNamed(const char* named) {
@@ -103,7 +112,6 @@ std::atomic<int> heldBits{0};  // RTS and DTR as last set
 
 // One more than the input lines the last TIOCMGET on each descriptor gave; 0 when none (so that
 // the table needs no initialiser to run before the first request).
-constexpr int kKnownDescriptors = 1024;
 std::atomic<int> lastRead[kKnownDescriptors];
 
 int readBefore(int fd) {
@@ -203,4 +211,15 @@ extern "C" int ioctl(int fd, unsigned long request, ...) {
             break;
     }
     return 0;
+}
+
+// A closed descriptor's number may be given to anything next: what was known of it goes.
+extern "C" int close(int fd) {
+    using CloseFn = int (*)(int);
+    static const auto next = reinterpret_cast<CloseFn>(dlsym(RTLD_NEXT, "close"));
+    if (fd >= 0 && fd < kKnownDescriptors) {
+        descriptorKind[fd].store(0);
+        lastRead[fd].store(0);
+    }
+    return next != nullptr ? next(fd) : fail(ENOSYS);
 }
