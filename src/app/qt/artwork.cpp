@@ -1,7 +1,15 @@
 #include "app/qt/artwork.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QResource>
+
+// The pixels are a resource of this library's: a static library's resources are brought in by
+// name.
+static void initArtPixels() {
+    Q_INIT_RESOURCE(artPixels);
+}
 
 namespace ups::art {
 
@@ -43,7 +51,7 @@ QPainterPath sine(double x0, double x1, double midY, double amp, int waves) {
 
 }  // namespace
 
-QPixmap statePicture(int index) {
+QPixmap drawStatePicture(int index) {
     QPixmap pm = blank(32, 32);
     QPainter g(&pm);
     g.setRenderHint(QPainter::Antialiasing);
@@ -83,7 +91,7 @@ QPixmap statePicture(int index) {
     return pm;
 }
 
-QPixmap glyph(const QString& name) {
+QPixmap drawGlyph(const QString& name) {
     QPixmap pm = blank(16, 16);
     QPainter g(&pm);
     g.setRenderHint(QPainter::Antialiasing);
@@ -144,6 +152,38 @@ QPixmap logo() {
     g.setPen(navy);
     g.drawText(QRectF(0, 62, 64, 16), Qt::AlignCenter, "KORVAN");
     return pm;
+}
+
+QString pixelsName(int index) {
+    static const char* const kNames[kStatePictures] = {"mains", "onBattery", "batteryOk",
+                                                       "batteryLow"};
+    return index >= 0 && index < kStatePictures ? QString::fromLatin1(kNames[index]) : QString();
+}
+
+QString glyphPixelsName(const QString& name) {
+    return QStringLiteral("glyph") + name.left(1) + name.mid(1).toLower();
+}
+
+QPixmap fromPixels(const QString& name, int size) {
+    static const bool loaded = (initArtPixels(), true);
+    (void)loaded;
+    if (name.isEmpty()) return {};
+    const QByteArray bytes =
+        QResource(QStringLiteral(":/art/") + name + ".argb").uncompressedData();
+    if (bytes.size() != size * size * 4) return {};
+    QImage image(reinterpret_cast<const uchar*>(bytes.constData()), size, size, size * 4,
+                 QImage::Format_ARGB32_Premultiplied);
+    return QPixmap::fromImage(image.copy());
+}
+
+QPixmap statePicture(int index) {
+    const QPixmap kept = fromPixels(pixelsName(index), 32);
+    return kept.isNull() ? drawStatePicture(index) : kept;
+}
+
+QPixmap glyph(const QString& name) {
+    const QPixmap kept = fromPixels(glyphPixelsName(name), 16);
+    return kept.isNull() ? drawGlyph(name) : kept;
 }
 
 QIcon applicationIcon() {
