@@ -61,11 +61,12 @@ struct WindowRig {
     RecordingHistory history;
     std::string trapPort = "0";
     std::function<std::string()> trapPortProblem = [] { return std::string(); };
+    // The pop-up outlives the monitor, as in the program; with infoOnDemand it is made by the
+    // first notice, as the program makes it, instead of with the window.
+    std::unique_ptr<TinfoFrm> info;
+    bool infoOnDemand = false;
     std::unique_ptr<Monitor> monitor;
     TmainF* window = nullptr;
-    std::unique_ptr<TinfoFrm> info;
-    // The pop-up made by the first notice, as the program makes it, instead of with the window.
-    bool infoOnDemand = false;
 
     // The window and its pop-up, constructed but not started (FormCreate is the test's call).
     TmainF& make() {

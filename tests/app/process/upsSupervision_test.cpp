@@ -61,8 +61,9 @@ struct Sequence {
     CountingSound sound;
     RecordingHistory history;
     ScaledTasks tasks;
-    std::unique_ptr<Monitor> monitor;
+    // Made before the monitor and ended after it, as in the program.
     std::unique_ptr<TinfoFrm> info;
+    std::unique_ptr<Monitor> monitor;
     int ticks = 0;
     int tmpLowB = 10;
     std::string failure;
@@ -90,9 +91,12 @@ struct Sequence {
         deps.tasks = &tasks;
         deps.tickIntervalMs = kTickMs;
         monitor = std::make_unique<Monitor>(deps);
-        info = std::make_unique<TinfoFrm>(sound);
         TmainF& w = monitor->window();
-        w.setInfoForm(info.get());
+        // The pop-up is made by the first notice, as the program makes it.
+        w.setInfoFormMaker([this] {
+            info = std::make_unique<TinfoFrm>(sound);
+            return info.get();
+        });
         // A virtual second per tick, counted after the tick has run.
         QObject::connect(&w.Timer().signalSource(), &QTimer::timeout, &tasks.context, [this] {
             ++ticks;
