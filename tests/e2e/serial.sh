@@ -19,7 +19,6 @@ monitor_with_lines() {
 # Ended by SIGTERM, as the session's end or `kill` ends it: the monitor ends in order, with its
 # end as the last event of its history.
 HISTORY=$HOME/.local/share/korvan-ups/historial.db
-process_ended() { [[ $(ps -o stat= -p "$1" || true) != [^Z]* ]]; }  # gone, or a zombie
 last_event() { sqlite3 "file:$HISTORY?mode=ro" "select kind from events order by id desc limit 1"; }
 stop_monitor() {
     kill -TERM "$MONITOR_PID"

@@ -36,10 +36,13 @@ int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
                 QMetaObject::invokeMethod(
                     qApp,
                     [action] {
+                        // Found first and acted on after: the action may delete other
+                        // windows of the list (closing removes the tray icon's own).
+                        ups::TmainF* mainF = nullptr;
                         for (QWidget* window : QApplication::topLevelWidgets()) {
-                            if (auto* mainF = qobject_cast<ups::TmainF*>(window))
-                                (mainF->*action)();
+                            if ((mainF = qobject_cast<ups::TmainF*>(window)) != nullptr) break;
                         }
+                        if (mainF != nullptr) (mainF->*action)();
                     },
                     Qt::QueuedConnection);
             };

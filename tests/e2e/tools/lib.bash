@@ -40,6 +40,8 @@ start_monitor() {
     PIDS+=($MONITOR_PID)
 }
 
+process_ended() { [[ $(ps -o stat= -p "$1" || true) != [^Z]* ]]; }  # gone, or a zombie
+
 # The tray icon's window: the monitor's window embedded in the tray host, "+X+Y" absolute.
 tray_icon_position() {
     xwininfo -root -tree | awk '/"korvan-ups"/ && $0 ~ / [0-9]+x[0-9]+\+/ {
