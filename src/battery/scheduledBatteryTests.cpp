@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/tickPath.h"
 #include "config/configStore.h"
 #include "supervisor/supervisor.h"
 
@@ -30,11 +31,11 @@ ScheduledBatteryTests::ScheduledBatteryTests(CfgUps& cfgUps, const CfgSnmp& cfgS
       store_(store),
       boxes_(boxes),
       prompts_(view),
-      commands_(prompts_, view, agentSleeper, serialLink, agent) {}
+      commands_(prompts_, view, agentSleeper, serialLink, agent),
+      saveConfig_([this] { saveConfig(cfgUps_, cfgSnmp_, store_, boxes_); }) {}
 
-bool ScheduledBatteryTests::isTestDue() {
-    const bool due = ups::isTestDue(cfgUps_, state_.startPending, state_.tickTime,
-                                    [this] { saveConfig(cfgUps_, cfgSnmp_, store_, boxes_); });
+UPS_TICK_PATH bool ScheduledBatteryTests::isTestDue() {
+    const bool due = ups::isTestDue(cfgUps_, state_.startPending, state_.tickTime, saveConfig_);
     if (due) {
         const bool atStart = cfgUps_.testMode == tmWinStart || cfgUps_.testMode == tmCnStart;
         dueTrigger_ = atStart ? TestTrigger::atStart : TestTrigger::bySchedule;

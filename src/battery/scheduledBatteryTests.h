@@ -64,6 +64,9 @@ private:
     MessageBoxes& boxes_;
     ViewTestPrompts prompts_;
     UpsCommands commands_;
+    // Saves both records when the schedule marks a test as started; made once, as every tick
+    // hands it to the schedule.
+    const ConfigSaver saveConfig_;
     // Why the next test runs: set when the schedule says a test is due, taken by the test.
     std::optional<TestTrigger> dueTrigger_;
     // The question is open: its box runs the event loop, and ticks go on meanwhile.

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/oleDate.h"
+#include "base/tickPath.h"
 
 namespace ups {
 
@@ -59,7 +60,8 @@ bool dueOnSchedule(CfgUps& cfgUps, double tickTime, const ConfigSaver& save) {
 
 }  // namespace
 
-bool isTestDue(CfgUps& cfgUps, bool& startPending, double tickTime, const ConfigSaver& saveConfig) {
+UPS_TICK_PATH bool isTestDue(CfgUps& cfgUps, bool& startPending, double tickTime,
+                             const ConfigSaver& saveConfig) {
     const ConfigSaver save = saveConfig ? saveConfig : [] {};
     switch (cfgUps.testMode) {
         case tmWinStart:

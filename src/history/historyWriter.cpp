@@ -5,6 +5,8 @@
 #include <deque>
 #include <mutex>
 
+#include "base/tickPath.h"
+
 namespace ups {
 
 namespace {
@@ -400,7 +402,7 @@ bool HistoryWriter::available() const {
     return shared_->available.load(std::memory_order_acquire);
 }
 
-bool HistoryWriter::takeUnavailableNotice() {
+UPS_TICK_PATH bool HistoryWriter::takeUnavailableNotice() {
     return shared_->unavailableNotice.exchange(false);
 }
 

@@ -1,5 +1,7 @@
 #include "links/serialLink.h"
 
+#include "base/tickPath.h"
+
 namespace ups {
 
 namespace {
@@ -42,7 +44,7 @@ void SerialLink::assertRts() {
     sio_.SioRTS(port_, 'S');
 }
 
-SerialLines SerialLink::readLines() {
+UPS_TICK_PATH SerialLines SerialLink::readLines() {
     // One request a tick. The UPS's cable takes its signals' power from RTS: when RTS is found
     // down it is raised again, and CTS and DCD are read after it.
     ModemLines lines = sio_.readModemLines(port_);

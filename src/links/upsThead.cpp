@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "base/tickPath.h"
+
 namespace ups {
 
 TrapCatch::TrapCatch(const CfgSnmp& agentConfig, TrapFields& fields, TrapListenerOptions options)
@@ -33,7 +35,7 @@ void TrapCatch::Pause() {
     if (started_) paused_ = true;
 }
 
-bool TrapCatch::started() const {
+UPS_TICK_PATH bool TrapCatch::started() const {
     std::lock_guard lock(mutex_);
     return started_;
 }

@@ -1,5 +1,6 @@
 #include "supervisor/rehearsal.h"
 
+#include "base/tickPath.h"
 #include "supervisor/noticeTexts.h"
 
 namespace ups {
@@ -168,7 +169,7 @@ void Rehearsal::cancel() {
     end(RehearsalEnd::cancelled);
 }
 
-void Rehearsal::afterCountdowns(const SupervisorState& real, bool realNoticeShown) {
+UPS_TICK_PATH void Rehearsal::afterCountdowns(const SupervisorState& real, bool realNoticeShown) {
     // Steps never nest: a step that found itself inside another would end the run under it.
     if (!run_ || stepping_) return;
     if (powerEventIn(real)) {

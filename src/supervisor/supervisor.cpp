@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/tickPath.h"
 #include "supervisor/noticeTexts.h"
 
 namespace ups {
@@ -63,7 +64,7 @@ Supervisor::Supervisor(const CfgUps& cfgUps, const CfgSnmp& cfgSnmp, SupervisorS
       serialLink_(serialLink),
       agentReads_(agentReads) {}
 
-void Supervisor::TimerTimer() {
+UPS_TICK_PATH void Supervisor::TimerTimer() {
     // Nothing the tick calls runs an event loop, so a tick inside a tick would be a fault
     // elsewhere; and once the power-off is under way there is nothing left to supervise.
     if (inTick_ || shutdownPending_ || shutDown_) return;
@@ -71,7 +72,7 @@ void Supervisor::TimerTimer() {
     tick();
 }
 
-void Supervisor::tick() {
+UPS_TICK_PATH void Supervisor::tick() {
     if (!state_.linkActive()) {
         // Nothing is watched until a configuration brings a link up and restarts the timer.
         view_.stopTimer();
@@ -90,7 +91,7 @@ void Supervisor::tick() {
     startScheduledTestWhenFree();
 }
 
-void Supervisor::startScheduledTestWhenFree() {
+UPS_TICK_PATH void Supervisor::startScheduledTestWhenFree() {
     // A followed UPS is another machine's to test.
     if (followed_ != nullptr || state_.eventCode() != ecNormal) return;
     if (!testHeld_ && !tests_.isTestDue()) return;
@@ -111,7 +112,7 @@ void Supervisor::notify(std::optional<std::string> caption, std::optional<int> p
     view_.showNotice(std::move(caption), picture, std::move(text), hideDelayMs);
 }
 
-void Supervisor::recordStateChanges() {
+UPS_TICK_PATH void Supervisor::recordStateChanges() {
     using Kind = HistoryEventKind;
     if (state_.lineOk != recordedLineOk_) {
         recordedLineOk_ = state_.lineOk;
@@ -138,7 +139,7 @@ void Supervisor::recordStateChanges() {
 
 // ---- reading the UPS state ----
 
-void Supervisor::readUpsState() {
+UPS_TICK_PATH void Supervisor::readUpsState() {
     const bool wasLineOk = state_.lineOk;
     const bool wasBatteryLow = state_.batteryLow;
     if (followed_ != nullptr) {
@@ -156,7 +157,7 @@ void Supervisor::readUpsState() {
     }
 }
 
-void Supervisor::readSerialLines() {
+UPS_TICK_PATH void Supervisor::readSerialLines() {
     // A closed port would read as a line failure; without an open link the state stays put.
     if (serialLink_ == nullptr || !state_.serialLinkActive) return;
     SerialLines lines = serialLink_->readLines();
@@ -164,7 +165,7 @@ void Supervisor::readSerialLines() {
     state_.batteryLow = lines.batteryLow;
 }
 
-void Supervisor::takeAgentRead() {
+UPS_TICK_PATH void Supervisor::takeAgentRead() {
     if (!pendingRead_ || agentReads_ == nullptr) return;
     const std::optional<AgentStatusRead> read = agentReads_->takeStatus();
     if (!read) return;
@@ -188,7 +189,7 @@ void Supervisor::takeAgentRead() {
     trap_.storeReadUnlessTrapSince(asked.trapsAsOf, read->lineOk, read->batteryLow);
 }
 
-void Supervisor::readTrapFields() {
+UPS_TICK_PATH void Supervisor::readTrapFields() {
     // The flag is taken first: the listener stores the states before it clears the flag.
     const bool statusTrapArrived =
         !trap_.statusNoticeDone.exchange(true, std::memory_order_acq_rel);
@@ -203,7 +204,7 @@ void Supervisor::readTrapFields() {
     followAgentRestart();
 }
 
-void Supervisor::paceAgentRepoll() {
+UPS_TICK_PATH void Supervisor::paceAgentRepoll() {
     if (state_.lineOk) {
         state_.pollCounter = 0;
         return;
@@ -228,7 +229,7 @@ void Supervisor::requestAgentRead(bool forRestart) {
     if (agentReads_->requestStatus()) pendingRead_ = PendingRead{forRestart, trapsAsOf};
 }
 
-void Supervisor::followAdministratorNotice() {
+UPS_TICK_PATH void Supervisor::followAdministratorNotice() {
     // Only minutes whose notice the tick took count, so a countdown always starts from a notice.
     const std::optional<std::int32_t> notice = trap_.takeAdminNotice();
     if (notice) state_.adminMinutes = *notice;
@@ -249,7 +250,7 @@ void Supervisor::followAdministratorNotice() {
     }
 }
 
-void Supervisor::followAgentRestart() {
+UPS_TICK_PATH void Supervisor::followAgentRestart() {
     if (!trap_.refreshRequested.exchange(false, std::memory_order_acq_rel)) return;
     // The retries of one restart are one event.
     if (!restartFollowed_) history_->record(HistoryEventKind::agentRestarted);
@@ -272,7 +273,7 @@ int Supervisor::secondsToCount(std::optional<std::int64_t>& countedAt) {
     return static_cast<int>(std::min<std::int64_t>(seconds, 1'000'000));
 }
 
-void Supervisor::runCountdowns() {
+UPS_TICK_PATH void Supervisor::runCountdowns() {
     if (forcedShutdown_ && followForcedShutdown()) return;
     if (state_.eventCode() == ecCritical) {
         // The switch-off countdown does not move while the state is critical.
@@ -361,7 +362,7 @@ void Supervisor::announceAdministrator() {
     notify(text(kCaptionAdministrator), std::nullopt, upsSwitchesOffIn(minutes), kAdministratorMs);
 }
 
-void Supervisor::runOrdinary() {
+UPS_TICK_PATH void Supervisor::runOrdinary() {
     view_.setNoticeCaption(text(kCaptionInformation));
     switch (state_.eventCode()) {
         case ecNormal:

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/tickPath.h"
+
 namespace ups {
 
 TickPacer::TickPacer(SystemTimer& timer, std::function<void()> onTick,
@@ -27,7 +29,7 @@ void TickPacer::stop() {
     if (!insideTick()) timer_.disarm();
 }
 
-void TickPacer::fire() {
+UPS_TICK_PATH void TickPacer::fire() {
     const std::int64_t began = nowMs_();
     handled_.push_back(registration_);
     onTick_();
@@ -40,7 +42,7 @@ void TickPacer::fire() {
     }
 }
 
-void TickPacer::loopAboutToWait() {
+UPS_TICK_PATH void TickPacer::loopAboutToWait() {
     if (!insideTick() || !wanted_) return;
     const bool beingHandled =
         std::find(handled_.begin(), handled_.end(), registration_) != handled_.end();

@@ -1,9 +1,11 @@
 #include "app/process/networkLinks.h"
 
+#include "base/tickPath.h"
+
 namespace ups {
 
-ServedState servedStateOf(const SupervisorState& state, bool agentMode,
-                          const FollowedIdentity& agentIdentity) {
+UPS_TICK_PATH ServedState servedStateOf(const SupervisorState& state, bool agentMode,
+                                        const FollowedIdentity& agentIdentity) {
     ServedState served;
     served.linkAlive = state.linkActive();
     served.lineOk = state.lineOk;
@@ -98,7 +100,7 @@ void NetworkLinks::stopServer() {
     server_.reset();
 }
 
-void NetworkLinks::publish(const SupervisorState& state, bool agentMode) {
+UPS_TICK_PATH void NetworkLinks::publish(const SupervisorState& state, bool agentMode) {
     served_ = servedStateOf(state, agentMode, agentIdentity_);
     if (server_) server_->setState(served_);
 }

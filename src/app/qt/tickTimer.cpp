@@ -1,17 +1,18 @@
 #include "app/qt/tickTimer.h"
 
 #include <QAbstractEventDispatcher>
-#include <QElapsedTimer>
+#include <chrono>
 #include <utility>
+
+#include "base/tickPath.h"
 
 namespace ups {
 
 namespace {
 
-std::int64_t monotonicMs() {
-    static QElapsedTimer clock;
-    if (!clock.isValid()) clock.start();
-    return clock.elapsed();
+UPS_TICK_PATH std::int64_t monotonicMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace
@@ -25,6 +26,10 @@ TickTimer::TickTimer(int intervalMs, std::function<void()> onTick, int longTickM
         QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &timer_,
                          [this] { pacer_.loopAboutToWait(); });
     }
+}
+
+UPS_TICK_PATH bool TickTimer::armed() const {
+    return timer_.isActive();
 }
 
 }  // namespace ups

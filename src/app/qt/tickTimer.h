@@ -29,7 +29,7 @@ public:
 private:
     void arm() override { timer_.start(); }
     void disarm() override { timer_.stop(); }
-    bool armed() const override { return timer_.isActive(); }
+    bool armed() const override;
 
     QTimer timer_;
     TickPacer pacer_;

@@ -10,6 +10,7 @@
 #include <charconv>
 #include <filesystem>
 
+#include "base/tickPath.h"
 #include "platform/posix/termiosLineWaiter.h"
 
 namespace ups {
@@ -110,7 +111,7 @@ std::array<std::string, 4> TermiosSerialDriver::defaultDevices() {
     return {UPS_COM_DEVICES_INIT};
 }
 
-int TermiosSerialDriver::fdFor(int port) const {
+UPS_TICK_PATH int TermiosSerialDriver::fdFor(int port) const {
     const auto found = fds_.find(port);
     return found != fds_.end() ? found->second : -1;
 }
@@ -218,7 +219,7 @@ int TermiosSerialDriver::readDcd(int port) {
     return readModemBit(port, TIOCM_CAR);
 }
 
-ModemLines TermiosSerialDriver::readLines(int port) {
+UPS_TICK_PATH ModemLines TermiosSerialDriver::readLines(int port) {
     int fd = fdFor(port);
     int status = 0;
     if (fd < 0) errno = EBADF;

@@ -8,8 +8,10 @@
 #include <chrono>
 #include <cstring>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/oleDate.h"
 #include "battery/testScheduler.h"
@@ -103,6 +105,45 @@ TEST_F(LocalTimeTest, TheWeeklySlotFollowsTheLocalWallClockNotUtc) {
         EXPECT_TRUE(isTestDue(cfg, pending, SystemClock().now(), [&] { ++saves; }));
         EXPECT_EQ(saves, 1);
         return;
+    }
+}
+
+TEST_F(LocalTimeTest, OneClockFollowsSummerTimeAndJumpsOfTheClock) {
+    // One clock read in sequence, as the monitor reads it: the offset it keeps for a minute must
+    // never leak into another. Each reading is checked against the C library's own conversion.
+    auto check = [](const SystemClock& clock, std::int64_t ms) {
+        const time_t secs = static_cast<time_t>(ms / 1000);
+        std::tm local{};
+        ASSERT_NE(::localtime_r(&secs, &local), nullptr);
+        const double expected =
+            oleFromLocal(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                         local.tm_min, local.tm_sec, static_cast<int>(ms % 1000));
+        EXPECT_EQ(clock.at(std::chrono::system_clock::time_point(std::chrono::milliseconds(ms))),
+                  expected)
+            << "at " << ms << " ms";
+    };
+    struct Zone {
+        const char* tz;
+        std::vector<std::int64_t> changesUtc;  // the instants of 2026 when its offset changes
+    };
+    // Central Europe changes at 01:00 UTC; Lord Howe Island moves half an hour at 15:30 UTC.
+    for (const Zone& zone : {Zone{"CET-1CEST,M3.5.0,M10.5.0/3", {1774746000, 1792890000}},
+                             Zone{"<+1030>-10:30<+11>-11,M10.1.0,M4.1.0", {1791041400}}}) {
+        SCOPED_TRACE(zone.tz);
+        pinZone(zone.tz);
+        const SystemClock clock;
+        for (std::int64_t utc : zone.changesUtc) {  // second by second across each change
+            for (std::int64_t s = utc - 90; s <= utc + 90; ++s) check(clock, s * 1000 + 999);
+        }
+        // Back and forth at random, within a minute and across years.
+        std::mt19937_64 random(23);
+        std::uniform_int_distribution<std::int64_t> anyMs(1'500'000'000'000LL, 2'200'000'000'000LL);
+        std::uniform_int_distribution<std::int64_t> step(-61'000, 61'000);
+        std::int64_t ms = zone.changesUtc.front() * 1000;
+        for (int i = 0; i < 20'000; ++i) {
+            ms = i % 8 == 0 ? anyMs(random) : ms + step(random);
+            check(clock, ms);
+        }
     }
 }
 

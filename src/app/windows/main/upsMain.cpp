@@ -15,6 +15,7 @@
 #include "app/qt/menuEntries.h"
 #include "app/windows/configuration/upsCfg.h"
 #include "app/windows/info/upsInfo.h"
+#include "base/tickPath.h"
 #include "battery/testScheduler.h"
 #include "config/configHistory.h"
 #include "config/configStore.h"
@@ -192,18 +193,18 @@ void TmainF::applyTestButton(TestButtonChange change) {
     }
 }
 
-void TmainF::TimerTimer() {
+UPS_TICK_PATH void TmainF::TimerTimer() {
     supervisor_->TimerTimer();
     publishState(state_);
     showFollowedInfo();
     watchHistory();
 }
 
-void TmainF::publishState(const SupervisorState& state) {
+UPS_TICK_PATH void TmainF::publishState(const SupervisorState& state) {
     if (network_ != nullptr) network_->publish(state, cfgSnmp_.enhSnmp != 0);
 }
 
-void TmainF::showFollowedInfo() {
+UPS_TICK_PATH void TmainF::showFollowedInfo() {
     FollowerLink* follower = network_ != nullptr ? network_->follower() : nullptr;
     if (follower == nullptr) {
         followedShown_.reset();
@@ -222,7 +223,7 @@ void TmainF::showFollowedInfo() {
     showInfoLines(lines);
 }
 
-void TmainF::watchHistory() {
+UPS_TICK_PATH void TmainF::watchHistory() {
     // The listener only counts its failed binds; the tick is where the history hears of them.
     if (!trapPortReported_ && trapCatch_.started() && !trapCatch_.listening() &&
         trapCatch_.bindFailures() > 0) {
@@ -277,7 +278,7 @@ void TmainF::showNotice(std::optional<std::string> caption, std::optional<int> p
     infoFrm_->showNotice(qCaption, qPicture, QString::fromStdString(text), hideDelayMs);
 }
 
-void TmainF::setNoticeCaption(std::string caption) {
+UPS_TICK_PATH void TmainF::setNoticeCaption(std::string caption) {
     // Asked for on every ordinary tick; the pop-up is only touched when the caption changes, and
     // not while it holds a rehearsal notice, which the real ticks around it would unmark.
     // A pop-up not made yet takes it when it is made.
@@ -332,7 +333,7 @@ void TmainF::defaultBeep() {
     QApplication::beep();
 }
 
-void TmainF::refreshDisplay() {
+UPS_TICK_PATH void TmainF::refreshDisplay() {
     if (!state_.displayDirty) return;
     state_.displayDirty = false;
     paintState(state_);
