@@ -48,6 +48,8 @@ int weekdayOf(const LocalDateTime& now) {
     return oleWeekday(oleFromLocal(now.year, now.month, now.day));
 }
 
+const ConfigSaver kSaveNothing = [] {};
+
 bool dueOnSchedule(CfgUps& cfgUps, double tickTime, const ConfigSaver& save) {
     const LocalDateTime now = localFromOle(tickTime);
     if (!slotMatches(cfgUps.testSched[weekdayOf(now) - 1], now)) return false;
@@ -62,7 +64,7 @@ bool dueOnSchedule(CfgUps& cfgUps, double tickTime, const ConfigSaver& save) {
 
 UPS_TICK_PATH bool isTestDue(CfgUps& cfgUps, bool& startPending, double tickTime,
                              const ConfigSaver& saveConfig) {
-    const ConfigSaver save = saveConfig ? saveConfig : [] {};
+    const ConfigSaver& save = saveConfig ? saveConfig : kSaveNothing;
     switch (cfgUps.testMode) {
         case tmWinStart:
             return dueAtStart(startPending);
