@@ -9,7 +9,8 @@ COMDIR=/tmp/korvan-ups-com
 # waits for each.
 end_processes() {
     local i pid pids=("$@")
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+    # A stopped process (the bench's turns stop some) only ends once it is let go on.
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null && kill -CONT "${pids[i]}" 2>/dev/null || true; done
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
 }
 
