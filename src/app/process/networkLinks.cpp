@@ -100,8 +100,25 @@ void NetworkLinks::stopServer() {
     server_.reset();
 }
 
+namespace {
+
+// The served state's part that comes from the tick's state; the identity's part changes only
+// through setAgentIdentity.
+UPS_TICK_PATH bool sameTickPart(const ServedState& a, const ServedState& b) {
+    return a.linkAlive == b.linkAlive && a.lineOk == b.lineOk && a.batteryLow == b.batteryLow &&
+           a.commandAvailable == b.commandAvailable && a.link == b.link;
+}
+
+}  // namespace
+
 UPS_TICK_PATH void NetworkLinks::publish(const SupervisorState& state, bool agentMode) {
+    // An idle tick neither copies the identity's strings nor takes the server's lock.
+    static const FollowedIdentity kNoIdentity;
+    if (identityServed_ && sameTickPart(servedStateOf(state, agentMode, kNoIdentity), served_)) {
+        return;
+    }
     served_ = servedStateOf(state, agentMode, agentIdentity_);
+    identityServed_ = true;
     if (server_) server_->setState(served_);
 }
 

@@ -50,8 +50,11 @@ public:
     UpsServer* server() { return server_.get(); }
 
     // The agent's identity for the served variables; empty over the cable.
-    void setAgentIdentity(FollowedIdentity identity) { agentIdentity_ = std::move(identity); }
-    // The state to serve now; does nothing without a server.
+    void setAgentIdentity(FollowedIdentity identity) {
+        agentIdentity_ = std::move(identity);
+        identityServed_ = false;
+    }
+    // The state to serve now, asked for on every tick; made anew only when it changed.
     void publish(const SupervisorState& state, bool agentMode);
     // What was last served (for the instant command's check on the GUI thread).
     const ServedState& served() const { return served_; }
@@ -72,6 +75,8 @@ private:
     std::unique_ptr<FollowerLink> follower_;
     FollowedIdentity agentIdentity_;
     ServedState served_;
+    // Whether served_ carries agentIdentity_ as it is now.
+    bool identityServed_ = false;
     std::string serverProblem_;
 };
 

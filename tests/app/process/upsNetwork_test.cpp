@@ -9,6 +9,7 @@
 
 #include "app/windows/configuration/networkPage.h"
 #include "app/windows/configuration/upsCfg.h"
+#include "app/process/networkLinks.h"
 #include "app/windows/main/upsMain.h"
 #include "support/windowRig.h"
 #include "upsnet/passwordHash.h"
@@ -134,6 +135,36 @@ private slots:
         rig.time.advanceMs(1000);
         w.TimerTimer();
         QCOMPARE(status(), std::optional<std::string>("OB LB"));
+    }
+
+    // Every tick publishes; what is served changes when the state or the agent's identity does,
+    // whichever comes first and however long the state has stood still.
+    void servedStateFollowsTheStateAndTheAgentsIdentity() {
+        MemoryRegistryStore store;
+        VirtualTime time;
+        NetworkLinks links(store, time, nullptr, "1.0");
+        SupervisorState state;
+        state.agentLinkActive = true;
+        state.lineOk = true;
+        for (int tick = 0; tick < 3; ++tick) links.publish(state, true);
+        QVERIFY(links.served().linkAlive && links.served().lineOk);
+        QCOMPARE(links.served().link, ServedLink::Snmp);
+        QCOMPARE(links.served().maker, std::string());
+
+        links.setAgentIdentity({"Korvan Electronics S.A.", "KV-3000 RT Online", "SN-000123456789"});
+        links.publish(state, true);
+        QCOMPARE(links.served().model, std::string("KV-3000 RT Online"));
+        links.setAgentIdentity({"Korvan Electronics S.A.", "KV-3000 RT Online", "SN-2"});
+        links.publish(state, true);
+        QCOMPARE(links.served().serial, std::string("SN-2"));
+
+        state.lineOk = false;
+        links.publish(state, true);
+        QVERIFY(!links.served().lineOk);
+        QCOMPARE(links.served().serial, std::string("SN-2"));
+        links.publish(state, false);
+        QCOMPARE(links.served().link, ServedLink::Serial);
+        QCOMPARE(links.served().maker, std::string());
     }
 };
 

@@ -225,8 +225,9 @@ UPS_TICK_PATH void TmainF::showFollowedInfo() {
 
 UPS_TICK_PATH void TmainF::watchHistory() {
     // The listener only counts its failed binds; the tick is where the history hears of them.
-    if (!trapPortReported_ && trapCatch_.started() && !trapCatch_.listening() &&
-        trapCatch_.bindFailures() > 0) {
+    // The counter first: while the port is bound, an idle tick takes none of the listener's locks.
+    if (!trapPortReported_ && trapCatch_.bindFailures() > 0 && trapCatch_.started() &&
+        !trapCatch_.listening()) {
         trapPortReported_ = true;
         // Without the port the agent's traps never arrive: the user is told why, once, from the
         // event loop (this runs on the tick's timeout).
