@@ -1,11 +1,13 @@
 #include "platform/posix/terminationSignals.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <iterator>
+#include <system_error>
 
 namespace ups {
 
@@ -38,8 +40,13 @@ bool TerminationSignals::watch(std::function<void()> request) {
         return false;
     }
     request_ = std::move(request);
-    notifier_ = std::make_unique<QSocketNotifier>(pipe_[0], QSocketNotifier::Read);
-    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { drain(); });
+    receiver_ = std::make_unique<QObject>();
+    try {
+        waiter_ = std::thread([this] { waitForSignals(); });
+    } catch (const std::system_error&) {
+        restore();
+        return false;
+    }
     gWriteEnd = pipe_[1];
     struct sigaction action {};
     action.sa_handler = onTerminationSignal;
@@ -62,8 +69,23 @@ bool TerminationSignals::watch(std::function<void()> request) {
     return true;
 }
 
-// Several signals before the loop comes round are one request.
-void TerminationSignals::drain() {
+// The waiting thread only learns that a signal came; the GUI thread empties the pipe when it
+// answers, so that several signals before the event loop comes round are one request.
+void TerminationSignals::waitForSignals() {
+    pollfd readable{pipe_[0], POLLIN, 0};
+    while (!ending_.load()) {
+        readable.revents = 0;
+        const int ready = ::poll(&readable, 1, -1);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0 || ending_.load()) return;
+        queued_.store(true);
+        QMetaObject::invokeMethod(
+            receiver_.get(), [this] { answer(); }, Qt::QueuedConnection);
+        queued_.wait(true);
+    }
+}
+
+void TerminationSignals::answer() {
     unsigned char octets[64];
     bool any = false;
     while (true) {
@@ -75,6 +97,8 @@ void TerminationSignals::drain() {
         if (n < 0 && errno == EINTR) continue;
         break;
     }
+    queued_.store(false);
+    queued_.notify_one();
     if (any && request_) request_();
 }
 
@@ -85,10 +109,22 @@ void TerminationSignals::restore() {
         installed_[i] = false;
     }
     gWriteEnd = -1;
-    notifier_.reset();
+    if (waiter_.joinable()) {
+        ending_.store(true);
+        const unsigned char wake = 0;
+        // A full pipe wakes the thread as well as this byte would.
+        [[maybe_unused]] const ssize_t written = ::write(pipe_[1], &wake, 1);
+        queued_.store(false);
+        queued_.notify_one();
+        waiter_.join();
+    }
+    // A request still queued goes with its receiver.
+    receiver_.reset();
     ::close(pipe_[0]);
     ::close(pipe_[1]);
     pipe_[0] = pipe_[1] = -1;
+    ending_.store(false);
+    queued_.store(false);
 }
 
 }  // namespace ups
