@@ -7,9 +7,9 @@
 #include <QSpinBox>
 #include <QtTest>
 
+#include "app/process/networkLinks.h"
 #include "app/windows/configuration/networkPage.h"
 #include "app/windows/configuration/upsCfg.h"
-#include "app/process/networkLinks.h"
 #include "app/windows/main/upsMain.h"
 #include "support/windowRig.h"
 #include "upsnet/passwordHash.h"
