@@ -79,6 +79,9 @@ void TerminationSignals::waitForSignals() {
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0 || ending_.load()) return;
         queued_.store(true);
+        // The end may have come between the wait and the line above, its release of the hold
+        // already spent: nobody would answer.
+        if (ending_.load()) return;
         QMetaObject::invokeMethod(
             receiver_.get(), [this] { answer(); }, Qt::QueuedConnection);
         queued_.wait(true);
