@@ -171,7 +171,10 @@ void Rehearsal::cancel() {
 
 UPS_TICK_PATH void Rehearsal::afterCountdowns(const SupervisorState& real, bool realNoticeShown) {
     // Steps never nest: a step that found itself inside another would end the run under it.
-    if (!run_ || stepping_) return;
+    if (run_ && !stepping_) step(real, realNoticeShown);
+}
+
+UPS_TICK_RARE void Rehearsal::step(const SupervisorState& real, bool realNoticeShown) {
     if (powerEventIn(real)) {
         end(RehearsalEnd::realEvent);
         return;

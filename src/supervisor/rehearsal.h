@@ -66,6 +66,7 @@ public:
     void afterCountdowns(const SupervisorState& real, bool realNoticeShown) override;
 
 private:
+    void step(const SupervisorState& real, bool realNoticeShown);
     struct Run;
     void end(RehearsalEnd how);
 

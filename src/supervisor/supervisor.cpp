@@ -113,6 +113,14 @@ void Supervisor::notify(std::optional<std::string> caption, std::optional<int> p
 }
 
 UPS_TICK_PATH void Supervisor::recordStateChanges() {
+    const bool critical = state_.eventCode() == ecCritical;
+    if (state_.lineOk != recordedLineOk_ || state_.batteryLow != recordedBatteryLow_ ||
+        critical != recordedCritical_) {
+        recordChangedStates();
+    }
+}
+
+UPS_TICK_RARE void Supervisor::recordChangedStates() {
     using Kind = HistoryEventKind;
     if (state_.lineOk != recordedLineOk_) {
         recordedLineOk_ = state_.lineOk;
@@ -166,7 +174,10 @@ UPS_TICK_PATH void Supervisor::readSerialLines() {
 }
 
 UPS_TICK_PATH void Supervisor::takeAgentRead() {
-    if (!pendingRead_ || agentReads_ == nullptr) return;
+    if (pendingRead_ && agentReads_ != nullptr) takeAgentReadIfAnswered();
+}
+
+UPS_TICK_RARE void Supervisor::takeAgentReadIfAnswered() {
     const std::optional<AgentStatusRead> read = agentReads_->takeStatus();
     if (!read) return;
     const PendingRead asked = *pendingRead_;
@@ -234,7 +245,10 @@ UPS_TICK_PATH void Supervisor::followAdministratorNotice() {
     const std::optional<std::int32_t> notice = trap_.takeAdminNotice();
     if (notice) state_.adminMinutes = *notice;
     state_.adminShutdownPending = state_.adminMinutes != kNoSwitchOff;
-    if (!notice) return;
+    if (notice) recordAdministratorNotice();
+}
+
+UPS_TICK_RARE void Supervisor::recordAdministratorNotice() {
     if (state_.adminShutdownPending) {
         history_->record(HistoryEventKind::switchOffAnnounced,
                          std::to_string(state_.adminMinutes) + " min");
@@ -251,7 +265,10 @@ UPS_TICK_PATH void Supervisor::followAdministratorNotice() {
 }
 
 UPS_TICK_PATH void Supervisor::followAgentRestart() {
-    if (!trap_.refreshRequested.exchange(false, std::memory_order_acq_rel)) return;
+    if (trap_.refreshRequested.exchange(false, std::memory_order_acq_rel)) followRequestedRestart();
+}
+
+UPS_TICK_RARE void Supervisor::followRequestedRestart() {
     // The retries of one restart are one event.
     if (!restartFollowed_) history_->record(HistoryEventKind::agentRestarted);
     restartFollowed_ = true;

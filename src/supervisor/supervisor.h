@@ -96,6 +96,7 @@ private:
     void tick();
     void readUpsState();
     void takeAgentRead();
+    void takeAgentReadIfAnswered();
     void readSerialLines();
     void readTrapFields();
     void readFollowedStatus();
@@ -103,8 +104,11 @@ private:
     void paceAgentRepoll();
     void requestAgentRead(bool forRestart);
     void followAdministratorNotice();
+    void recordAdministratorNotice();
     void followAgentRestart();
+    void followRequestedRestart();
     void recordStateChanges();
+    void recordChangedStates();
     void notify(std::optional<std::string> caption, std::optional<int> picture, std::string text,
                 int hideDelayMs);
     int secondsToCount(std::optional<std::int64_t>& countedAt);

@@ -117,6 +117,10 @@ UPS_TICK_PATH void NetworkLinks::publish(const SupervisorState& state, bool agen
     if (identityServed_ && sameTickPart(servedStateOf(state, agentMode, kNoIdentity), served_)) {
         return;
     }
+    serveAnew(state, agentMode);
+}
+
+UPS_TICK_RARE void NetworkLinks::serveAnew(const SupervisorState& state, bool agentMode) {
     served_ = servedStateOf(state, agentMode, agentIdentity_);
     identityServed_ = true;
     if (server_) server_->setState(served_);

@@ -60,6 +60,7 @@ public:
     const ServedState& served() const { return served_; }
 
 private:
+    void serveAnew(const SupervisorState& state, bool agentMode);
     void startServer();
     void startFollower();
     void stopServer();

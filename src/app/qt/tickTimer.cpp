@@ -1,7 +1,7 @@
 #include "app/qt/tickTimer.h"
 
 #include <QAbstractEventDispatcher>
-#include <chrono>
+#include <QDeadlineTimer>
 #include <utility>
 
 #include "base/tickPath.h"
@@ -10,9 +10,10 @@ namespace ups {
 
 namespace {
 
+// Qt's monotonic clock, the one its timers have just read: the C++ library's clock would be one
+// more page for an idle tick to touch.
 UPS_TICK_PATH std::int64_t monotonicMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return QDeadlineTimer::current(Qt::PreciseTimer).deadline();
 }
 
 }  // namespace

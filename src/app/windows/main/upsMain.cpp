@@ -210,10 +210,14 @@ UPS_TICK_PATH void TmainF::showFollowedInfo() {
         followedShown_.reset();
         return;
     }
-    const FollowedIdentity who = follower->identity();
+    showFollowedIdentity(*follower);
+}
+
+UPS_TICK_RARE void TmainF::showFollowedIdentity(FollowerLink& follower) {
+    const FollowedIdentity who = follower.identity();
     std::string model = who.maker;
     if (!who.model.empty()) model += (model.empty() ? "" : " ") + who.model;
-    const AgentInfoLines lines{"Servidor : " + follower->serverName(),
+    const AgentInfoLines lines{"Servidor : " + follower.serverName(),
                                "Nro. Serie : " + (who.serial.empty() ? " ????" : who.serial),
                                "Modelo : " + (model.empty() ? "desconocido" : model)};
     if (followedShown_ && followedShown_->line1 == lines.line1 &&
@@ -228,23 +232,27 @@ UPS_TICK_PATH void TmainF::watchHistory() {
     // The counter first: while the port is bound, an idle tick takes none of the listener's locks.
     if (!trapPortReported_ && trapCatch_.bindFailures() > 0 && trapCatch_.started() &&
         !trapCatch_.listening()) {
-        trapPortReported_ = true;
-        // Without the port the agent's traps never arrive: the user is told why, once, from the
-        // event loop (this runs on the tick's timeout).
-        const std::string why = deps_.trapPortProblem();
-        deps_.history.record(HistoryEventKind::trapPortUnavailable,
-                             "UDP " + deps_.trapOptions.port + (why.empty() ? "" : ": " + why));
-        if (!why.empty()) {
-            runLater(0, [this, why] {
-                deps_.boxes.messageBox(why, kTitleCaution, MbIcon::Warning, MbButtons::Ok);
-            });
-        }
+        reportTrapPortLost();
     }
     // Said once, and not over a power event's notices.
     if (state_.eventCode() == ecNormal && !state_.closingBySystem &&
         deps_.history.takeUnavailableNotice()) {
         showNotice(std::nullopt, std::nullopt, std::string(kHistoryUnavailableText),
                    kHistoryNoticeMs);
+    }
+}
+
+UPS_TICK_RARE void TmainF::reportTrapPortLost() {
+    trapPortReported_ = true;
+    // Without the port the agent's traps never arrive: the user is told why, once, from the
+    // event loop (this runs on the tick's timeout).
+    const std::string why = deps_.trapPortProblem();
+    deps_.history.record(HistoryEventKind::trapPortUnavailable,
+                         "UDP " + deps_.trapOptions.port + (why.empty() ? "" : ": " + why));
+    if (!why.empty()) {
+        runLater(0, [this, why] {
+            deps_.boxes.messageBox(why, kTitleCaution, MbIcon::Warning, MbButtons::Ok);
+        });
     }
 }
 
@@ -283,7 +291,10 @@ UPS_TICK_PATH void TmainF::setNoticeCaption(std::string caption) {
     // Asked for on every ordinary tick; the pop-up is only touched when the caption changes, and
     // not while it holds a rehearsal notice, which the real ticks around it would unmark.
     // A pop-up not made yet takes it when it is made.
-    if (caption == noticeCaption_) return;
+    if (caption != noticeCaption_) changeNoticeCaption(std::move(caption));
+}
+
+UPS_TICK_RARE void TmainF::changeNoticeCaption(std::string caption) {
     if (infoFrm_ && !rehearsalOnPopup_) infoFrm_->setWindowTitle(QString::fromStdString(caption));
     noticeCaption_ = std::move(caption);
 }

@@ -29,6 +29,7 @@ class TmainF;
 
 namespace ups {
 
+class FollowerLink;
 class TinfoFrm;
 
 class TmainF : public QWidget,
@@ -150,6 +151,7 @@ private:
     void showInfoLines(const AgentInfoLines& lines);
     // The followed server's identity, once it has said it or when it changes.
     void showFollowedInfo();
+    void showFollowedIdentity(FollowerLink& follower);
     // The state to the server, as the window shows it.
     void publishState(const SupervisorState& state);
     // What the configuration flow asks of the window.
@@ -157,6 +159,8 @@ private:
     const DialogRunner& dialogRunner() const override { return runDialog_; }
     // What only the window learns: a trap port that cannot be bound, a history not kept.
     void watchHistory();
+    void reportTrapPortLost();
+    void changeNoticeCaption(std::string caption);
     void restoreApplication();
     void minimiseApplication();
     static void setLabelColour(QLabel* label, const QColor& colour);
