@@ -73,6 +73,11 @@ int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
                 return ups::kExitFailure;
         }
     }
+    // A termination request from the system (a signal, the console closed) ends the monitor as
+    // "Finalizar" does, and leaves any box's loop open meanwhile, as the installer's request. It
+    // is watched before any window shows: the request is only answered from an event loop, when
+    // the window it closes is there.
+    platform.onTerminationRequest(endRequest);
     // Before any window: without the socket library the monitor cannot reach its agent.
     if (!platform.startSockets()) {
         ups::showEntryFailure(entryBoxes, kMsgNoSocketLibrary);
@@ -111,9 +116,6 @@ int runMonitor(ups::Platform& platform, ups::QtMessageBoxes& entryBoxes) {
     } else {
         mainF.showNormal();
     }
-    // A termination request from the system (a signal, the console closed) ends the monitor as
-    // "Finalizar" does, and leaves any box's loop open meanwhile, as the installer's request.
-    platform.onTerminationRequest(endRequest);
     // At a session's end Windows may end the process right after aboutToQuit (the window's own
     // end runs first), before exec returns.
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp,
