@@ -29,7 +29,9 @@ start_x() {
     local n
     for n in $(seq "$DISPLAY_FIRST" $((DISPLAY_FIRST + 49))); do
         [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$SCRATCH/xvfb.log" 2>&1 &
+        # -noreset: by default the server resets when its last client leaves (a test that ends
+        # the monitor and the tray host), and a program connecting during the reset is refused.
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >"$SCRATCH/xvfb.log" 2>&1 &
         remember_pid $!
         export DISPLAY=":$n"
         wait_until 10 xdpyinfo || fail "Xvfb did not start"

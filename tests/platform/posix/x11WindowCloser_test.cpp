@@ -80,8 +80,8 @@ protected:
         posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
         posix_spawn_file_actions_addopen(&actions, 2, (scratch_ / "xvfb.log").c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        std::vector<std::string> args{"Xvfb", "-displayfd", "3",         "-screen",
-                                      "0",    "800x600x24", "-nolisten", "tcp"};
+        std::vector<std::string> args{"Xvfb",       "-displayfd", "3",   "-screen", "0",
+                                      "800x600x24", "-nolisten",  "tcp", "-noreset"};
         pid_t pid = spawn(args, &actions);
         posix_spawn_file_actions_destroy(&actions);
         close(fds[1]);

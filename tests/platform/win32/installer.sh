@@ -59,7 +59,8 @@ for n in $(seq 151 180); do
   [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || { display=$n; break; }
 done
 [[ -n $display ]] || { say "no free X display"; exit 1; }
-Xvfb ":$display" -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 &
+# -noreset: the server would reset whenever its last client leaves, refusing whoever connects then.
+Xvfb ":$display" -nolisten tcp -noreset -screen 0 1024x768x24 >/dev/null 2>&1 &
 pids+=($!)
 export DISPLAY=:$display
 # The monitor that the upgrade replaces watches COM2, a pseudo-terminal held open here.

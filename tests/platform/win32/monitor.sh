@@ -82,7 +82,8 @@ for n in $(seq 121 150); do
   [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || { display=$n; break; }
 done
 [[ -n $display ]] || fail "no free X display"
-Xvfb ":$display" -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 &
+# -noreset: the server would reset whenever its last client leaves, refusing whoever connects then.
+Xvfb ":$display" -nolisten tcp -noreset -screen 0 1024x768x24 >/dev/null 2>&1 &
 pids+=($!)
 export DISPLAY=:$display
 wait_until 10 test -e "/tmp/.X11-unix/X$display" || fail "Xvfb did not start"
