@@ -47,20 +47,28 @@ IoctlFn systemIoctl() {
     return next;
 }
 
-// What the descriptors are, as far as known: 0 not looked at (or closed since), 1 a pseudo-
-// terminal, 2 something else. A real port's status request is one system call: the answer is
-// looked up once per descriptor, not at every request.
+// What is known of each descriptor, side by side, so that a request touches one place of this
+// library's memory: a real port's status request is one system call, and the stand-in should
+// cost the idle monitor no more pages than that.
+// - kind: 0 not looked at (or closed since), 1 a pseudo-terminal, 2 something else; looked up
+//   once per descriptor, not at every request;
+// - lastRead: one more than the input lines the last TIOCMGET on it gave; 0 when none (so that
+//   the table needs no initialiser to run before the first request).
 constexpr int kKnownDescriptors = 1024;
-std::atomic<int> descriptorKind[kKnownDescriptors];
+struct Descriptor {
+    std::atomic<int> kind;
+    std::atomic<int> lastRead;
+};
+Descriptor descriptors[kKnownDescriptors];
 
 // Unix 98 pseudo-terminal slaves have majors 136 to 143.
 bool isPseudoTerminal(int fd) {
     const bool remembered = fd >= 0 && fd < kKnownDescriptors;
-    if (remembered && descriptorKind[fd].load() != 0) return descriptorKind[fd].load() == 1;
+    if (remembered && descriptors[fd].kind.load() != 0) return descriptors[fd].kind.load() == 1;
     struct stat st {};
     const bool terminal = fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 &&
                           major(st.st_rdev) <= 143;
-    if (remembered) descriptorKind[fd].store(terminal ? 1 : 2);
+    if (remembered) descriptors[fd].kind.store(terminal ? 1 : 2);
     return terminal;
 }
 
@@ -110,15 +118,11 @@ int fail(int error) {
 
 std::atomic<int> heldBits{0};  // RTS and DTR as last set
 
-// One more than the input lines the last TIOCMGET on each descriptor gave; 0 when none (so that
-// the table needs no initialiser to run before the first request).
-std::atomic<int> lastRead[kKnownDescriptors];
-
 int readBefore(int fd) {
-    return fd >= 0 && fd < kKnownDescriptors ? lastRead[fd].load() - 1 : -1;
+    return fd >= 0 && fd < kKnownDescriptors ? descriptors[fd].lastRead.load() - 1 : -1;
 }
 void rememberRead(int fd, int bits) {
-    if (fd >= 0 && fd < kKnownDescriptors) lastRead[fd].store(bits + 1);
+    if (fd >= 0 && fd < kKnownDescriptors) descriptors[fd].lastRead.store(bits + 1);
 }
 
 // An inotify descriptor watching the lines file's folder, or -1.
@@ -218,8 +222,8 @@ extern "C" int close(int fd) {
     using CloseFn = int (*)(int);
     static const auto next = reinterpret_cast<CloseFn>(dlsym(RTLD_NEXT, "close"));
     if (fd >= 0 && fd < kKnownDescriptors) {
-        descriptorKind[fd].store(0);
-        lastRead[fd].store(0);
+        descriptors[fd].kind.store(0);
+        descriptors[fd].lastRead.store(0);
     }
     return next != nullptr ? next(fd) : fail(ENOSYS);
 }
