@@ -34,6 +34,17 @@ serial_device() {
   ((major == 4 && minor >= 64)) || ((major == 188 || major == 166))
 }
 
+# wine_step <command...>: a set-up step whose output is shown only when it fails (a full disk, a
+# broken Wine), so that the failure says why.
+wine_step() {
+  local output status=0
+  output=$("$@" 2>&1) || status=$?
+  ((status == 0)) && return 0
+  echo "wine: '$*' failed with status $status; the end of its output:" >&2
+  tail -n 8 <<<"$output" >&2
+  return 1
+}
+
 prepare_wine_prefix() {
   local prefix=$1
   shift
@@ -44,18 +55,18 @@ prepare_wine_prefix() {
   fi
   if [[ ! -f $WINEPREFIX/system.reg ]]; then
     echo "wine: creating the prefix $WINEPREFIX" >&2
-    wineboot -i >/dev/null 2>&1
+    wine_step wineboot -i || return 1
   fi
   local n devices=("$@")
   for n in 1 2 3 4 5 6 7 8; do
-    wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "${devices[n - 1]:-}" /f \
-      >/dev/null 2>&1
+    wine_step wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ \
+      /d "${devices[n - 1]:-}" /f || return 1
   done
   wineserver -k || true
   wineserver -w || true
   rm -f "$WINEPREFIX"/dosdevices/com*
   wineserver -p
-  wine cmd /c exit >/dev/null 2>&1
+  wine_step wine cmd /c exit || return 1
   local link
   for link in "$WINEPREFIX"/dosdevices/com*; do
     [[ -e $link || -L $link ]] || continue
