@@ -35,13 +35,14 @@ serial_device() {
 }
 
 # wine_step <command...>: a set-up step whose output is shown only when it fails (a full disk, a
-# broken Wine), so that the failure says why.
+# broken Wine), so that the failure says why. The output goes to a file: the wine server and the
+# services a step starts keep running, and would hold a pipe open for good.
 wine_step() {
-  local output status=0
-  output=$("$@" 2>&1) || status=$?
+  local log=${WINEPREFIX%/}.step.log status=0
+  "$@" >"$log" 2>&1 || status=$?
   ((status == 0)) && return 0
   echo "wine: '$*' failed with status $status; the end of its output:" >&2
-  tail -n 8 <<<"$output" >&2
+  tail -n 8 "$log" >&2
   return 1
 }
 
