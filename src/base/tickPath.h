@@ -4,7 +4,9 @@
 // instead of one page per function, spread over the whole program. After a second's sleep those
 // pages are cold, and on a virtual machine each one costs microseconds: most of what an idle tick
 // costs beyond the event loop's own wake-up. Mark only what runs on every tick; the rest of the
-// program is better off out of the way.
+// program is better off out of the way. What the compiler makes for the tick on its own (thunks,
+// std::function and Qt slot-object instances) cannot be marked: on Linux the link puts it next
+// to the marked functions, by name (app/process/tickPath.order).
 //
 // UPS_TICK_RARE marks what a tick path calls only when something happens (a state change, a
 // notice, a followed server): it is kept out of the tick's pages and never inlined into them, so
