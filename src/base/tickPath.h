@@ -6,7 +6,8 @@
 // costs beyond the event loop's own wake-up. Mark only what runs on every tick; the rest of the
 // program is better off out of the way. What the compiler makes for the tick on its own (thunks,
 // std::function and Qt slot-object instances) cannot be marked: on Linux the link puts it next
-// to the marked functions, by name (app/process/tickPath.order).
+// to the marked functions, and the virtual tables the tick calls through next to each other, by
+// name (app/process/tickPath.order).
 //
 // UPS_TICK_RARE marks what a tick path calls only when something happens (a state change, a
 // notice, a followed server): it is kept out of the tick's pages and never inlined into them, so

@@ -113,8 +113,7 @@ UPS_TICK_PATH bool sameTickPart(const ServedState& a, const ServedState& b) {
 
 UPS_TICK_PATH void NetworkLinks::publish(const SupervisorState& state, bool agentMode) {
     // An idle tick neither copies the identity's strings nor takes the server's lock.
-    static const FollowedIdentity kNoIdentity;
-    if (identityServed_ && sameTickPart(servedStateOf(state, agentMode, kNoIdentity), served_)) {
+    if (identityServed_ && sameTickPart(servedStateOf(state, agentMode, noIdentity_), served_)) {
         return;
     }
     serveAnew(state, agentMode);
