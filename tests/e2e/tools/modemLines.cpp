@@ -27,6 +27,7 @@
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
@@ -43,33 +44,62 @@ namespace {
 
 using IoctlFn = int (*)(int, unsigned long, ...);
 
-IoctlFn systemIoctl() {
-    static const auto next = reinterpret_cast<IoctlFn>(dlsym(RTLD_NEXT, "ioctl"));
-    return next;
-}
-
-// What is known of each descriptor, side by side, so that a request touches one place of this
-// library's memory: a real port's status request is one system call, and the stand-in should
-// cost the idle monitor no more pages than that.
+// A real port's status request is the program's call into the C library and one system call.
+// What this library does for it instead should touch no more of the idle monitor's memory than
+// that: one page of this library's code (in place of the C library's) and one of its data, this
+// table. So everything a request reads or writes is in it, set once when the library is loaded,
+// and the request on a pseudo-terminal goes to the system without the C library (which would
+// touch the C library's page and errno's).
 // - kind: 0 not looked at (or closed since), 1 a pseudo-terminal, 2 something else; looked up
 //   once per descriptor, not at every request;
-// - lastRead: one more than the input lines the last TIOCMGET on it gave; 0 when none (so that
-//   the table needs no initialiser to run before the first request).
-constexpr int kKnownDescriptors = 1024;
+// - lastRead: one more than the input lines the last TIOCMGET on it gave; 0 when none.
+// The table starts a page, so that the descriptors a process opens first share the page with the
+// rest of it.
+constexpr int kKnownDescriptors = 480;
 struct Descriptor {
     std::atomic<int> kind;
     std::atomic<int> lastRead;
 };
-Descriptor descriptors[kKnownDescriptors];
+struct alignas(4096) Shared {
+    IoctlFn systemIoctl;
+    const char* linesFile;      // UPS_FAKE_MODEM_LINES_FILE, or null
+    int namedLines;             // UPS_FAKE_MODEM_LINES
+    std::atomic<int> heldBits;  // RTS and DTR as last set
+    Descriptor descriptors[kKnownDescriptors];
+};
+Shared shared;
+
+int linesNamed(const char* named);
+
+// Before the program's own code runs, and so before its first request; a request made by another
+// library's start-up, before this, finds it done there.
+void load() {
+    if (shared.systemIoctl != nullptr) return;
+    shared.linesFile = std::getenv("UPS_FAKE_MODEM_LINES_FILE");
+    const char* named = std::getenv("UPS_FAKE_MODEM_LINES");
+    shared.namedLines = named != nullptr ? linesNamed(named) : 0;
+    shared.systemIoctl = reinterpret_cast<IoctlFn>(dlsym(RTLD_NEXT, "ioctl"));
+}
+[[gnu::constructor]] void loadAtStart() {
+    load();
+}
+
+IoctlFn systemIoctl() {
+    if (shared.systemIoctl == nullptr) load();
+    return shared.systemIoctl;
+}
 
 // Unix 98 pseudo-terminal slaves have majors 136 to 143.
 bool isPseudoTerminal(int fd) {
     const bool remembered = fd >= 0 && fd < kKnownDescriptors;
-    if (remembered && descriptors[fd].kind.load() != 0) return descriptors[fd].kind.load() == 1;
+    if (remembered) {
+        const int kind = shared.descriptors[fd].kind.load(std::memory_order_relaxed);
+        if (kind != 0) return kind == 1;
+    }
     struct stat st {};
     const bool terminal = fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 &&
                           major(st.st_rdev) <= 143;
-    if (remembered) descriptors[fd].kind.store(terminal ? 1 : 2);
+    if (remembered) shared.descriptors[fd].kind.store(terminal ? 1 : 2);
     return terminal;
 }
 
@@ -80,23 +110,8 @@ int linesNamed(const char* named) {
     return bits;
 }
 
-// The environment is read once: a real port's status request is one system call, and a search
-// of the environment at every request would weigh on the idle measurements that preload this.
-const char* linesFile() {
-    static const char* const path = std::getenv("UPS_FAKE_MODEM_LINES_FILE");
-    return path;
-}
-
-int namedLines() {
-    static const int bits = [] {
-        const char* named = std::getenv("UPS_FAKE_MODEM_LINES");
-        return named != nullptr ? linesNamed(named) : 0;
-    }();
-    return bits;
-}
-
 int inputLines() {
-    if (const char* path = linesFile()) {
+    if (const char* path = shared.linesFile) {
         char text[64] = {};
         const int fd = open(path, O_RDONLY | O_CLOEXEC);
         if (fd < 0) return 0;
@@ -104,7 +119,7 @@ int inputLines() {
         close(fd);
         return got > 0 ? linesNamed(text) : 0;
     }
-    return namedLines();
+    return shared.namedLines;
 }
 
 // Whether the pseudo-terminal has hung up, asked the way a real port's request is made: one
@@ -112,13 +127,23 @@ int inputLines() {
 // fails with EIO once it has hung up. (A poll would tell too, but that is a call a real port's
 // request never makes, and after a second's sleep it costs the idle monitor more than this one.)
 bool hungUp(int fd) {
+    int probe = 0;
+#if defined(__x86_64__)
+    long result = SYS_ioctl;
+    asm volatile("syscall"
+                 : "+a"(result)
+                 : "D"(static_cast<long>(fd)), "S"(static_cast<unsigned long>(TIOCMGET)),
+                   "d"(&probe)
+                 : "rcx", "r11", "memory");
+    return result == -EIO;
+#else
     IoctlFn next = systemIoctl();
     if (next == nullptr) return false;
     const int saved = errno;
-    int probe = 0;
     const bool gone = next(fd, TIOCMGET, &probe) != 0 && errno == EIO;
     errno = saved;
     return gone;
+#endif
 }
 
 int fail(int error) {
@@ -126,18 +151,16 @@ int fail(int error) {
     return -1;
 }
 
-std::atomic<int> heldBits{0};  // RTS and DTR as last set
-
 int readBefore(int fd) {
-    return fd >= 0 && fd < kKnownDescriptors ? descriptors[fd].lastRead.load() - 1 : -1;
+    return fd >= 0 && fd < kKnownDescriptors ? shared.descriptors[fd].lastRead.load() - 1 : -1;
 }
 void rememberRead(int fd, int bits) {
-    if (fd >= 0 && fd < kKnownDescriptors) descriptors[fd].lastRead.store(bits + 1);
+    if (fd >= 0 && fd < kKnownDescriptors) shared.descriptors[fd].lastRead.store(bits + 1);
 }
 
 // An inotify descriptor watching the lines file's folder, or -1.
 int watchFolder() {
-    const char* path = linesFile();
+    const char* path = shared.linesFile;
     if (path == nullptr) return -1;
     std::string folder(path);
     const std::size_t slash = folder.rfind('/');
@@ -157,7 +180,7 @@ int waitForChange(int fd, int mask) {
     const int known = readBefore(fd);
     const int before = (known >= 0 ? known : inputLines()) & mask;
     // Without a file the lines never change: only a hang-up or a signal ends the wait.
-    const int timeoutMs = watch < 0 && linesFile() != nullptr ? 5 : -1;
+    const int timeoutMs = watch < 0 && shared.linesFile != nullptr ? 5 : -1;
     int result = 0;
     while ((inputLines() & mask) == before) {
         pollfd waits[2] = {{fd, 0, 0}, {watch, POLLIN, 0}};
@@ -211,17 +234,17 @@ extern "C" int ioctl(int fd, unsigned long request, ...) {
         case TIOCMGET: {
             const int inputs = inputLines();
             rememberRead(fd, inputs);
-            *bits = inputs | heldBits.load();
+            *bits = inputs | shared.heldBits.load();
             break;
         }
         case TIOCMBIS:
-            heldBits.fetch_or(*bits & kOutputs);
+            shared.heldBits.fetch_or(*bits & kOutputs);
             break;
         case TIOCMBIC:
-            heldBits.fetch_and(~(*bits & kOutputs));
+            shared.heldBits.fetch_and(~(*bits & kOutputs));
             break;
         default:  // TIOCMSET
-            heldBits.store(*bits & kOutputs);
+            shared.heldBits.store(*bits & kOutputs);
             break;
     }
     return 0;
@@ -232,8 +255,8 @@ extern "C" int close(int fd) {
     using CloseFn = int (*)(int);
     static const auto next = reinterpret_cast<CloseFn>(dlsym(RTLD_NEXT, "close"));
     if (fd >= 0 && fd < kKnownDescriptors) {
-        descriptors[fd].kind.store(0);
-        descriptors[fd].lastRead.store(0);
+        shared.descriptors[fd].kind.store(0);
+        shared.descriptors[fd].lastRead.store(0);
     }
     return next != nullptr ? next(fd) : fail(ENOSYS);
 }
