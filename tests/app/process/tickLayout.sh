@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# The idle tick's code lies on at most three pages of the monitor: the functions marked as the
-# tick's, and those the compiler makes for it, which the link places by name
+# The idle tick's code lies on two pages of the monitor, from the start of a page: the functions
+# marked as the tick's, and those the compiler makes for it, which the link places by name
 # (src/app/process/tickPath.order), as are the virtual tables it calls through. A rename that the
-# order file misses fails here.
+# order file misses fails here, and so does tick code grown past two pages.
 #   tests/app/process/tickLayout.sh BUILD_DIR
 set -euo pipefail
 program=${1:?the build folder}/src/korvan-ups
 symbols=$(nm -n -C "$program" | grep -v '\[clone')
+sized=$(nm -n -S -C "$program" | grep -v '\[clone')
 wanted=(
   "T ups::TickPacer::fire()"
   "T ups::Supervisor::tick()"
@@ -31,7 +32,18 @@ on_pages() {
   echo "tickLayout: $what are on ${#pages[@]} pages"
   ((${#pages[@]} <= most)) || { echo "tickLayout: FAIL: $what on more than $most pages" >&2; exit 1; }
 }
-on_pages 3 "the tick's functions" "${wanted[@]}"
+on_pages 2 "the tick's functions" "${wanted[@]}"
+# From the page the link starts for them to the end of the last of them.
+start=$(grep -F -m1 " upsTickPage" <<<"$symbols" | cut -d' ' -f1)
+end=0
+for name in "${wanted[@]}"; do
+  read -r address size _ < <(grep -F -m1 " $name" <<<"$sized")
+  ((16#$address + 16#$size > end)) && end=$((16#$address + 16#$size))
+done
+((16#$start % 4096 == 0)) || { echo "tickLayout: FAIL: the tick's code does not start a page" >&2; exit 1; }
+pages=$(((end - 1) / 4096 - 16#$start / 4096 + 1))
+echo "tickLayout: the tick's code takes $((end - 16#$start)) bytes, $pages pages"
+((pages <= 2)) || { echo "tickLayout: FAIL: the tick's code on more than 2 pages" >&2; exit 1; }
 # Two output sections (tables with and without relocations to other objects), a page each.
 on_pages 2 "the tick's virtual tables" "V vtable for ups::TmainF" "V vtable for ups::TickTimer" \
   "V vtable for ups::SystemClock" "V vtable for ups::ScheduledBatteryTests" \
