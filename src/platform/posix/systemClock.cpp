@@ -67,7 +67,9 @@ UPS_TICK_PATH double SystemClock::at(std::chrono::system_clock::time_point t) co
     const std::int64_t localMs = msSinceEpoch + offset * 1000;
     const std::int64_t days = floorDiv(localMs, kSecondsPerDay * 1000);
     const std::int64_t msOfDay = localMs - days * kSecondsPerDay * 1000;
-    return static_cast<double>(days) + kOleUnixEpoch + static_cast<double>(msOfDay) / 86'400'000.0;
+    constexpr auto kOleUnixEpochDays = static_cast<std::int64_t>(kOleUnixEpoch);
+    static_assert(kOleUnixEpochDays == kOleUnixEpoch);
+    return static_cast<double>(days + kOleUnixEpochDays) + static_cast<double>(msOfDay) / msPerDay_;
 }
 
 void SystemSleeper::sleepMs(int ms) {

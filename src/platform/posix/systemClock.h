@@ -20,6 +20,9 @@ public:
 
 private:
     mutable std::atomic<std::uint64_t> kept_{0};  // 0: nothing kept yet
+    // The milliseconds of a day as the divisor of the day's fraction, read from here rather than
+    // from the program's constants: a tick then touches no page of them.
+    double msPerDay_ = 86'400'000.0;
 };
 
 class SystemSleeper : public Sleeper {
