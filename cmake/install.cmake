@@ -132,8 +132,9 @@ macro(ups_install_rules)
 
   set(CPACK_DEBIAN_MONITOR_PACKAGE_NAME korvan-ups)
   set(CPACK_DEBIAN_MONITOR_PACKAGE_SECTION admin)
-  # setcap for the post-install step; the libraries come from dpkg-shlibdeps.
-  set(CPACK_DEBIAN_MONITOR_PACKAGE_DEPENDS libcap2-bin)
+  # setcap for the post-install step; the libraries come from dpkg-shlibdeps, but for the X
+  # resource extension's, which the monitor loads when it first asks applications to close.
+  set(CPACK_DEBIAN_MONITOR_PACKAGE_DEPENDS "libcap2-bin, libxres1")
   set(CPACK_DEBIAN_MONITOR_PACKAGE_SUGGESTS korvan-ups-simulator)
   set(CPACK_DEBIAN_MONITOR_PACKAGE_CONTROL_EXTRA
     ${_ups_pkg_src}/postinst ${_ups_pkg_src}/postrm ${_ups_pkg_src}/conffiles)

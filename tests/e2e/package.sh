@@ -112,7 +112,7 @@ field() { dpkg-deb -f "$DEB" "$1"; }
     $(field Architecture) == "$arch" ]] ||
     fail "control: $(field Package) $(field Version) $(field Architecture)"
 depends=$(field Depends)
-for dep in libcap2-bin libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libx11-6; do
+for dep in libcap2-bin libxres1 libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libx11-6; do
     [[ ", $depends," == *", $dep"[\ ,]* ]] || fail "Depends lacks $dep: $depends"
 done
 [[ -n $(field Maintainer) && -n $(field Description) && -n $(field Section) ]] ||

@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #ifdef UPS_HAVE_XRES
 #include <X11/extensions/XRes.h>
+#include <dlfcn.h>
 #endif
 
 #include <algorithm>
@@ -93,6 +94,44 @@ Property readProperty(Display* d, Window w, Atom name, Atom type) {
     }
     return p;
 }
+
+#ifdef UPS_HAVE_XRES
+// The X resource extension's client library, loaded when applications are first to be closed
+// rather than with the monitor: it is needed once per outage at most, and loaded at the start it
+// and the library it needs would stay in the idle monitor's memory (about 80 kB) all along.
+struct XResLibrary {
+    decltype(&XResQueryExtension) queryExtension = nullptr;
+    decltype(&XResQueryVersion) queryVersion = nullptr;
+    decltype(&XResQueryClientIds) queryClientIds = nullptr;
+    decltype(&XResClientIdsDestroy) clientIdsDestroy = nullptr;
+    decltype(&XResGetClientPid) getClientPid = nullptr;
+
+    bool loaded() const {
+        return queryExtension && queryVersion && queryClientIds && clientIdsDestroy && getClientPid;
+    }
+};
+
+template <typename Function>
+void bind(void* library, const char* name, Function& function) {
+    function = reinterpret_cast<Function>(dlsym(library, name));
+}
+
+// Loaded once, kept for the rest of the run; none of it when the library is missing.
+const XResLibrary& xres() {
+    static const XResLibrary library = [] {
+        XResLibrary l;
+        void* handle = dlopen("libXRes.so.1", RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) return l;
+        bind(handle, "XResQueryExtension", l.queryExtension);
+        bind(handle, "XResQueryVersion", l.queryVersion);
+        bind(handle, "XResQueryClientIds", l.queryClientIds);
+        bind(handle, "XResClientIdsDestroy", l.clientIdsDestroy);
+        bind(handle, "XResGetClientPid", l.getClientPid);
+        return l;
+    }();
+    return library;
+}
+#endif
 
 class Session {
 public:
@@ -206,13 +245,13 @@ public:
             XResClientIdSpec clientSpec{w, XRES_CLIENT_ID_XID_MASK};
             long count = 0;
             XResClientIdValue* values = nullptr;
-            if (XResQueryClientIds(d_, 1, &clientSpec, &count, &values) == Success) {
+            if (xres().queryClientIds(d_, 1, &clientSpec, &count, &values) == Success) {
                 unsigned long client = w;
                 if (count > 0) {
                     const auto& [query, length, value] = values[0];
                     client = query.client;
                 }
-                XResClientIdsDestroy(count, values);
+                xres().clientIdsDestroy(count, values);
                 return client;
             }
         }
@@ -233,9 +272,11 @@ private:
 
     bool queryXRes() const {
 #ifdef UPS_HAVE_XRES
+        const XResLibrary& library = xres();
+        if (!library.loaded()) return false;
         int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-        if (!XResQueryExtension(d_, &eventBase, &errorBase)) return false;
-        if (!XResQueryVersion(d_, &major, &minor)) return false;
+        if (!library.queryExtension(d_, &eventBase, &errorBase)) return false;
+        if (!library.queryVersion(d_, &major, &minor)) return false;
         return major > 1 || (major == 1 && minor >= 2);
 #else
         return false;
@@ -249,13 +290,13 @@ private:
         XResClientIdSpec clientSpec{w, XRES_CLIENT_ID_PID_MASK};
         long count = 0;
         XResClientIdValue* values = nullptr;
-        if (XResQueryClientIds(d_, 1, &clientSpec, &count, &values) != Success) return -1;
+        if (xres().queryClientIds(d_, 1, &clientSpec, &count, &values) != Success) return -1;
         long pid = -1;
         for (long i = 0; i < count; ++i) {
             const auto& [query, length, value] = values[i];
-            if (query.mask & XRES_CLIENT_ID_PID_MASK) pid = XResGetClientPid(&values[i]);
+            if (query.mask & XRES_CLIENT_ID_PID_MASK) pid = xres().getClientPid(&values[i]);
         }
-        XResClientIdsDestroy(count, values);
+        xres().clientIdsDestroy(count, values);
         return pid;
 #else
         (void)w;
