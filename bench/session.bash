@@ -154,5 +154,16 @@ smaps_by_rss() {
         END { for (n in rss) if (rss[n] > 0) print rss[n], n }' "/proc/$1/smaps" | sort -rn
 }
 
+# own_pages_touched PID: the pages of the process's own memory marked accessed since its bits were
+# cleared (1 written to /proc/PID/clear_refs): anonymous memory, heap, stacks and the program
+# file's mappings. A shared library's pages are marked by whichever process touches them, so
+# they are left out.
+own_pages_touched() {
+    local exe
+    exe=$(readlink "/proc/$1/exe")
+    awk -v exe="$exe" '/^[0-9a-f]+-[0-9a-f]+ / { own = ($6 == "" || $6 ~ /^\[(heap|stack)/ || $6 == exe) }
+        /^Referenced:/ { if (own) kb += $2 } END { print kb / 4 }' "/proc/$1/smaps"
+}
+
 # machine_load: the one-minute load average and the busiest processes, for the record.
 machine_load() { cut -d' ' -f1-3 /proc/loadavg; }
