@@ -4,15 +4,41 @@
 
 namespace ups {
 
-UPS_TICK_PATH ServedState servedStateOf(const SupervisorState& state, bool agentMode,
-                                        const FollowedIdentity& agentIdentity) {
+namespace {
+
+// The part of the served state that the tick's state decides: the identity's part changes only
+// through setAgentIdentity. Compared on every tick, so made without the identity's strings.
+struct TickPart {
+    bool linkAlive;
+    bool lineOk;
+    bool batteryLow;
+    bool commandAvailable;
+    ServedLink link;
+    bool operator==(const TickPart&) const = default;
+};
+
+UPS_TICK_PATH TickPart tickPartOf(const SupervisorState& state, bool agentMode) {
+    return {state.linkActive(), state.lineOk, state.batteryLow,
+            state.serialLinkActive || (state.agentCommandsOk && state.agentLinkActive),
+            agentMode ? ServedLink::Snmp : ServedLink::Serial};
+}
+
+UPS_TICK_PATH TickPart tickPartOf(const ServedState& served) {
+    return {served.linkAlive, served.lineOk, served.batteryLow, served.commandAvailable,
+            served.link};
+}
+
+}  // namespace
+
+ServedState servedStateOf(const SupervisorState& state, bool agentMode,
+                          const FollowedIdentity& agentIdentity) {
+    const TickPart part = tickPartOf(state, agentMode);
     ServedState served;
-    served.linkAlive = state.linkActive();
-    served.lineOk = state.lineOk;
-    served.batteryLow = state.batteryLow;
-    served.commandAvailable =
-        state.serialLinkActive || (state.agentCommandsOk && state.agentLinkActive);
-    served.link = agentMode ? ServedLink::Snmp : ServedLink::Serial;
+    served.linkAlive = part.linkAlive;
+    served.lineOk = part.lineOk;
+    served.batteryLow = part.batteryLow;
+    served.commandAvailable = part.commandAvailable;
+    served.link = part.link;
     if (agentMode) {
         served.maker = agentIdentity.maker;
         served.model = agentIdentity.model;
@@ -100,22 +126,9 @@ void NetworkLinks::stopServer() {
     server_.reset();
 }
 
-namespace {
-
-// The served state's part that comes from the tick's state; the identity's part changes only
-// through setAgentIdentity.
-UPS_TICK_PATH bool sameTickPart(const ServedState& a, const ServedState& b) {
-    return a.linkAlive == b.linkAlive && a.lineOk == b.lineOk && a.batteryLow == b.batteryLow &&
-           a.commandAvailable == b.commandAvailable && a.link == b.link;
-}
-
-}  // namespace
-
 UPS_TICK_PATH void NetworkLinks::publish(const SupervisorState& state, bool agentMode) {
     // An idle tick neither copies the identity's strings nor takes the server's lock.
-    if (identityServed_ && sameTickPart(servedStateOf(state, agentMode, noIdentity_), served_)) {
-        return;
-    }
+    if (identityServed_ && tickPartOf(state, agentMode) == tickPartOf(served_)) return;
     serveAnew(state, agentMode);
 }
 

@@ -75,9 +75,6 @@ private:
     std::unique_ptr<UpsServer> server_;
     std::unique_ptr<FollowerLink> follower_;
     FollowedIdentity agentIdentity_;
-    // The tick's comparison is made without the identity: an empty one, kept here beside the
-    // state the tick reads rather than in a static of its own page.
-    const FollowedIdentity noIdentity_;
     ServedState served_;
     // Whether served_ carries agentIdentity_ as it is now.
     bool identityServed_ = false;
