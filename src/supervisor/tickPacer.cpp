@@ -9,12 +9,16 @@ namespace ups {
 
 TickPacer::TickPacer(SystemTimer& timer, std::function<void()> onTick,
                      std::function<std::int64_t()> nowMs, int longTickMs)
-    : timer_(timer),
-      onTick_(std::move(onTick)),
-      nowMs_(std::move(nowMs)),
-      longTickMs_(longTickMs) {}
+    : timer_(timer), onTick_(std::move(onTick)), nowMs_(std::move(nowMs)), longTickMs_(longTickMs) {
+    // Room for a tick and one inside it, made with the pacer rather than by its first tick.
+    growHandled();
+}
 
-void TickPacer::arm() {
+UPS_TICK_RARE void TickPacer::growHandled() {
+    handled_.resize(handled_.size() * 2 + 2);
+}
+
+UPS_TICK_RARE void TickPacer::arm() {
     ++registration_;
     timer_.arm();
 }
@@ -31,9 +35,10 @@ void TickPacer::stop() {
 
 UPS_TICK_PATH void TickPacer::fire() {
     const std::int64_t began = nowMs_();
-    handled_.push_back(registration_);
+    if (depth_ == handled_.size()) growHandled();
+    handled_[depth_++] = registration_;
     onTick_();
-    handled_.pop_back();
+    --depth_;
     if (insideTick()) return;
     if (!wanted_) {
         timer_.disarm();
@@ -43,9 +48,12 @@ UPS_TICK_PATH void TickPacer::fire() {
 }
 
 UPS_TICK_PATH void TickPacer::loopAboutToWait() {
-    if (!insideTick() || !wanted_) return;
-    const bool beingHandled =
-        std::find(handled_.begin(), handled_.end(), registration_) != handled_.end();
+    if (insideTick() && wanted_) keepArmedInsideTick();
+}
+
+UPS_TICK_RARE void TickPacer::keepArmedInsideTick() {
+    const bool beingHandled = std::find(handled_.begin(), handled_.begin() + depth_,
+                                        registration_) != handled_.begin() + depth_;
     if (beingHandled || !timer_.armed()) arm();
 }
 

@@ -49,10 +49,14 @@ public:
     // The event loop is about to wait for events. Inside a tick that is a nested loop.
     void loopAboutToWait();
 
-    bool insideTick() const { return !handled_.empty(); }
+    bool insideTick() const { return depth_ != 0; }
 
 private:
     void arm();
+    void growHandled();
+    // A loop run inside a tick (a box, a dialog) is about to wait: the timer is armed again
+    // when it is the one being handled or is not armed.
+    void keepArmedInsideTick();
 
     SystemTimer& timer_;
     std::function<void()> onTick_;
@@ -60,8 +64,11 @@ private:
     const int longTickMs_;
     bool wanted_ = false;
     std::uint64_t registration_ = 0;
-    // The registrations whose timeouts are being handled, outermost first.
+    // The registrations whose timeouts are being handled, outermost first: the first depth_ of
+    // handled_, which only grows, so that an idle tick allocates nothing and its code holds no
+    // vector's growth.
     std::vector<std::uint64_t> handled_;
+    std::size_t depth_ = 0;
 };
 
 }  // namespace ups
