@@ -15,7 +15,9 @@ bool dueAtStart(bool& startPending) {
     return true;
 }
 
-bool dueAfterStarts(CfgUps& cfgUps, bool& startPending, const ConfigSaver& save) {
+// The count of starts and the weekly schedule are checked out of line: the days' count, the
+// default, is what the tick's code page has room for.
+UPS_TICK_RARE bool dueAfterStarts(CfgUps& cfgUps, bool& startPending, const ConfigSaver& save) {
     // The start is counted even when it does not make a test due yet.
     if (startPending) {
         startPending = false;
@@ -50,7 +52,7 @@ int weekdayOf(const LocalDateTime& now) {
 
 const ConfigSaver kSaveNothing = [] {};
 
-bool dueOnSchedule(CfgUps& cfgUps, double tickTime, const ConfigSaver& save) {
+UPS_TICK_RARE bool dueOnSchedule(CfgUps& cfgUps, double tickTime, const ConfigSaver& save) {
     const LocalDateTime now = localFromOle(tickTime);
     if (!slotMatches(cfgUps.testSched[weekdayOf(now) - 1], now)) return false;
     // About sixty ticks fall inside the scheduled minute; only the first may start a test.

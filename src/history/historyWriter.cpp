@@ -403,7 +403,9 @@ bool HistoryWriter::available() const {
 }
 
 UPS_TICK_PATH bool HistoryWriter::takeUnavailableNotice() {
-    return shared_->unavailableNotice.exchange(false);
+    // Read before it is taken: an idle tick writes nothing that the history's thread shares.
+    return shared_->unavailableNotice.load(std::memory_order_acquire) &&
+           shared_->unavailableNotice.exchange(false);
 }
 
 std::uint64_t HistoryWriter::dropped() const {

@@ -47,11 +47,14 @@ void SerialLink::assertRts() {
 UPS_TICK_PATH SerialLines SerialLink::readLines() {
     // One request a tick. The UPS's cable takes its signals' power from RTS: when RTS is found
     // down it is raised again, and CTS and DCD are read after it.
-    ModemLines lines = sio_.readModemLines(port_);
-    if (lines.rts == 0) {
-        sio_.SioRTS(port_, 'S');
-        lines = sio_.readModemLines(port_);
-    }
+    const ModemLines lines = sio_.readModemLines(port_);
+    if (lines.rts == 0) return raiseRtsAndRead();
+    return serialLinesFrom(lines.cts, lines.dcd);
+}
+
+UPS_TICK_RARE SerialLines SerialLink::raiseRtsAndRead() {
+    sio_.SioRTS(port_, 'S');
+    const ModemLines lines = sio_.readModemLines(port_);
     return serialLinesFrom(lines.cts, lines.dcd);
 }
 

@@ -79,6 +79,8 @@ public:
     std::int32_t port() const { return port_; }
 
 private:
+    SerialLines raiseRtsAndRead();
+
     SerialLib& sio_;
     std::int32_t port_ = -1;
     bool breakHeld_ = false;

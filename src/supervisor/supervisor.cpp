@@ -101,6 +101,10 @@ UPS_TICK_PATH void Supervisor::startScheduledTestWhenFree() {
         testHeld_ = true;
         return;
     }
+    startDueTestLater();
+}
+
+UPS_TICK_RARE void Supervisor::startDueTestLater() {
     testHeld_ = false;
     view_.runLater(0, [this] { tests_.startDueTest(); });
 }
@@ -391,11 +395,7 @@ UPS_TICK_PATH void Supervisor::runOrdinary() {
         case ecOnBattery:
             // A battery test takes the UPS off the mains on purpose: its seconds are not the
             // failure's.
-            if (!tests_.commandRunning() && warnCountdownExpired()) {
-                notify(std::nullopt, kPictureOnBattery,
-                       text(state_.failWarned ? kLineFailureGoesOn : kLineFailure), kLongMs);
-                state_.failWarned = true;
-            }
+            if (!tests_.commandRunning() && warnCountdownExpired()) warnLineFailure();
             state_.shutdownCountdown = cfgUps_.tmpLowB;
             break;
         case ecLowOnMains:
@@ -406,6 +406,12 @@ UPS_TICK_PATH void Supervisor::runOrdinary() {
         default:
             break;
     }
+}
+
+UPS_TICK_RARE void Supervisor::warnLineFailure() {
+    notify(std::nullopt, kPictureOnBattery,
+           text(state_.failWarned ? kLineFailureGoesOn : kLineFailure), kLongMs);
+    state_.failWarned = true;
 }
 
 // ---- the shutdown sequence ----

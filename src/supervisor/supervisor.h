@@ -118,9 +118,11 @@ private:
     void runCritical();
     void runAdministrator();
     void runOrdinary();
+    void warnLineFailure();
     void announceAdministrator();
     bool warnCountdownExpired();
     void startScheduledTestWhenFree();
+    void startDueTestLater();
 
     // Asks every other application to close; called once at half-time of a countdown.
     void closeApplications();
