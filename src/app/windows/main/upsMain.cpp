@@ -90,6 +90,11 @@ TmainF::TmainF(const MainDeps& deps, MonitorParts& parts, QWidget* parent)
     connect(qApp, &QCoreApplication::aboutToQuit, this, &TmainF::FormClose);
     centreOnScreen();
     setWindowState(Qt::WindowMinimized);
+    timer_ = makeTickTimer();
+}
+
+std::unique_ptr<TickTimer> TmainF::makeTickTimer() {
+    return std::make_unique<TickTimer>(deps_.tickIntervalMs, [this] { TimerTimer(); });
 }
 
 void TmainF::showEvent(QShowEvent* event) {
@@ -247,9 +252,12 @@ UPS_TICK_PATH void TmainF::watchHistory() {
     // Said once, and not over a power event's notices.
     if (state_.eventCode() == ecNormal && !state_.closingBySystem &&
         deps_.history.takeUnavailableNotice()) {
-        showNotice(std::nullopt, std::nullopt, std::string(kHistoryUnavailableText),
-                   kHistoryNoticeMs);
+        tellHistoryUnavailable();
     }
+}
+
+UPS_TICK_RARE void TmainF::tellHistoryUnavailable() {
+    showNotice(std::nullopt, std::nullopt, std::string(kHistoryUnavailableText), kHistoryNoticeMs);
 }
 
 UPS_TICK_RARE void TmainF::reportTrapPortLost() {
@@ -520,7 +528,7 @@ void TmainF::FormClose() {
     // nobody would ask for it afterwards.
     if (supervisor_ != nullptr) supervisor_->completePendingShutdown();
     deps_.history.record(HistoryEventKind::monitorEnded, monitorModeText(cfgUps_, cfgSnmp_));
-    timer_.stop();
+    timer_->stop();
     if (links_ != nullptr) links_->stop();
     trayComp_->SetVisible(false);
     trayComp_->SetHide(true);

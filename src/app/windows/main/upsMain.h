@@ -90,7 +90,7 @@ public:
     AgentLink& agentLink() { return agentLink_; }
     // Created suspended with the monitor; the start-up starts it in SNMP trap mode.
     TrapCatch& trapCatch() { return trapCatch_; }
-    TickTimer& Timer() { return timer_; }
+    TickTimer& Timer() { return *timer_; }
     QMenu* pMnTray() { return pMnTray_; }
     QMenu* pMnFrm() { return pMnFrm_; }
     TTrayComp& TrayComp() { return *trayComp_; }
@@ -103,8 +103,8 @@ public:
 
     // What the supervisor asks of the window.
     void restoreWindow() override { restoreApplication(); }
-    void startTimer() override { timer_.start(); }
-    void stopTimer() override { timer_.stop(); }
+    void startTimer() override { timer_->start(); }
+    void stopTimer() override { timer_->stop(); }
     void showNotice(std::optional<std::string> caption, std::optional<int> picture,
                     std::string text, int hideDelayMs) override;
     void setNoticeCaption(std::string caption) override;
@@ -124,7 +124,7 @@ public:
     void showSerialInfo() override { setSerialInfoLines(); }
     void showAgentInfo(const AgentInfoLines& lines) override { showInfoLines(lines); }
     void applyTestButton(TestButtonChange change) override;
-    void startSupervision() override { timer_.start(); }
+    void startSupervision() override { timer_->start(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -158,8 +158,10 @@ private:
     QWidget& dialogParent() override { return *this; }
     const DialogRunner& dialogRunner() const override { return runDialog_; }
     // What only the window learns: a trap port that cannot be bound, a history not kept.
+    std::unique_ptr<TickTimer> makeTickTimer();
     void watchHistory();
     void reportTrapPortLost();
+    void tellHistoryUnavailable();
     void changeNoticeCaption(std::string caption);
     void restoreApplication();
     void minimiseApplication();
@@ -188,7 +190,9 @@ private:
     std::optional<int> noticePicture_;
     // The pop-up holds a rehearsal notice's caption and picture.
     bool rehearsalOnPopup_ = false;
-    TickTimer timer_{deps_.tickIntervalMs, [this] { TimerTimer(); }};
+    // Made last, after the window's controls: what an idle tick reads of it and of its Qt
+    // objects then lies together, not among the controls'.
+    std::unique_ptr<TickTimer> timer_;
     QMenu* pMnTray_ = nullptr;
     QMenu* pMnFrm_ = nullptr;
     TTrayComp* trayComp_ = nullptr;
