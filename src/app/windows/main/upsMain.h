@@ -157,8 +157,8 @@ private:
     // What the configuration flow asks of the window.
     QWidget& dialogParent() override { return *this; }
     const DialogRunner& dialogRunner() const override { return runDialog_; }
-    // What only the window learns: a trap port that cannot be bound, a history not kept.
     std::unique_ptr<TickTimer> makeTickTimer();
+    // What only the window learns: a trap port that cannot be bound, a history not kept.
     void watchHistory();
     void reportTrapPortLost();
     void tellHistoryUnavailable();
